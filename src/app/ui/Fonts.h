@@ -1,0 +1,4 @@
+#pragma once
+
+// Maps the Windows font names that templates use onto the installed IPA faces.
+void InstallFontSubstitutes();

@@ -1,0 +1,27 @@
+#pragma once
+#include <QString>
+#include <QTemporaryDir>
+
+// A throw-away application folder with DATA/ini, DATA/icon, DATA/Picture and
+// DATA/pic_save, an isolated per-user settings store and an open database.
+// withSamples copies the sample data of data/DATA (templates, icons, pictures).
+class TestHome
+{
+public:
+    explicit TestHome(bool withSamples = false, bool openDatabase = true);
+    ~TestHome();
+
+    QString folder() const { return m_dir.path(); }
+    QString data(const QString &relative = QString()) const;
+    // Writes DATA/ini/<name>.ini in CP932.
+    void writeIni(const QString &name, const QString &content) const;
+    // Adds a doctor / a patient straight into the database; returns the doctor ID.
+    int addDoctor(const QString &name, int del = 0) const;
+    void addPatient(const QString &id, const QString &name, const QString &kana, int sex,
+                    int birth, const QString &address = QString()) const;
+
+    static QString sampleData();
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -1,0 +1,213 @@
+#include "TestHome.h"
+
+#include "storage/Database.h"
+#include "storage/Ini.h"
+#include "storage/UserSettings.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QtTest>
+
+class TestStorage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void iniRoundTripKeepsJapaneseInCp932();
+    void iniMissingFileSectionOrKeyReadsEmpty();
+    void iniReadIsCutAt254Characters();
+    void iniWriteKeepsOtherLinesAndSections();
+    void iniInvalidBytesReadWithoutCrash();
+    void valRule();
+    void userSettingsRoundTrip();
+    void openDbCreatesFixedTables();
+    void openDbRefusesNonSqliteFile();
+    void dynasetAddEditDelete();
+    void snapshotIsReadOnlyAndKindIsExact();
+    void failedQueryKeepsPreviousResult();
+    void boundValuesWithQuotesAndLikeEscaping();
+    void updateFailsForUnknownColumn();
+};
+
+void TestStorage::iniRoundTripKeepsJapaneseInCp932()
+{
+    TestHome home;
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("病院名"), QStringLiteral("ライドル総合病院～")) != 0);
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("病院名")), QStringLiteral("ライドル総合病院～"));
+    QFile f(home.data(QStringLiteral("ini/setting.ini")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(bytes.startsWith("[DATA]"));
+    // 病 in CP932 is 0x95 0x61.
+    QVERIFY(bytes.contains(QByteArray("\x95\x61", 2)));
+    QVERIFY(!bytes.contains(QStringLiteral("病").toUtf8()));
+}
+
+void TestStorage::iniMissingFileSectionOrKeyReadsEmpty()
+{
+    TestHome home;
+    QCOMPARE(ReadIni(QStringLiteral("nothing"), QStringLiteral("Width")), QString());
+    home.writeIni(QStringLiteral("other"), QStringLiteral("[OTHER]\r\nWidth=100\r\n"));
+    QCOMPARE(ReadIni(QStringLiteral("other"), QStringLiteral("Width")), QString());
+    home.writeIni(QStringLiteral("kind"), QStringLiteral("[DATA]\r\nWidth=100\r\n"));
+    QCOMPARE(ReadIni(QStringLiteral("kind"), QStringLiteral("Height")), QString());
+    QCOMPARE(ReadIni(QStringLiteral("kind"), QStringLiteral("width")), QStringLiteral("100"));
+}
+
+void TestStorage::iniReadIsCutAt254Characters()
+{
+    TestHome home;
+    const QString longValue = QString(300, QChar(u'あ'));
+    WriteIni(QStringLiteral("setting"), QStringLiteral("住所"), longValue);
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("住所")), longValue.left(254));
+}
+
+void TestStorage::iniWriteKeepsOtherLinesAndSections()
+{
+    TestHome home;
+    home.writeIni(QStringLiteral("setting"),
+                  QStringLiteral("; comment\r\n[OTHER]\r\nA=1\r\n[DATA]\r\nTEL=03-1111\r\nFAX=03-2222\r\n\r\n[LAST]\r\nB=2\r\n"));
+    WriteIni(QStringLiteral("setting"), QStringLiteral("TEL"), QStringLiteral("03-9999"));
+    WriteIni(QStringLiteral("setting"), QStringLiteral("PicDir"), QStringLiteral("/tmp/絵"));
+    QFile f(home.data(QStringLiteral("ini/setting.ini")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString text = DecodeCp932(f.readAll());
+    QCOMPARE(text, QStringLiteral("; comment\r\n[OTHER]\r\nA=1\r\n[DATA]\r\nTEL=03-9999\r\nFAX=03-2222\r\nPicDir=/tmp/絵\r\n\r\n[LAST]\r\nB=2\r\n"));
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("FAX")), QStringLiteral("03-2222"));
+}
+
+void TestStorage::iniInvalidBytesReadWithoutCrash()
+{
+    TestHome home;
+    QFile f(home.data(QStringLiteral("ini/bad.ini")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[DATA]\r\nlabel_0=\x81\xff\x82|abc\r\n");
+    f.close();
+    QVERIFY(ReadIni(QStringLiteral("bad"), QStringLiteral("label_0")).endsWith(QStringLiteral("abc")));
+}
+
+void TestStorage::valRule()
+{
+    QCOMPARE(Val(QStringLiteral("12abc")), 12.0);
+    QCOMPARE(Val(QString()), 0.0);
+    QCOMPARE(Val(QStringLiteral(" 10.5pt")), 10.5);
+    QCOMPARE(Val(QStringLiteral("-300")), -300.0);
+    QCOMPARE(Val(QStringLiteral("abc")), 0.0);
+}
+
+void TestStorage::userSettingsRoundTrip()
+{
+    TestHome home;
+    QCOMPARE(GetSetting(QStringLiteral("RL"), QStringLiteral("ST"), QStringLiteral("DefaultDr")), QString());
+    SaveSetting(QStringLiteral("RL"), QStringLiteral("ST"), QStringLiteral("DefaultDr"), QStringLiteral("3"));
+    QCOMPARE(GetSetting(QStringLiteral("RL"), QStringLiteral("ST"), QStringLiteral("DefaultDr")), QStringLiteral("3"));
+    QVERIFY(QFile::exists(home.folder() + QStringLiteral("/config/Rydol/RL.conf")));
+}
+
+void TestStorage::openDbCreatesFixedTables()
+{
+    TestHome home;
+    QVERIFY(DatabaseIsOpen());
+    const QStringList tables = TableNames();
+    for (const char *t : {"Kanja_Data", "医師", "定型文", "メニュー"})
+        QVERIFY2(tables.contains(QString::fromUtf8(t)), t);
+    QVERIFY(QFile::exists(home.data(QStringLiteral("Rydol.db"))));
+}
+
+void TestStorage::openDbRefusesNonSqliteFile()
+{
+    TestHome home(false, false);
+    QFile f(home.data(QStringLiteral("Rydol.db")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    const QByteArray junk(4096, 'x');
+    f.write(junk);
+    f.close();
+    QVERIFY(!OpenDB());
+    QVERIFY(!OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 医師")));
+    QFile back(home.data(QStringLiteral("Rydol.db")));
+    QVERIFY(back.open(QIODevice::ReadOnly));
+    QCOMPARE(back.readAll(), junk);
+}
+
+void TestStorage::dynasetAddEditDelete()
+{
+    TestHome home;
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("医師")));
+    QVERIFY(gRS.eof());
+    for (const char *name : {"山田太郎", "佐藤花子"}) {
+        QVERIFY(gRS.addNew());
+        QVERIFY(gRS.setField(QStringLiteral("Name"), QString::fromUtf8(name)));
+        QVERIFY(gRS.setField(QStringLiteral("Del"), 0));
+        QVERIFY(gRS.update());
+    }
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("Select * From 医師 Where ID=?"), {2}));
+    QCOMPARE(gRS.text(QStringLiteral("name")), QStringLiteral("佐藤花子"));
+    QVERIFY(gRS.edit());
+    gRS.setField(QStringLiteral("Name"), QStringLiteral("佐藤はな"));
+    QVERIFY(gRS.update());
+    QCOMPARE(gRS.text(QStringLiteral("Name")), QStringLiteral("佐藤はな"));
+
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("Select * From 医師 Where ID=?"), {1}));
+    QVERIFY(gRS.remove());
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 医師 Order By ID")));
+    QCOMPARE(gRS.recordCount(), 1);
+    QCOMPARE(gRS.field(QStringLiteral("ID")).toInt(), 2);
+    QCOMPARE(gRS.text(QStringLiteral("Name")), QStringLiteral("佐藤はな"));
+    gRS.moveNext();
+    QVERIFY(gRS.eof());
+}
+
+void TestStorage::snapshotIsReadOnlyAndKindIsExact()
+{
+    TestHome home;
+    home.addDoctor(QStringLiteral("山田"));
+    for (const char *kind : {"Snapshot", "snapshot", "dynaset"}) {
+        QVERIFY(OpenRS(QString::fromLatin1(kind), QStringLiteral("Select * From 医師")));
+        QVERIFY(!gRS.isDynaset());
+        QVERIFY(!gRS.edit());
+        QVERIFY(!gRS.addNew());
+        QVERIFY(!gRS.remove());
+    }
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("Select * From 医師")));
+    QVERIFY(gRS.isDynaset());
+}
+
+void TestStorage::failedQueryKeepsPreviousResult()
+{
+    TestHome home;
+    home.addDoctor(QStringLiteral("山田"));
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 医師")));
+    QVERIFY(!OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From NoSuchTable")));
+    QCOMPARE(gRS.text(QStringLiteral("Name")), QStringLiteral("山田"));
+}
+
+void TestStorage::boundValuesWithQuotesAndLikeEscaping()
+{
+    TestHome home;
+    home.addPatient(QStringLiteral("1'"), QStringLiteral("オブライエン'"), QStringLiteral("オブ'ライエン"), 1, 19800101);
+    home.addPatient(QStringLiteral("2"), QStringLiteral("百%"), QStringLiteral("ヒャク%_"), 2, 19800101);
+    home.addPatient(QStringLiteral("3"), QStringLiteral("他"), QStringLiteral("ヒャクXY"), 2, 19800101);
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From Kanja_Data Where ID=?"), {QStringLiteral("1'")}));
+    QCOMPARE(gRS.text(QStringLiteral("Name")), QStringLiteral("オブライエン'"));
+    const QString like = QStringLiteral("Select * From Kanja_Data Where Kana like ? ESCAPE '\\' Order By ID Asc");
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), like, {u'%' + EscapeLike(QStringLiteral("%_")) + u'%'}));
+    QCOMPARE(gRS.recordCount(), 1);
+    QCOMPARE(gRS.text(QStringLiteral("ID")), QStringLiteral("2"));
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), like, {u'%' + EscapeLike(QStringLiteral("'")) + u'%'}));
+    QCOMPARE(gRS.text(QStringLiteral("ID")), QStringLiteral("1'"));
+}
+
+void TestStorage::updateFailsForUnknownColumn()
+{
+    TestHome home;
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("医師")));
+    QVERIFY(gRS.addNew());
+    gRS.setField(QStringLiteral("Name"), QStringLiteral("x"));
+    QVERIFY(!gRS.setField(QStringLiteral("NoSuchColumn"), 1));
+    QVERIFY(!gRS.update());
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 医師")));
+    QVERIFY(gRS.eof());
+}
+
+QTEST_GUILESS_MAIN(TestStorage)
+#include "test_storage.moc"
