@@ -1,0 +1,22 @@
+#include "app/ui/Navigation.h"
+
+Navigation &nav()
+{
+    static Navigation n;
+    return n;
+}
+
+void InstallNavigation()
+{
+    Navigation &n = nav();
+    auto back = [] {
+        if (nav().showStart)
+            nav().showStart();
+    };
+    // Fallbacks; each window's own hook below replaces its fallback.
+    n.showPatientEntry = back;
+    n.showSaveList = [back](bool) { back(); };
+    n.showMainWindow = back;
+    n.openSavedDocument = [back](const QString &, int) { back(); };
+    // Window hooks (one line per window):
+}
