@@ -110,9 +110,14 @@ double Val(const QString &text)
 
 IniSection IniSection::load(const QString &file)
 {
+    return loadPath(IniPath(file));
+}
+
+IniSection IniSection::loadPath(const QString &path)
+{
     IniSection section;
     bool exists = false;
-    const QStringList lines = readLines(IniPath(file), &exists);
+    const QStringList lines = readLines(path, &exists);
     bool inData = false;
     for (const QString &line : lines) {
         if (isSectionLine(line)) {

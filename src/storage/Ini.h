@@ -16,7 +16,12 @@ class IniSection
 {
 public:
     static IniSection load(const QString &file);
+    // The same for a file given by its full path.
+    static IniSection loadPath(const QString &path);
     QString value(const QString &key) const;
+    // Every key and value of the section in file order (values already cut).
+    const QStringList &keys() const { return m_keys; }
+    const QStringList &values() const { return m_values; }
     bool isEmpty() const { return m_keys.isEmpty(); }
 
 private:
