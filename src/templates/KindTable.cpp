@@ -1,0 +1,132 @@
+#include "templates/KindTable.h"
+
+#include "storage/Database.h"
+
+#include <QSqlQuery>
+
+namespace {
+
+struct Column
+{
+    QString name;
+    QString type;
+};
+
+// SQLite folds only ASCII letters when it compares column names.
+QString asciiFolded(const QString &name)
+{
+    QString folded = name;
+    for (QChar &c : folded)
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + (u'a' - u'A'));
+    return folded;
+}
+
+// Names that would hide the row id, which updating and deleting a saved
+// document rely on.
+bool shadowsRowId(const QString &name)
+{
+    static const QStringList reserved = {QStringLiteral("rowid"), QStringLiteral("oid"),
+                                         QStringLiteral("_rowid_"), QStringLiteral("__rowid__")};
+    return reserved.contains(asciiFolded(name));
+}
+
+QString fieldType(const QString &dataKind)
+{
+    if (dataKind == u"0")
+        return QStringLiteral("INTEGER");
+    if (dataKind == u"1")
+        return QStringLiteral("VARCHAR(255)");
+    if (dataKind == u"2")
+        return QStringLiteral("TEXT");
+    return QString();
+}
+
+QString definition(const Column &c)
+{
+    return QuoteIdent(c.name) + u' ' + c.type;
+}
+
+// Whether SQLite takes the column on its own (tried on a scratch table).
+bool databaseAccepts(const Column &c)
+{
+    QSqlQuery q(gDB());
+    const QString probe = QStringLiteral("temp.\"rydol_column_probe\"");
+    q.exec(QStringLiteral("DROP TABLE IF EXISTS ") + probe);
+    const bool ok = q.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(probe, definition(c)));
+    q.exec(QStringLiteral("DROP TABLE IF EXISTS ") + probe);
+    return ok;
+}
+
+class ColumnList
+{
+public:
+    void add(const QString &name, const QString &type)
+    {
+        if (name.isEmpty() || type.isEmpty() || shadowsRowId(name))
+            return;
+        const QString key = asciiFolded(name);
+        for (const Column &c : m_columns)
+            if (asciiFolded(c.name) == key)
+                return;
+        const Column column{name, type};
+        if (databaseAccepts(column))
+            m_columns << column;
+    }
+
+    QStringList definitions() const
+    {
+        QStringList result;
+        for (const Column &c : m_columns)
+            result << definition(c);
+        return result;
+    }
+
+private:
+    QList<Column> m_columns;
+};
+
+} // namespace
+
+bool KindTableExists(const QString &kind)
+{
+    return TableNames().contains(kind, Qt::CaseSensitive);
+}
+
+bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
+                     const QStringList &checkTags)
+{
+    if (kind.isEmpty() || !DatabaseIsOpen())
+        return false;
+    ColumnList columns;
+    const QString integer = QStringLiteral("INTEGER");
+    columns.add(QStringLiteral("ID"), integer);
+    columns.add(QStringLiteral("DrID"), QStringLiteral("VARCHAR(50)"));
+    columns.add(QStringLiteral("患者番号"), QStringLiteral("VARCHAR(50)"));
+    for (const KindColumnSource &f : fields)
+        columns.add(f.tag, fieldType(f.dataKind));
+    for (const QString &tag : checkTags)
+        columns.add(tag, integer);
+    columns.add(QStringLiteral("編集日"), integer);
+    columns.add(QStringLiteral("終了判定"), integer);
+
+    QSqlQuery q(gDB());
+    return q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                      .arg(QuoteIdent(kind), columns.definitions().join(QStringLiteral(", "))));
+}
+
+QList<KindColumnSource> KindColumnSources(const Template &t)
+{
+    QList<KindColumnSource> sources;
+    for (const TemplateItem &item : t.items)
+        sources << KindColumnSource{item.tag.value_or(QString()), item.dataKind.value_or(QString())};
+    return sources;
+}
+
+QStringList KindCheckTags(const Template &t)
+{
+    QStringList tags;
+    for (const TemplateCheck &check : t.checks)
+        tags << check.tag.value_or(QString());
+    return tags;
+}
