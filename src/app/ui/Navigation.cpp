@@ -1,5 +1,8 @@
 #include "app/ui/Navigation.h"
 
+#include "app/ui/FStart.h"
+#include "settings/ui/F設定.h"
+
 Navigation &nav()
 {
     static Navigation n;
@@ -19,4 +22,6 @@ void InstallNavigation()
     n.showMainWindow = back;
     n.openSavedDocument = [back](const QString &, int) { back(); };
     // Window hooks (one line per window):
+    n.showStart = [] { FStart::shared().showAgain(); };
+    n.showSettings = [] { F設定::shared().openFresh(); };
 }

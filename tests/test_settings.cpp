@@ -1,0 +1,293 @@
+#include "ScriptedPrompter.h"
+#include "TestHome.h"
+
+#include "app/ui/Fonts.h"
+#include "app/ui/Navigation.h"
+#include "settings/ui/F設定.h"
+#include "storage/Database.h"
+#include "storage/Ini.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+
+const QString kPrompt = QStringLiteral("医師名を入力して下さい。");
+const QString kNotSaved = QStringLiteral("保存できませんでした。");
+
+struct DoctorRow
+{
+    QString name;
+    int del = -1;
+};
+
+DoctorRow doctorRow(int id)
+{
+    QSqlQuery q(gDB());
+    q.prepare(QStringLiteral("SELECT Name, Del FROM \"医師\" WHERE ID=?"));
+    q.addBindValue(id);
+    if (!q.exec() || !q.next())
+        return {};
+    return {q.value(0).toString(), q.value(1).toInt()};
+}
+
+int doctorCount()
+{
+    QSqlQuery q(gDB());
+    q.exec(QStringLiteral("SELECT COUNT(*) FROM \"医師\""));
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+QStringList listed(const F設定 &w)
+{
+    QStringList names;
+    for (int i = 0; i < w.ListDr->count(); ++i)
+        names << w.ListDr->item(i)->text();
+    return names;
+}
+
+void select(F設定 &w, int row)
+{
+    w.ListDr->setCurrentRow(row);
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InstallFontSubstitutes(); }
+    void showsBothTabsAndLoadsHospitalDataAndDoctors();
+    void addingDoctorAppendsActiveRow();
+    void renameKeepsIdAndNeedsSelection();
+    void deleteAsksFirstAndOnlyMarksRow();
+    void applyWritesFiveKeysInCp932();
+    void unappliedEditsAreDiscardedOnReopen();
+    void closingBringsStartBack();
+    void refusedWritesAreReported();
+};
+
+void TestSettings::showsBothTabsAndLoadsHospitalDataAndDoctors()
+{
+    TestHome home;
+    home.writeIni(QStringLiteral("setting"),
+                  QStringLiteral("[DATA]\r\n病院名=ライドル総合病院\r\n〒=101-0061\r\n住所=東京都千代田区\r\n"
+                                 "TEL=03-1234-5678\r\n"));
+    home.addDoctor(QStringLiteral("山田 太郎"));
+    home.addDoctor(QStringLiteral("退職 医師"), 1);
+    home.addDoctor(QStringLiteral("佐藤 次郎"));
+    F設定 w;
+    QCOMPARE(w.SSTab->count(), 2);
+    QCOMPARE(w.SSTab->tabText(0), QStringLiteral("一般設定"));
+    QCOMPARE(w.SSTab->tabText(1), QStringLiteral("医師リスト"));
+    QCOMPARE(w.Txt病院名->text(), QStringLiteral("ライドル総合病院"));
+    QCOMPARE(w.Txt郵便番号->text(), QStringLiteral("101-0061"));
+    QCOMPARE(w.Txt住所->text(), QStringLiteral("東京都千代田区"));
+    QCOMPARE(w.TxtTEL->text(), QStringLiteral("03-1234-5678"));
+    QCOMPARE(w.TxtFAX->text(), QString());
+    QCOMPARE(listed(w), QStringList({QStringLiteral("山田 太郎"), QStringLiteral("佐藤 次郎")}));
+}
+
+void TestSettings::addingDoctorAppendsActiveRow()
+{
+    TestHome home;
+    const int first = home.addDoctor(QStringLiteral("山田 太郎"));
+    ScriptedPrompter prompter;
+    F設定 w;
+    w.show();
+
+    prompter.inputs = {QStringLiteral("オブライエン' 医師")};
+    QTest::mouseClick(w.CmdDr追加, Qt::LeftButton);
+    QCOMPARE(prompter.prompts, QStringList({kPrompt}));
+    QCOMPARE(listed(w), QStringList({QStringLiteral("山田 太郎"), QStringLiteral("オブライエン' 医師")}));
+    const int added = w.ListDr->item(1)->data(Qt::UserRole).toInt();
+    QVERIFY(added > first);
+    QCOMPARE(doctorRow(added).name, QStringLiteral("オブライエン' 医師"));
+    QCOMPARE(doctorRow(added).del, 0);
+
+    // Cancelled or empty: nothing is added.
+    prompter.inputs = {std::nullopt, QString()};
+    QTest::mouseClick(w.CmdDr追加, Qt::LeftButton);
+    QTest::mouseClick(w.CmdDr追加, Qt::LeftButton);
+    QCOMPARE(doctorCount(), 2);
+    QCOMPARE(w.ListDr->count(), 2);
+    QVERIFY(prompter.messages.isEmpty());
+}
+
+void TestSettings::renameKeepsIdAndNeedsSelection()
+{
+    TestHome home;
+    home.addDoctor(QStringLiteral("山田 太郎"));
+    const int sato = home.addDoctor(QStringLiteral("佐藤 次郎"));
+    ScriptedPrompter prompter;
+    F設定 w;
+    w.show();
+
+    QTest::mouseClick(w.CmdDr変更, Qt::LeftButton);
+    QVERIFY(prompter.asked.isEmpty());
+
+    select(w, 1);
+    prompter.inputs = {std::nullopt};
+    QTest::mouseClick(w.CmdDr変更, Qt::LeftButton);
+    QCOMPARE(doctorRow(sato).name, QStringLiteral("佐藤 次郎"));
+
+    select(w, 1);
+    prompter.inputs = {QStringLiteral("佐藤 二郎")};
+    QTest::mouseClick(w.CmdDr変更, Qt::LeftButton);
+    QCOMPARE(prompter.prompts, QStringList({kPrompt, kPrompt}));
+    QCOMPARE(doctorRow(sato).name, QStringLiteral("佐藤 二郎"));
+    QCOMPARE(doctorCount(), 2);
+    QCOMPARE(w.ListDr->item(1)->text(), QStringLiteral("佐藤 二郎"));
+    QCOMPARE(w.ListDr->item(1)->data(Qt::UserRole).toInt(), sato);
+}
+
+void TestSettings::deleteAsksFirstAndOnlyMarksRow()
+{
+    TestHome home;
+    const int yamada = home.addDoctor(QStringLiteral("山田 太郎"));
+    home.addDoctor(QStringLiteral("佐藤 次郎"));
+    ScriptedPrompter prompter;
+    F設定 w;
+    w.show();
+
+    select(w, 0);
+    prompter.answers = {false};
+    QTest::mouseClick(w.CmdDr削除, Qt::LeftButton);
+    QCOMPARE(prompter.questions, QStringList({QStringLiteral("『山田 太郎』を削除してもいいですか？")}));
+    QCOMPARE(doctorRow(yamada).del, 0);
+    QCOMPARE(w.ListDr->count(), 2);
+
+    select(w, 0);
+    prompter.answers = {true};
+    QTest::mouseClick(w.CmdDr削除, Qt::LeftButton);
+    QCOMPARE(doctorRow(yamada).del, 1);
+    QCOMPARE(doctorRow(yamada).name, QStringLiteral("山田 太郎"));
+    QCOMPARE(listed(w), QStringList({QStringLiteral("佐藤 次郎")}));
+
+    // Nothing selected: the question names nobody and Yes changes no row.
+    prompter.clear();
+    prompter.answers = {true};
+    QTest::mouseClick(w.CmdDr削除, Qt::LeftButton);
+    QCOMPARE(prompter.questions, QStringList({QStringLiteral("『』を削除してもいいですか？")}));
+    QCOMPARE(listed(w), QStringList({QStringLiteral("佐藤 次郎")}));
+    QVERIFY(prompter.messages.isEmpty());
+}
+
+void TestSettings::applyWritesFiveKeysInCp932()
+{
+    TestHome home;
+    home.writeIni(QStringLiteral("setting"),
+                  QStringLiteral("[DATA]\r\nFhead_Width=12000\r\nFAX=03-0000-0000\r\nPrinter=PDF\r\n"));
+    ScriptedPrompter prompter;
+    F設定 w;
+    w.show();
+    w.Txt病院名->setText(QStringLiteral("ライドル総合病院"));
+    w.Txt郵便番号->setText(QStringLiteral("101-0061"));
+    w.Txt住所->setText(QStringLiteral("東京都千代田区神田三崎町１－２－３"));
+    w.TxtTEL->setText(QStringLiteral("03-1234-5678"));
+    w.TxtFAX->clear();
+    QTest::mouseClick(w.Cmd初期設定適用, Qt::LeftButton);
+    QVERIFY(prompter.asked.isEmpty());
+
+    const auto read = [](const char *key) { return ReadIni(QStringLiteral("setting"), QString::fromUtf8(key)); };
+    QCOMPARE(read("病院名"), QStringLiteral("ライドル総合病院"));
+    QCOMPARE(read("〒"), QStringLiteral("101-0061"));
+    QCOMPARE(read("住所"), QStringLiteral("東京都千代田区神田三崎町１－２－３"));
+    QCOMPARE(read("TEL"), QStringLiteral("03-1234-5678"));
+    QCOMPARE(read("FAX"), QString());
+    QCOMPARE(read("Fhead_Width"), QStringLiteral("12000"));
+    QCOMPARE(read("Printer"), QStringLiteral("PDF"));
+
+    QFile f(home.data(QStringLiteral("ini/setting.ini")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(bytes.contains(EncodeCp932(QStringLiteral("病院名=ライドル総合病院"))));
+    QVERIFY(bytes.contains(EncodeCp932(QStringLiteral("〒=101-0061"))));
+    QVERIFY(bytes.contains("\r\nFAX=\r\n"));
+    QVERIFY(!bytes.contains(QStringLiteral("病院名").toUtf8()));
+}
+
+void TestSettings::unappliedEditsAreDiscardedOnReopen()
+{
+    TestHome home;
+    home.writeIni(QStringLiteral("setting"), QStringLiteral("[DATA]\r\n病院名=元の病院\r\n"));
+    nav().showStart = [] {};
+    F設定 w;
+    w.openFresh();
+    w.Txt病院名->setText(QStringLiteral("書きかけ"));
+    w.close();
+    w.openFresh();
+    QCOMPARE(w.Txt病院名->text(), QStringLiteral("元の病院"));
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("病院名")), QStringLiteral("元の病院"));
+    w.close();
+}
+
+void TestSettings::closingBringsStartBack()
+{
+    TestHome home;
+    int shown = 0;
+    nav().showStart = [&shown] { ++shown; };
+    F設定 w;
+    w.show();
+    w.close();
+    QCOMPARE(shown, 1);
+    QVERIFY(!w.isVisible());
+    nav().showStart = nullptr;
+}
+
+void TestSettings::refusedWritesAreReported()
+{
+    TestHome home;
+    const int yamada = home.addDoctor(QStringLiteral("山田 太郎"));
+    {
+        // A database that refuses every change to 医師.
+        QSqlQuery q(gDB());
+        QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER no_insert BEFORE INSERT ON \"医師\" "
+                                      "BEGIN SELECT RAISE(ABORT, 'read-only'); END")));
+        QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER no_update BEFORE UPDATE ON \"医師\" "
+                                      "BEGIN SELECT RAISE(ABORT, 'read-only'); END")));
+    }
+    ScriptedPrompter prompter;
+    F設定 w;
+    w.show();
+
+    prompter.inputs = {QStringLiteral("新人 医師")};
+    QTest::mouseClick(w.CmdDr追加, Qt::LeftButton);
+    select(w, 0);
+    prompter.inputs = {QStringLiteral("別名")};
+    QTest::mouseClick(w.CmdDr変更, Qt::LeftButton);
+    select(w, 0);
+    prompter.answers = {true};
+    QTest::mouseClick(w.CmdDr削除, Qt::LeftButton);
+    QCOMPARE(prompter.messages, QStringList({kNotSaved, kNotSaved, kNotSaved}));
+    QCOMPARE(doctorCount(), 1);
+    QCOMPARE(doctorRow(yamada).name, QStringLiteral("山田 太郎"));
+    QCOMPARE(doctorRow(yamada).del, 0);
+    QCOMPARE(listed(w), QStringList({QStringLiteral("山田 太郎")}));
+
+    // No database at all.
+    CloseDB();
+    prompter.clear();
+    prompter.inputs = {QStringLiteral("新人 医師")};
+    QTest::mouseClick(w.CmdDr追加, Qt::LeftButton);
+    QCOMPARE(prompter.messages, QStringList({kNotSaved}));
+
+    // setting.ini that cannot be replaced: the file stays as it was.
+    QVERIFY(QDir().mkpath(home.data(QStringLiteral("ini/setting.ini"))));
+    prompter.clear();
+    w.Txt病院名->setText(QStringLiteral("ライドル総合病院"));
+    QTest::mouseClick(w.Cmd初期設定適用, Qt::LeftButton);
+    QCOMPARE(prompter.messages, QStringList({kNotSaved}));
+    QVERIFY(QFileInfo(home.data(QStringLiteral("ini/setting.ini"))).isDir());
+}
+
+QTEST_MAIN(TestSettings)
+#include "test_settings.moc"
