@@ -1,0 +1,79 @@
+#include "persistence/OpenSavedDocument.h"
+
+#include "persistence/DocumentImage.h"
+#include "storage/Database.h"
+
+#include <QFile>
+#include <QPainter>
+
+namespace {
+
+bool isZero(const QVariant &value)
+{
+    if (value.isNull())
+        return true;
+    bool ok = false;
+    const double number = value.toString().trimmed().toDouble(&ok);
+    return ok && number == 0;
+}
+
+QString captionOf(const FieldValue &field, const QVariant &value)
+{
+    const QString kind = field.dataKind.trimmed();
+    if (kind == QStringLiteral("1") || kind == QStringLiteral("2"))
+        return value.isNull() ? QString() : value.toString();
+    return isZero(value) ? QString() : value.toString();
+}
+
+QString stateOf(const QVariant &value)
+{
+    if (value.isNull())
+        return QStringLiteral("0");
+    return value.toString();
+}
+
+} // namespace
+
+bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
+{
+    out.kind = kind;
+    out.number = id;
+    if (!IsUsableKindName(kind))
+        return false;
+    Recordset rs;
+    if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
+        || rs.eof())
+        return false;
+    for (FieldValue &field : out.fields) {
+        if (!field.tag.isEmpty() && rs.hasField(field.tag))
+            field.text = captionOf(field, rs.field(field.tag));
+    }
+    for (CheckValue &check : out.checks) {
+        if (!check.tag.isEmpty() && rs.hasField(check.tag))
+            check.state = stateOf(rs.field(check.tag));
+    }
+    return true;
+}
+
+bool LoadPngImage(const QString &path, QImage &surface)
+{
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.read(8) != signature)
+        return false;
+    file.close();
+    QImage image;
+    if (surface.isNull() || !image.load(path, "PNG"))
+        return false;
+    QPainter painter(&surface);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, image);
+    return true;
+}
+
+bool OpenSavedDocument(DocumentData &doc, int id)
+{
+    const bool found = LoadSavedDocument(doc.kind, id, doc);
+    LoadPngImage(DocumentImagePath(doc.kind, id), doc.surface);
+    return found;
+}

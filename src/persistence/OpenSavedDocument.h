@@ -1,0 +1,25 @@
+#pragma once
+#include "persistence/DocumentData.h"
+
+#include <QImage>
+#include <QString>
+
+// Reads the row with this ID of the kind's table into out, whose fields and
+// checks the freshly built document window has filled (tags, data kinds and
+// the builder's texts). A field or check box whose tag names no column keeps
+// what it had. Number fields show 0 as empty; text and memo fields show what
+// was stored, "0" included. A check box takes the stored value as its state
+// ("0" for 0 or no value). out.kind and out.number are set in every case.
+// False when there is no such row (out's fields are then left alone).
+bool LoadSavedDocument(const QString &kind, int id, DocumentData &out);
+
+// Draws the PNG file at path onto surface at its origin, replacing the pixels
+// it covers. A file that is missing or does not begin with the PNG signature
+// is not decoded; false then, and also when it cannot be decoded or surface
+// is null.
+bool LoadPngImage(const QString &path, QImage &surface);
+
+// Both of the above for doc.kind: the row, then the page image
+// DATA/pic_save/<kind>/<id>.png onto doc.surface. The fields are restored even
+// when the image is missing or damaged. Returns whether the row was found.
+bool OpenSavedDocument(DocumentData &doc, int id);

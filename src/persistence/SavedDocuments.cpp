@@ -1,0 +1,135 @@
+#include "persistence/SavedDocuments.h"
+
+#include "persistence/DocumentImage.h"
+#include "storage/Database.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+QStringList columnsOf(const QString &kind)
+{
+    QStringList names;
+    QSqlQuery q(gDB());
+    if (!q.exec(QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE 0")))
+        return names;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        names << rec.fieldName(i);
+    return names;
+}
+
+QString selectable(const QStringList &columns, const QString &name)
+{
+    for (const QString &c : columns)
+        if (c.compare(name, Qt::CaseInsensitive) == 0)
+            return QuoteIdent(c);
+    return QStringLiteral("NULL");
+}
+
+} // namespace
+
+QString FormatEditDate(const QVariant &value)
+{
+    if (value.isNull())
+        return QString();
+    const QString digits = value.toString().trimmed();
+    if (digits.isEmpty())
+        return QString();
+    // Digits fill the # places from the right; extra digits go to the first one.
+    static const QString pattern = QStringLiteral("####/##/##");
+    QString out;
+    int next = int(digits.size()) - 1;
+    for (int p = int(pattern.size()) - 1; p >= 0; --p) {
+        if (pattern[p] != u'#') {
+            out.prepend(pattern[p]);
+        } else if (p == 0) {
+            out.prepend(digits.left(next + 1));
+            next = -1;
+        } else if (next >= 0) {
+            out.prepend(digits[next--]);
+        }
+    }
+    return out;
+}
+
+QString DocumentDateText(const QVariant &year, const QVariant &month, const QVariant &day)
+{
+    return year.toString() + u'/' + (u'0' + month.toString()).right(2) + u'/'
+         + (u'0' + day.toString()).right(2);
+}
+
+QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &drId, int state)
+{
+    QList<SavedDocumentRow> rows;
+    if (!DatabaseIsOpen())
+        return rows;
+    const QStringList columns = columnsOf(kind);
+    if (columns.isEmpty())
+        return rows;
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    const QString sql =
+        QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE \"DrID\"=? AND \"終了判定\"=?")
+            .arg(selectable(columns, QStringLiteral("編集日")), selectable(columns, QStringLiteral("日付Y")),
+                 selectable(columns, QStringLiteral("日付M")), selectable(columns, QStringLiteral("日付D")),
+                 selectable(columns, QStringLiteral("患者番号")), selectable(columns, QStringLiteral("ID")),
+                 QuoteIdent(kind));
+    if (!q.prepare(sql))
+        return rows;
+    q.addBindValue(drId);
+    q.addBindValue(state);
+    if (!q.exec())
+        return rows;
+    while (q.next()) {
+        SavedDocumentRow row;
+        row.editDate = FormatEditDate(q.value(0));
+        row.date = DocumentDateText(q.value(1), q.value(2), q.value(3));
+        row.patientId = q.value(4).toString();
+        row.kind = kind;
+        row.id = q.value(5).toString();
+        rows << row;
+    }
+    return rows;
+}
+
+QHash<QString, QString> PatientNames(const QStringList &patientIds)
+{
+    QHash<QString, QString> names;
+    if (!DatabaseIsOpen())
+        return names;
+    QStringList distinct = patientIds;
+    distinct.removeDuplicates();
+    constexpr int kChunk = 500;
+    for (int from = 0; from < distinct.size(); from += kChunk) {
+        const QStringList chunk = distinct.mid(from, kChunk);
+        QStringList marks;
+        for (int i = 0; i < chunk.size(); ++i)
+            marks << QStringLiteral("?");
+        QSqlQuery q(gDB());
+        q.setForwardOnly(true);
+        if (!q.prepare(QStringLiteral("SELECT ID, Name FROM Kanja_Data WHERE ID IN (%1)").arg(marks.join(u','))))
+            return names;
+        for (const QString &id : chunk)
+            q.addBindValue(id);
+        if (!q.exec())
+            continue;
+        while (q.next())
+            names.insert(q.value(0).toString(), q.value(1).toString());
+    }
+    return names;
+}
+
+bool DeleteSavedDocument(const QString &kind, int id)
+{
+    if (!IsUsableKindName(kind))
+        return false;
+    Recordset rs;
+    if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
+        || !rs.remove())
+        return false;
+    QFile::remove(DocumentImagePath(kind, id));
+    return true;
+}

@@ -1,0 +1,492 @@
+#include "ScriptedPrompter.h"
+#include "TestHome.h"
+
+#include "app/AppState.h"
+#include "persistence/DocumentImage.h"
+#include "persistence/History.h"
+#include "persistence/OpenSavedDocument.h"
+#include "persistence/SaveDocument.h"
+#include "persistence/ui/HistoryWidgets.h"
+#include "storage/Database.h"
+
+#include <QAction>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QPainter>
+#include <QSqlQuery>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+const QString kKind = QStringLiteral("紹介状");
+
+void exec(const QString &sql, const QVariantList &params = {})
+{
+    QSqlQuery q(gDB());
+    QVERIFY2(q.prepare(sql), qPrintable(sql));
+    for (const QVariant &p : params)
+        q.addBindValue(p);
+    QVERIFY2(q.exec(), qPrintable(sql));
+}
+
+// The table a built document of the kind gets: date fields, a number, a text
+// and a memo field, one check box.
+void makeKindTable(const QString &kind = kKind)
+{
+    exec(QStringLiteral("CREATE TABLE %1 (ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50), "
+                        "日付Y INTEGER, 日付M INTEGER, 日付D INTEGER, 数 INTEGER, 所見 VARCHAR(255), "
+                        "経過 TEXT, 済 INTEGER, 編集日 INTEGER, 終了判定 INTEGER)")
+             .arg(QuoteIdent(kind)));
+    QDir().mkpath(DocumentImageFolder(kind));
+}
+
+QImage drawnSurface(int w = 120, int h = 90)
+{
+    QImage surface(w, h, QImage::Format_RGB32);
+    surface.fill(Qt::white);
+    QPainter p(&surface);
+    p.setPen(QPen(QColor(200, 30, 40), 3));
+    p.drawLine(5, 5, w - 10, h - 20);
+    p.setBrush(QColor(10, 120, 250));
+    p.drawEllipse(20, 30, 40, 25);
+    return surface;
+}
+
+DocumentData document(const QString &kind = kKind)
+{
+    DocumentData doc;
+    doc.kind = kind;
+    doc.fields = {
+        {QStringLiteral("日付Y"), QStringLiteral("0"), QStringLiteral("2006")},
+        {QStringLiteral("日付M"), QStringLiteral("0"), QStringLiteral("4")},
+        {QStringLiteral("日付D"), QStringLiteral("0"), QStringLiteral("5")},
+        {QStringLiteral("数"), QStringLiteral("0"), QStringLiteral("12abc")},
+        {QStringLiteral("所見"), QStringLiteral("1"), QStringLiteral("0")},
+        {QStringLiteral("経過"), QStringLiteral("2"), QStringLiteral("一行目\r\n二行目")},
+        {QString(), QStringLiteral("1"), QStringLiteral("untagged")},
+    };
+    doc.checks = {{QStringLiteral("済"), QStringLiteral("1")}, {QString(), QStringLiteral("1")}};
+    doc.surface = drawnSurface();
+    return doc;
+}
+
+QVariantList row(int id, const QString &kind = kKind)
+{
+    QSqlQuery q(gDB());
+    q.prepare(QStringLiteral("SELECT DrID, 患者番号, 数, 所見, 経過, 済, 編集日, 終了判定 FROM %1 WHERE ID=?")
+                  .arg(QuoteIdent(kind)));
+    q.addBindValue(id);
+    QVariantList values;
+    if (q.exec() && q.next())
+        for (int i = 0; i < 8; ++i)
+            values << q.value(i);
+    return values;
+}
+
+int rowCount(const QString &kind = kKind)
+{
+    QSqlQuery q(gDB());
+    q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteIdent(kind));
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+int today()
+{
+    const QDate d = QDate::currentDate();
+    return d.year() * 10000 + d.month() * 100 + d.day();
+}
+
+} // namespace
+
+class TestPersistence : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void newDocumentsTakeHighestNumberPlusOne();
+    void savingTwiceUpdatesOneRowAndKeepsAuthor();
+    void stateOnNewAndExistingRows();
+    void valuesStoredFromCaptionsAndChecks();
+    void missingColumnStoresNothing();
+    void rowDeletedMeanwhileFailsNextSave();
+    void unwritableImageFolderFailsCleanly();
+    void imageRoundTripsPixelForPixel();
+    void damagedOrMissingImageIsNotDrawnButFieldsOpen();
+    void reopenRestoresFieldsAndChecks();
+    void historyTextsOrderAndMarks();
+    void historyWidgetsDropStaleEntries();
+};
+
+void TestPersistence::init()
+{
+    CurrentDrID = QStringLiteral("3");
+    PatientID = QStringLiteral("1001");
+}
+
+void TestPersistence::newDocumentsTakeHighestNumberPlusOne()
+{
+    TestHome home;
+    makeKindTable();
+    DocumentData first = document();
+    QVERIFY(SaveDocument(first, QStringLiteral("0")));
+    QCOMPARE(first.number, 1);
+
+    exec(QStringLiteral("DELETE FROM ") + QuoteIdent(kKind));
+    for (int id : {1, 2, 7})
+        exec(QStringLiteral("INSERT INTO %1 (ID) VALUES (?)").arg(QuoteIdent(kKind)), {id});
+    DocumentData doc = document();
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    QCOMPARE(doc.number, 8);
+    QVERIFY(QFile::exists(home.data(QStringLiteral("pic_save/紹介状/8.png"))));
+}
+
+void TestPersistence::savingTwiceUpdatesOneRowAndKeepsAuthor()
+{
+    TestHome home;
+    makeKindTable();
+    DocumentData doc = document();
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    const int number = doc.number;
+    exec(QStringLiteral("UPDATE %1 SET 編集日=19990101").arg(QuoteIdent(kKind)));
+
+    CurrentDrID = QStringLiteral("9");
+    PatientID = QStringLiteral("2002");
+    doc.fields[3].text = QStringLiteral("77");
+    QVERIFY(SaveDocument(doc, QStringLiteral("1")));
+    QCOMPARE(doc.number, number);
+    QCOMPARE(rowCount(), 1);
+    const QVariantList r = row(number);
+    QCOMPARE(r[0].toString(), QStringLiteral("3"));    // DrID of the first save
+    QCOMPARE(r[1].toString(), QStringLiteral("2002")); // 患者番号 on every save
+    QCOMPARE(r[2].toInt(), 77);
+    QCOMPARE(r[6].toInt(), today());                   // 編集日 of the last save
+    QCOMPARE(filesIn(DocumentImageFolder(kKind)), QStringList{QStringLiteral("1.png")});
+}
+
+void TestPersistence::stateOnNewAndExistingRows()
+{
+    TestHome home;
+    makeKindTable();
+    struct Step { QString state; int expected; };
+    // A new document saved from the close question ("") becomes pending.
+    for (const Step &s : {Step{QString(), 0}, Step{QStringLiteral("0"), 0}, Step{QStringLiteral("1"), 1}}) {
+        DocumentData doc = document();
+        QVERIFY(SaveDocument(doc, s.state));
+        QCOMPARE(row(doc.number)[7].toInt(), s.expected);
+        QVERIFY(!row(doc.number)[7].isNull());
+    }
+    // An existing row keeps its flag on "" and can go back from finished to pending.
+    DocumentData doc = document();
+    QVERIFY(SaveDocument(doc, QStringLiteral("1")));
+    QVERIFY(SaveDocument(doc, QString()));
+    QCOMPARE(row(doc.number)[7].toInt(), 1);
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    QCOMPARE(row(doc.number)[7].toInt(), 0);
+    QVERIFY(SaveDocument(doc, QString()));
+    QCOMPARE(row(doc.number)[7].toInt(), 0);
+}
+
+void TestPersistence::valuesStoredFromCaptionsAndChecks()
+{
+    TestHome home;
+    makeKindTable();
+    const QList<QPair<QString, int>> numbers = {
+        {QStringLiteral("12abc"), 12}, {QString(), 0}, {QStringLiteral("abc"), 0},
+        {QStringLiteral(" 42"), 42}, {QStringLiteral("-3"), -3}};
+    for (const auto &[caption, expected] : numbers) {
+        DocumentData doc = document();
+        doc.fields[3].text = caption;
+        doc.checks[0].state = QStringLiteral("0");
+        QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+        const QVariantList r = row(doc.number);
+        QCOMPARE(r[2].toInt(), expected);
+        QCOMPARE(r[3].toString(), QStringLiteral("0"));
+        QCOMPARE(r[4].toString(), QStringLiteral("一行目\r\n二行目"));
+        QCOMPARE(r[5].toInt(), 0);
+    }
+    // A number too large for the 32-bit column is refused, not cut.
+    DocumentData big = document();
+    big.fields[3].text = QStringLiteral("99999999999");
+    QVERIFY(!SaveDocument(big, QStringLiteral("0")));
+    QCOMPARE(big.number, 0);
+}
+
+void TestPersistence::missingColumnStoresNothing()
+{
+    TestHome home;
+    makeKindTable();
+    const QString folder = DocumentImageFolder(kKind);
+
+    // A field added to the template after the table was made.
+    DocumentData added = document();
+    added.fields << FieldValue{QStringLiteral("新しい欄"), QStringLiteral("1"), QStringLiteral("x")};
+    QVERIFY(!SaveDocument(added, QStringLiteral("1")));
+    QCOMPARE(added.number, 0);
+    QCOMPARE(rowCount(), 0);
+    QVERIFY(filesIn(folder).isEmpty());
+
+    // The same for a check box and for a data kind that is not a number.
+    DocumentData check = document();
+    check.checks << CheckValue{QStringLiteral("無い箱"), QStringLiteral("1")};
+    QVERIFY(!SaveDocument(check, QStringLiteral("0")));
+    DocumentData badKind = document();
+    badKind.fields[4].dataKind = QString();
+    QVERIFY(!SaveDocument(badKind, QStringLiteral("0")));
+    QCOMPARE(rowCount(), 0);
+
+    // A stored document stays as it was, image included.
+    DocumentData doc = document();
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    const QByteArray before = [&] {
+        QFile f(DocumentImagePath(kKind, doc.number));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    doc.fields[3].text = QStringLiteral("99");
+    doc.fields << FieldValue{QStringLiteral("新しい欄"), QStringLiteral("0"), QStringLiteral("1")};
+    doc.surface.fill(Qt::black);
+    QVERIFY(!SaveDocument(doc, QStringLiteral("1")));
+    QCOMPARE(row(doc.number)[2].toInt(), 12);
+    QCOMPARE(row(doc.number)[7].toInt(), 0);
+    QFile f(DocumentImagePath(kKind, doc.number));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), before);
+    QCOMPARE(filesIn(folder), QStringList{QStringLiteral("1.png")});
+
+    // No table at all.
+    DocumentData none = document(QStringLiteral("無い書類"));
+    QVERIFY(!SaveDocument(none, QStringLiteral("0")));
+    QVERIFY(filesIn(DocumentImageFolder(QStringLiteral("無い書類"))).isEmpty());
+}
+
+void TestPersistence::rowDeletedMeanwhileFailsNextSave()
+{
+    TestHome home;
+    makeKindTable();
+    DocumentData doc = document();
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    exec(QStringLiteral("DELETE FROM ") + QuoteIdent(kKind));
+    QVERIFY(!SaveDocument(doc, QStringLiteral("0")));
+    QCOMPARE(doc.number, 1);
+    QCOMPARE(rowCount(), 0);
+}
+
+void TestPersistence::unwritableImageFolderFailsCleanly()
+{
+    TestHome home;
+    makeKindTable();
+    // A file where the kind's folder should be: nothing can be written there.
+    QDir(DocumentImageFolder(kKind)).removeRecursively();
+    QFile blocker(DocumentImageFolder(kKind));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    DocumentData doc = document();
+    QVERIFY(!SaveDocument(doc, QStringLiteral("0")));
+    QCOMPARE(doc.number, 0);
+    QCOMPARE(rowCount(), 0);
+
+    // A read-only pic_save, where the permissions hold (not for root).
+    QFile::remove(DocumentImageFolder(kKind));
+    const QString picSave = home.data(QStringLiteral("pic_save"));
+    QFile::setPermissions(picSave, QFile::ReadOwner | QFile::ExeOwner);
+    QFile probe(picSave + QStringLiteral("/probe"));
+    if (!probe.open(QIODevice::WriteOnly)) {
+        DocumentData again = document();
+        QVERIFY(!SaveDocument(again, QStringLiteral("0")));
+        QCOMPARE(again.number, 0);
+        QCOMPARE(rowCount(), 0);
+    }
+    QFile::setPermissions(picSave, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestPersistence::imageRoundTripsPixelForPixel()
+{
+    TestHome home;
+    makeKindTable();
+    DocumentData doc = document();
+    doc.surface = drawnSurface(794, 1123);
+    QVERIFY(SaveDocument(doc, QStringLiteral("1")));
+    const QString path = DocumentImagePath(kKind, doc.number);
+    QCOMPARE(QImage(path).size(), QSize(794, 1123));
+
+    QImage blank(794, 1123, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    QVERIFY(LoadPngImage(path, blank));
+    QCOMPARE(blank, doc.surface);
+
+    // A later save replaces the image.
+    doc.surface.fill(QColor(1, 2, 3));
+    QVERIFY(SaveDocument(doc, QStringLiteral("1")));
+    QCOMPARE(QImage(path).pixelColor(400, 500), QColor(1, 2, 3));
+}
+
+void TestPersistence::damagedOrMissingImageIsNotDrawnButFieldsOpen()
+{
+    TestHome home;
+    makeKindTable();
+    DocumentData saved = document();
+    QVERIFY(SaveDocument(saved, QStringLiteral("0")));
+    const QString path = DocumentImagePath(kKind, saved.number);
+    QFile png(path);
+    QVERIFY(png.open(QIODevice::ReadOnly));
+    const QByteArray bytes = png.readAll();
+    png.close();
+
+    QImage white(120, 90, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const QList<QByteArray> damaged = {bytes.left(bytes.size() / 2), bytes.left(7),
+                                       QByteArray("GIF89a not a png"), QByteArray()};
+    for (const QByteArray &content : damaged) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+        f.close();
+        QImage surface = white;
+        QVERIFY(!LoadPngImage(path, surface));
+        QCOMPARE(surface, white);
+
+        DocumentData reopened = document();
+        for (FieldValue &field : reopened.fields)
+            field.text.clear();
+        reopened.surface = white;
+        QVERIFY(OpenSavedDocument(reopened, saved.number));
+        QCOMPARE(reopened.fields[3].text, QStringLiteral("12"));
+    }
+    QFile::remove(path);
+    QImage surface = white;
+    QVERIFY(!LoadPngImage(path, surface));
+    QCOMPARE(surface, white);
+}
+
+void TestPersistence::reopenRestoresFieldsAndChecks()
+{
+    TestHome home;
+    makeKindTable();
+    DocumentData saved = document();
+    saved.fields[3].text = QString();  // number 0 reopens empty
+    QVERIFY(SaveDocument(saved, QStringLiteral("0")));
+    exec(QStringLiteral("UPDATE %1 SET 経過=NULL").arg(QuoteIdent(kKind)));
+
+    DocumentData built = document();
+    for (FieldValue &field : built.fields)
+        field.text = QStringLiteral("builder");
+    built.fields << FieldValue{QStringLiteral("無い欄"), QStringLiteral("1"), QStringLiteral("builder")};
+    built.checks[0].state = QStringLiteral("0");
+    QVERIFY(LoadSavedDocument(kKind, saved.number, built));
+    QCOMPARE(built.number, saved.number);
+    QCOMPARE(built.fields[0].text, QStringLiteral("2006"));
+    QCOMPARE(built.fields[1].text, QStringLiteral("4"));
+    QCOMPARE(built.fields[3].text, QString());              // number 0
+    QCOMPARE(built.fields[4].text, QStringLiteral("0"));    // text "0" stays
+    QCOMPARE(built.fields[5].text, QString());              // memo without a value
+    QCOMPARE(built.fields[6].text, QStringLiteral("builder")); // untagged
+    QCOMPARE(built.fields[7].text, QStringLiteral("builder")); // no column
+    QCOMPARE(built.checks[0].state, QStringLiteral("1"));
+
+    // No row with the number: the builder's values stay, the number is taken.
+    DocumentData missing = document();
+    QVERIFY(!LoadSavedDocument(kKind, 99, missing));
+    QCOMPARE(missing.number, 99);
+    QCOMPARE(missing.fields[3].text, QStringLiteral("12abc"));
+}
+
+void TestPersistence::historyTextsOrderAndMarks()
+{
+    TestHome home;
+    home.writeIni(QStringLiteral("紹介状"), QStringLiteral("[DATA]\r\n"));
+    home.writeIni(QStringLiteral("診断書"), QStringLiteral("[DATA]\r\n"));
+    home.writeIni(QStringLiteral("未使用"), QStringLiteral("[DATA]\r\n")); // no table yet
+    home.writeIni(QStringLiteral("setting"), QStringLiteral("[DATA]\r\n"));
+    makeKindTable(QStringLiteral("紹介状"));
+    makeKindTable(QStringLiteral("診断書"));
+    const QString insert = QStringLiteral("INSERT INTO %1 (ID, 患者番号, 日付Y, 日付M, 日付D, 終了判定) VALUES (?, ?, ?, ?, ?, ?)");
+    exec(insert.arg(QuoteIdent(QStringLiteral("紹介状"))), {1, QStringLiteral("1001"), 2006, 11, 30, 1});
+    exec(insert.arg(QuoteIdent(QStringLiteral("紹介状"))), {2, QStringLiteral("1002"), 2001, 1, 1, 0});
+    exec(insert.arg(QuoteIdent(QStringLiteral("診断書"))), {5, QStringLiteral("1001"), 2006, 4, 5, 0});
+    exec(insert.arg(QuoteIdent(QStringLiteral("診断書"))), {6, QStringLiteral("1001"), 2007, 1, 2, QVariant()});
+    // A table without date columns is still listed.
+    exec(QStringLiteral("CREATE TABLE 古い書類 (ID INTEGER, 患者番号 VARCHAR(50), 終了判定 INTEGER)"));
+    exec(QStringLiteral("INSERT INTO 古い書類 VALUES (3, '1001', 1)"));
+    home.writeIni(QStringLiteral("古い書類"), QStringLiteral("[DATA]\r\n"));
+
+    PatientID = QStringLiteral("1001");
+    const QList<HistoryRow> rows = LoadPatientHistory();
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows[0].date, QStringLiteral(".00.00"));
+    QCOMPARE(rows[1].date, QStringLiteral("2006.04.05"));
+    QCOMPARE(rows[1].id, QStringLiteral("5"));
+    QCOMPARE(rows[1].kind, QStringLiteral("診断書"));
+    QCOMPARE(rows[2].date, QStringLiteral("2006.11.30"));
+    QCOMPARE(rows[3].state, QString());
+
+    QCOMPARE(HistoryMenuCaption(rows[1], HistoryMarks::MainWindow), QStringLiteral("△2006.04.05  診断書"));
+    QCOMPARE(HistoryMenuCaption(rows[1], HistoryMarks::DocumentWindow), QStringLiteral("△　2006.04.05  診断書"));
+    QCOMPARE(HistoryMenuCaption(rows[2], HistoryMarks::MainWindow), QStringLiteral("○2006.11.30  紹介状"));
+    QCOMPARE(HistoryMenuCaption(rows[3], HistoryMarks::DocumentWindow), QStringLiteral("○　2007.01.02  診断書"));
+
+    PatientID = QStringLiteral("無い患者");
+    QVERIFY(LoadPatientHistory().isEmpty());
+}
+
+void TestPersistence::historyWidgetsDropStaleEntries()
+{
+    TestHome home;
+    home.writeIni(QStringLiteral("A&B"), QStringLiteral("[DATA]\r\n"));
+    makeKindTable(QStringLiteral("A&B"));
+    const QString insert = QStringLiteral("INSERT INTO \"A&B\" (ID, 患者番号, 日付Y, 日付M, 日付D, 終了判定) VALUES (?, ?, 2006, ?, 1, ?)");
+    for (int i = 1; i <= 3; ++i)
+        exec(insert, {i, QStringLiteral("1001"), i, i % 2});
+    exec(insert, {4, QStringLiteral("2002"), 9, 1});
+
+    QTreeWidget list;
+    SetupHistoryList(&list);
+    QMenu mainMenu, docMenu;
+    QString openedKind;
+    int openedId = 0;
+    const OpenHistoryEntry open = [&](const QString &kind, int id) { openedKind = kind; openedId = id; };
+
+    PatientID = QStringLiteral("1001");
+    RefreshPatientHistory(&list, &mainMenu, open);
+    FillHistoryMenu(&docMenu, &list, open);
+    QCOMPARE(list.topLevelItemCount(), 3);
+    QCOMPARE(list.topLevelItem(0)->text(0), QStringLiteral("2006.01.01"));
+    QCOMPARE(list.topLevelItem(0)->text(3), QStringLiteral("1"));
+    QCOMPARE(mainMenu.actions().size(), 3);
+    QCOMPARE(mainMenu.actions()[1]->text(), QStringLiteral("△2006.02.01  A&&B"));
+    QCOMPARE(docMenu.actions()[2]->text(), QStringLiteral("○　2006.03.01  A&&B"));
+    docMenu.actions()[1]->trigger();
+    QCOMPARE(openedKind, QStringLiteral("A&B"));
+    QCOMPARE(openedId, 2);
+
+    // Another patient with one document: nothing of the first one remains.
+    PatientID = QStringLiteral("2002");
+    RefreshPatientHistory(&list, &mainMenu, open);
+    FillHistoryMenu(&docMenu, &list, open);
+    QCOMPARE(list.topLevelItemCount(), 1);
+    QCOMPARE(mainMenu.actions().size(), 1);
+    QCOMPARE(docMenu.actions().size(), 1);
+    QCOMPARE(docMenu.actions()[0]->text(), QStringLiteral("○　2006.09.01  A&&B"));
+
+    // No documents: one entry with an empty caption that opens nothing.
+    PatientID = QStringLiteral("3003");
+    openedId = 0;
+    RefreshPatientHistory(&list, &mainMenu, open);
+    FillHistoryMenu(&docMenu, &list, open);
+    QCOMPARE(list.topLevelItemCount(), 0);
+    QCOMPARE(mainMenu.actions().size(), 1);
+    QCOMPARE(mainMenu.actions()[0]->text(), QString());
+    docMenu.actions()[0]->trigger();
+    QCOMPARE(openedId, 0);
+}
+
+QTEST_MAIN(TestPersistence)
+#include "test_persistence.moc"
