@@ -1,0 +1,348 @@
+#include "ScriptedPrompter.h"
+#include "TestHome.h"
+
+#include "app/AppState.h"
+#include "inserts/Phrases.h"
+#include "inserts/ui/FSet.h"
+#include "inserts/ui/FSet_Save.h"
+#include "inserts/ui/PhraseLists.h"
+#include "storage/Database.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+int addPhrase(const QString &drId, const QString &className, const QString &value)
+{
+    OpenRS(QStringLiteral("Dynaset"), QStringLiteral("定型文"));
+    gRS.addNew();
+    gRS.setField(QStringLiteral("DrID"), drId);
+    gRS.setField(QStringLiteral("Class"), className);
+    gRS.setField(QStringLiteral("Value"), value);
+    gRS.update();
+    const int id = gRS.lastInsertId().toInt();
+    gRS.close();
+    return id;
+}
+
+QStringList texts(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+QStringList texts(const QComboBox *box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+void chooseClass(FSet *picker, const QString &className)
+{
+    const auto found = picker->ListSetName->findItems(className, Qt::MatchExactly);
+    QVERIFY(!found.isEmpty());
+    picker->ListSetName->setCurrentItem(found.first());
+    picker->ListSetName_Click();
+}
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class TestPhrases : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void classesBelongToTheCurrentDoctor();
+    void addChangeAndDeleteThroughTheEditor();
+    void emptyClassOrContentIsRefused();
+    void answeringNoKeepsThePhrase();
+    void lastPhraseTakesItsClassAlong();
+    void quotesAndLongPhrasesAreStoredAsTyped();
+    void vanishedPhraseIsSavedAsNew();
+    void insertionAtTheCursor();
+    void insertionThroughThePicker();
+    void phrasesLoadedFromTheMainWindowKeepTheirClass();
+};
+
+void TestPhrases::cleanup()
+{
+    FSet::unload();
+    FSet_Save::unload();
+    FSet::setInsertTarget({});
+    flushDeletes();
+}
+
+void TestPhrases::classesBelongToTheCurrentDoctor()
+{
+    TestHome home;
+    const QString yamada = QString::number(home.addDoctor(QStringLiteral("山田")));
+    const QString sato = QString::number(home.addDoctor(QStringLiteral("佐藤")));
+    addPhrase(yamada, QStringLiteral("所見"), QStringLiteral("異常なし"));
+    addPhrase(yamada, QStringLiteral("所見"), QStringLiteral("経過良好"));
+    addPhrase(yamada, QStringLiteral("処方"), QStringLiteral("継続"));
+    addPhrase(sato, QStringLiteral("紹介"), QStringLiteral("よろしくお願いします"));
+
+    CurrentDrID = yamada;
+    QComboBox combo;
+    LoadPhraseClasses(&combo);
+    QStringList classes = texts(&combo);
+    classes.sort();
+    QCOMPARE(classes, (QStringList{QStringLiteral("処方"), QStringLiteral("所見")}));
+
+    CurrentDrID = sato;
+    LoadPhraseClasses(&combo);
+    QCOMPARE(texts(&combo), QStringList{QStringLiteral("紹介")});
+    FSet *picker = FSet::load();
+    QVERIFY(!picker->isVisible());
+    QCOMPARE(texts(picker->ListSetName), QStringList{QStringLiteral("紹介")});
+    QCOMPARE(picker->ListSet->count(), 0);
+
+    const QString nobody = QString::number(home.addDoctor(QStringLiteral("新人")));
+    CurrentDrID = nobody;
+    LoadPhraseClasses(&combo);
+    QCOMPARE(combo.count(), 0);
+    QCOMPARE(FSet_Save::load()->CbClass->count(), 0);
+}
+
+void TestPhrases::addChangeAndDeleteThroughTheEditor()
+{
+    TestHome home;
+    ScriptedPrompter prompts;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+
+    FSet::showShared()->Cmd追加_Click();
+    QVERIFY(!FSet::loaded());
+    FSet_Save *editor = FSet_Save::loaded();
+    QVERIFY(editor && editor->isVisible());
+    QCOMPARE(editor->windowTitle(), QStringLiteral("定型文"));
+    QCOMPARE(editor->tag(), QStringLiteral("0"));
+    QVERIFY(!editor->Cmd削除->isVisibleTo(editor));
+    editor->CbClass->setEditText(QStringLiteral("所見"));
+    editor->TxtValue->setPlainText(QStringLiteral("異常なし"));
+    editor->Cmd登録_Click();
+    QVERIFY(!FSet_Save::loaded());
+
+    // The picker comes back with the new class and without a chosen one.
+    FSet *picker = FSet::loaded();
+    QVERIFY(picker && picker->isVisible());
+    QCOMPARE(texts(picker->ListSetName), QStringList{QStringLiteral("所見")});
+    QCOMPARE(picker->ListSet->count(), 0);
+
+    chooseClass(picker, QStringLiteral("所見"));
+    QCOMPARE(texts(picker->ListSet), QStringList{QStringLiteral("異常なし")});
+    const int id = picker->ListSet->item(0)->data(Qt::UserRole).toInt();
+    picker->ListSet->setCurrentRow(0);
+    picker->ListSet_DblClick();
+    editor = FSet_Save::loaded();
+    QVERIFY(editor);
+    QVERIFY(!FSet::loaded());
+    QVERIFY(editor->Cmd削除->isVisibleTo(editor));
+    QCOMPARE(editor->tag(), QString::number(id));
+    QCOMPARE(editor->CbClass->currentText(), QStringLiteral("所見"));
+    QCOMPARE(editor->TxtValue->toPlainText(), QStringLiteral("異常なし"));
+
+    editor->TxtValue->setPlainText(QStringLiteral("特記すべき異常なし"));
+    editor->Cmd登録_Click();
+    const QVector<Phrase> phrases = PhrasesOf(CurrentDrID, QStringLiteral("所見"));
+    QCOMPARE(phrases.size(), 1);
+    QCOMPARE(phrases[0].id, id);
+    QCOMPARE(phrases[0].value, QStringLiteral("特記すべき異常なし"));
+
+    picker = FSet::loaded();
+    chooseClass(picker, QStringLiteral("所見"));
+    picker->ListSet->setCurrentRow(0);
+    picker->ListSet_DblClick();
+    prompts.answers = {true};
+    FSet_Save::loaded()->Cmd削除_Click();
+    QCOMPARE(prompts.questions, QStringList{QStringLiteral("削除しますか？")});
+    QCOMPARE(prompts.titles.last(), QStringLiteral("定型文"));
+    QVERIFY(PhrasesOf(CurrentDrID, QStringLiteral("所見")).isEmpty());
+    QVERIFY(FSet::loaded() && !FSet_Save::loaded());
+    QCOMPARE(prompts.messages, QStringList());
+}
+
+void TestPhrases::emptyClassOrContentIsRefused()
+{
+    TestHome home;
+    ScriptedPrompter prompts;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+    FSet_Save *editor = FSet_Save::showShared();
+    editor->setTag(QStringLiteral("0"));
+
+    editor->TxtValue->setPlainText(QStringLiteral("内容だけ"));
+    editor->Cmd登録_Click();
+    editor->CbClass->setEditText(QStringLiteral("分類だけ"));
+    editor->TxtValue->clear();
+    editor->Cmd登録_Click();
+    QCOMPARE(prompts.messages, (QStringList{QStringLiteral("分類名を入力してください"),
+                                            QStringLiteral("内容を入力してください")}));
+    QCOMPARE(FSet_Save::loaded(), editor);
+    QVERIFY(!FSet::loaded());
+    QVERIFY(PhraseClassesOf(CurrentDrID).isEmpty());
+}
+
+void TestPhrases::answeringNoKeepsThePhrase()
+{
+    TestHome home;
+    ScriptedPrompter prompts;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+    const int id = addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("異常なし"));
+    FSet_Save *editor = FSet_Save::showShared();
+    editor->setTag(QString::number(id));
+    prompts.answers = {false};
+    editor->Cmd削除_Click();
+    QCOMPARE(prompts.questions.size(), 1);
+    QCOMPARE(FSet_Save::loaded(), editor);
+    QCOMPARE(PhrasesOf(CurrentDrID, QStringLiteral("所見")).size(), 1);
+}
+
+void TestPhrases::lastPhraseTakesItsClassAlong()
+{
+    TestHome home;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+    const int a = addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("A"));
+    const int b = addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("B"));
+    addPhrase(CurrentDrID, QStringLiteral("処方"), QStringLiteral("C"));
+
+    QVERIFY(DeletePhrase(a));
+    QVERIFY(PhraseClassesOf(CurrentDrID).contains(QStringLiteral("所見")));
+    // Moving the last phrase to another class empties the old one too.
+    QVERIFY(SavePhrase(b, CurrentDrID, QStringLiteral("処方"), QStringLiteral("B")));
+    QCOMPARE(PhraseClassesOf(CurrentDrID), QStringList{QStringLiteral("処方")});
+    QCOMPARE(texts(FSet::load()->ListSetName), QStringList{QStringLiteral("処方")});
+    QVERIFY(!DeletePhrase(a));
+}
+
+void TestPhrases::quotesAndLongPhrasesAreStoredAsTyped()
+{
+    TestHome home;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+    const QString className = QStringLiteral("医師'用");
+    QString longValue;
+    while (longValue.size() < 10000)
+        longValue += QStringLiteral("所見'\"%_;-- ");
+    longValue.truncate(10000);
+    QVERIFY(SavePhrase(0, CurrentDrID, className, longValue));
+    QVERIFY(SavePhrase(0, CurrentDrID, QStringLiteral("x' OR '1'='1"), QStringLiteral("y")));
+
+    QComboBox combo;
+    LoadPhraseClasses(&combo);
+    QVERIFY(texts(&combo).contains(className));
+    LoadPhrases(className);
+    QListWidget *list = FSet::loaded()->ListSet;
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), longValue);
+    LoadPhrases(QStringLiteral("医師"));
+    QCOMPARE(list->count(), 0);
+}
+
+void TestPhrases::vanishedPhraseIsSavedAsNew()
+{
+    TestHome home;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+    QVERIFY(SavePhrase(42, CurrentDrID, QStringLiteral("所見"), QStringLiteral("残す")));
+    const QVector<Phrase> phrases = PhrasesOf(CurrentDrID, QStringLiteral("所見"));
+    QCOMPARE(phrases.size(), 1);
+    QCOMPARE(phrases[0].value, QStringLiteral("残す"));
+}
+
+void TestPhrases::insertionAtTheCursor()
+{
+    const PhraseInsertion two = InsertPhrases(QStringLiteral("12345"), 3,
+                                              {QStringLiteral("A"), QStringLiteral("B")});
+    QCOMPARE(two.text, QStringLiteral("123A    B45"));
+    QCOMPARE(two.cursor, 9);
+    const PhraseInsertion none = InsertPhrases(QStringLiteral("12345"), 2, {});
+    QCOMPARE(none.text, QStringLiteral("12345"));
+    QCOMPARE(none.cursor, 2);
+    const PhraseInsertion atEnd = InsertPhrases(QString(), 0, {QStringLiteral("所見  ")});
+    QCOMPARE(atEnd.text, QStringLiteral("所見"));
+    QCOMPARE(atEnd.cursor, 2);
+
+    QPlainTextEdit editor;
+    editor.setPlainText(QStringLiteral("一行目\n二行目"));
+    QTextCursor cursor = editor.textCursor();
+    cursor.setPosition(4);
+    cursor.setPosition(6, QTextCursor::KeepAnchor);
+    editor.setTextCursor(cursor);
+    InsertPhrasesAtCursor(&editor, {QStringLiteral("X"), QStringLiteral("Y")});
+    QCOMPARE(editor.toPlainText(), QStringLiteral("一行目\nX    Y二行目"));
+    QCOMPARE(editor.textCursor().position(), 10);
+    QVERIFY(!editor.textCursor().hasSelection());
+}
+
+void TestPhrases::insertionThroughThePicker()
+{
+    TestHome home;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+    for (const char *value : {"A", "skip", "B"})
+        addPhrase(CurrentDrID, QStringLiteral("所見"), QString::fromUtf8(value));
+    QPlainTextEdit field;
+    field.setPlainText(QStringLiteral("12345"));
+    QTextCursor cursor = field.textCursor();
+    cursor.setPosition(3);
+    field.setTextCursor(cursor);
+    FSet::setInsertTarget([&field] { return &field; });
+
+    FSet *picker = FSet::showShared();
+    chooseClass(picker, QStringLiteral("所見"));
+    QCOMPARE(picker->ListSet->count(), 3);
+    picker->ListSet->item(0)->setSelected(true);
+    picker->ListSet->item(2)->setSelected(true);
+    picker->CmdOK_Click();
+    QCOMPARE(field.toPlainText(), QStringLiteral("123A    B45"));
+    QCOMPARE(field.textCursor().position(), 9);
+    QVERIFY(!FSet::loaded());
+
+    picker = FSet::showShared();
+    chooseClass(picker, QStringLiteral("所見"));
+    picker->CmdAllSel_Click();
+    QCOMPARE(picker->ListSet->selectedItems().size(), 3);
+    picker->ListSet->clearSelection();
+    picker->CmdOK_Click();
+    QCOMPARE(field.toPlainText(), QStringLiteral("123A    B45"));
+    QVERIFY(!FSet::loaded());
+
+    // No field being edited: nothing to write into, the picker still closes.
+    FSet::setInsertTarget([] { return nullptr; });
+    picker = FSet::showShared();
+    chooseClass(picker, QStringLiteral("所見"));
+    picker->CmdAllSel_Click();
+    picker->CmdOK_Click();
+    QVERIFY(!FSet::loaded());
+    QCOMPARE(field.toPlainText(), QStringLiteral("123A    B45"));
+}
+
+void TestPhrases::phrasesLoadedFromTheMainWindowKeepTheirClass()
+{
+    TestHome home;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+    addPhrase(CurrentDrID, QStringLiteral("処方"), QStringLiteral("継続"));
+    addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("異常なし"));
+
+    LoadPhrases(QStringLiteral("所見"));
+    FSet *picker = FSet::loaded();
+    QVERIFY(picker && !picker->isVisible());
+    QCOMPARE(texts(picker->ListSet), QStringList{QStringLiteral("異常なし")});
+    FSet::showShared();
+    picker->ListSet->setCurrentRow(0);
+    picker->ListSet_DblClick();
+    QCOMPARE(FSet_Save::loaded()->CbClass->currentText(), QStringLiteral("所見"));
+}
+
+QTEST_MAIN(TestPhrases)
+#include "test_phrases.moc"
