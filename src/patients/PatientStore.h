@@ -1,0 +1,32 @@
+#pragma once
+#include <QString>
+#include <QVector>
+#include <optional>
+
+// One row of Kanja_Data as the entry window writes it.
+struct PatientRecord
+{
+    QString id;
+    QString name;
+    QString kana;
+    int birth = 0; // yyyymmdd
+    int sex = 0;   // 1 male, 2 female
+    QString address;
+};
+
+// Adds the patient, or overwrites the patient that already has this ID.
+// False when nothing could be stored.
+bool StorePatient(const PatientRecord &patient);
+
+// A patient number nobody has yet: one above the highest numeric number in
+// Kanja_Data ("1" for an empty table). Empty when the patients cannot be read.
+QString NextFreePatientID();
+
+struct PatientHit
+{
+    QString id;
+    QString name;
+};
+// Patients whose kana contains text anywhere (every patient for an empty
+// text), in the text order of their numbers. nullopt when the search failed.
+std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text);

@@ -1,0 +1,190 @@
+#include "TestHome.h"
+
+#include "app/AppState.h"
+#include "patients/Patient.h"
+#include "patients/PatientStore.h"
+#include "storage/Database.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+class TestPatients : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void eraOfEveryBoundary_data();
+    void eraOfEveryBoundary();
+    void ageGoesUpOnTheBirthday();
+    void eraDateToNumber_data();
+    void eraDateToNumber();
+    void lookupFillsTheCurrentPatient();
+    void failedLookupEmptiesEveryField();
+    void lookupWithoutBirthShowsNoEraOrAge();
+    void lookupTakesIdsWithQuotesLiterally();
+    void nextFreeIdGoesAboveTheHighestNumber();
+};
+
+void TestPatients::eraOfEveryBoundary_data()
+{
+    QTest::addColumn<int>("birth");
+    QTest::addColumn<QString>("era");
+    QTest::addColumn<QString>("eraYear");
+    QTest::addColumn<QString>("letter");
+    QTest::newRow("令和 first day") << 20190501 << "令和" << "01" << "R";
+    QTest::newRow("平成 last day") << 20190430 << "平成" << "31" << "H";
+    QTest::newRow("平成 first day") << 19890108 << "平成" << "01" << "H";
+    QTest::newRow("昭和 last day") << 19890107 << "昭和" << "64" << "S";
+    QTest::newRow("昭和 first day") << 19261225 << "昭和" << "01" << "S";
+    QTest::newRow("大正 last day") << 19261224 << "大正" << "15" << "T";
+    QTest::newRow("大正 first day") << 19120730 << "大正" << "01" << "T";
+    QTest::newRow("明治 last day") << 19120729 << "明治" << "45" << "M";
+    QTest::newRow("明治 first day") << 18680101 << "明治" << "01" << "M";
+    QTest::newRow("before 明治") << 18671231 << "" << "" << "";
+}
+
+void TestPatients::eraOfEveryBoundary()
+{
+    QFETCH(int, birth);
+    QFETCH(QString, era);
+    QFETCH(QString, eraYear);
+    QFETCH(QString, letter);
+    TestHome home;
+    home.addPatient(QStringLiteral("7"), QStringLiteral("山田太郎"), QStringLiteral("ヤマダタロウ"), 1, birth);
+    QVERIFY(LookupPatient(QStringLiteral("7")));
+    QCOMPARE(PatientEra, era);
+    QCOMPARE(PatientEraYear, eraYear);
+    QCOMPARE(PatientBirth, birth);
+    QCOMPARE(EraOfDate(birth).letter, letter);
+}
+
+void TestPatients::ageGoesUpOnTheBirthday()
+{
+    QCOMPARE(AgeOn(19600405, QDate(2006, 4, 5)), 46);
+    QCOMPARE(AgeOn(19600405, QDate(2006, 4, 4)), 45);
+    QCOMPARE(AgeOn(20000229, QDate(2001, 2, 28)), 0);
+    QCOMPARE(AgeOn(20000229, QDate(2001, 3, 1)), 1);
+
+    // The lookup counts from today.
+    TestHome home;
+    const QDate today = QDate::currentDate();
+    home.addPatient(QStringLiteral("1"), QStringLiteral("今日"), QStringLiteral("キョウ"), 1,
+                    DateNumber(today.addYears(-30)));
+    home.addPatient(QStringLiteral("2"), QStringLiteral("明日"), QStringLiteral("アス"), 2,
+                    DateNumber(today.addDays(1).addYears(-30)));
+    QVERIFY(LookupPatient(QStringLiteral("1")));
+    QCOMPARE(PatientAge, 30);
+    QVERIFY(LookupPatient(QStringLiteral("2")));
+    QCOMPARE(PatientAge, 29);
+}
+
+void TestPatients::eraDateToNumber_data()
+{
+    QTest::addColumn<QString>("eraDate");
+    QTest::addColumn<int>("number");
+    QTest::newRow("平成 first day") << "平成010108" << 19890108;
+    QTest::newRow("平成 17") << "平成170401" << 20050401;
+    QTest::newRow("昭和 last day") << "昭和640107" << 19890107;
+    QTest::newRow("大正") << "大正150101" << 19260101;
+    QTest::newRow("明治 last day") << "明治450729" << 19120729;
+    QTest::newRow("令和 first day") << "令和010501" << 20190501;
+    QTest::newRow("令和 8") << "令和080101" << 20260101;
+    QTest::newRow("unknown era adds nothing") << "西暦010501" << 10501;
+}
+
+void TestPatients::eraDateToNumber()
+{
+    QFETCH(QString, eraDate);
+    QFETCH(int, number);
+    QCOMPARE(EraDateToNumber(eraDate), number);
+}
+
+void TestPatients::lookupFillsTheCurrentPatient()
+{
+    TestHome home;
+    home.addPatient(QStringLiteral("12"), QStringLiteral("佐藤花子"), QStringLiteral("サトウハナコ"), 2,
+                    19600405, QStringLiteral("東京都千代田区1-1"));
+    QVERIFY(LookupPatient(QStringLiteral("12")));
+    QCOMPARE(PatientID, QStringLiteral("12"));
+    QCOMPARE(PatientName, QStringLiteral("佐藤花子"));
+    QCOMPARE(PatientKana, QStringLiteral("サトウハナコ"));
+    QCOMPARE(PatientSex, 2);
+    QCOMPARE(PatientAddress, QStringLiteral("東京都千代田区1-1"));
+    QCOMPARE(PatientEra, QStringLiteral("昭和"));
+    QCOMPARE(PatientEraYear, QStringLiteral("35"));
+    QCOMPARE(PatientAge, AgeOn(19600405, QDate::currentDate()));
+}
+
+void TestPatients::failedLookupEmptiesEveryField()
+{
+    TestHome home;
+    home.addPatient(QStringLiteral("1"), QStringLiteral("山田太郎"), QStringLiteral("ヤマダタロウ"), 1,
+                    19500101, QStringLiteral("大阪"));
+    QVERIFY(LookupPatient(QStringLiteral("1")));
+    QVERIFY(PatientAge > 0);
+
+    auto expectEmpty = [] {
+        QVERIFY(PatientID.isEmpty());
+        QVERIFY(PatientName.isEmpty());
+        QVERIFY(PatientKana.isEmpty());
+        QCOMPARE(PatientBirth, 0);
+        QVERIFY(PatientEra.isEmpty());
+        QVERIFY(PatientEraYear.isEmpty());
+        QVERIFY(PatientAddress.isEmpty());
+        QCOMPARE(PatientSex, 0);
+        QCOMPARE(PatientAge, 0);
+    };
+    QVERIFY(!LookupPatient(QStringLiteral("999")));
+    expectEmpty();
+
+    // Without a database the lookup fails the same way.
+    QVERIFY(LookupPatient(QStringLiteral("1")));
+    CloseDB();
+    QVERIFY(!LookupPatient(QStringLiteral("1")));
+    expectEmpty();
+}
+
+void TestPatients::lookupWithoutBirthShowsNoEraOrAge()
+{
+    TestHome home;
+    home.addPatient(QStringLiteral("1"), QStringLiteral("山田太郎"), QStringLiteral("ヤマダタロウ"), 1, 19500101);
+    QSqlQuery q(gDB());
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO Kanja_Data (ID, Name, Kana) VALUES ('2', '不明', 'フメイ')")));
+    QVERIFY(LookupPatient(QStringLiteral("1")));
+    QVERIFY(LookupPatient(QStringLiteral("2")));
+    QCOMPARE(PatientName, QStringLiteral("不明"));
+    QCOMPARE(PatientBirth, 0);
+    QVERIFY(PatientEra.isEmpty());
+    QVERIFY(PatientEraYear.isEmpty());
+    QCOMPARE(PatientAge, 0);
+    QCOMPARE(PatientSex, 0);
+}
+
+void TestPatients::lookupTakesIdsWithQuotesLiterally()
+{
+    TestHome home;
+    home.addPatient(QStringLiteral("1'"), QStringLiteral("オブライエン'"), QStringLiteral("オブライエン'"), 1, 19800101);
+    home.addPatient(QStringLiteral("2"), QStringLiteral("別人"), QStringLiteral("ベツジン"), 2, 19800101);
+    QVERIFY(LookupPatient(QStringLiteral("1'")));
+    QCOMPARE(PatientName, QStringLiteral("オブライエン'"));
+    QVERIFY(!LookupPatient(QStringLiteral("x' OR '1'='1")));
+    QVERIFY(PatientName.isEmpty());
+}
+
+void TestPatients::nextFreeIdGoesAboveTheHighestNumber()
+{
+    TestHome home;
+    QCOMPARE(NextFreePatientID(), QStringLiteral("1"));
+    for (int i = 1; i <= 12; ++i)
+        home.addPatient(QString::number(i), QStringLiteral("患者"), QStringLiteral("カンジャ"), 1, 19800101);
+    // "9" is the greatest text; the greatest number is 12.
+    QCOMPARE(NextFreePatientID(), QStringLiteral("13"));
+    home.addPatient(QStringLiteral("0020"), QStringLiteral("患者"), QStringLiteral("カンジャ"), 1, 19800101);
+    home.addPatient(QStringLiteral("A-99"), QStringLiteral("患者"), QStringLiteral("カンジャ"), 1, 19800101);
+    QCOMPARE(NextFreePatientID(), QStringLiteral("21"));
+    CloseDB();
+    QCOMPARE(NextFreePatientID(), QString());
+}
+
+QTEST_GUILESS_MAIN(TestPatients)
+#include "test_patients.moc"
