@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -20,8 +21,8 @@ std::optional<double> number(const QStringList &fields, int index)
 {
     if (index >= fields.size())
         return std::nullopt;
-    const QString t = fields[index].trimmed();
-    int i = 0;
+    const QStringView t = QStringView(fields[index]).trimmed();
+    qsizetype i = 0;
     if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
         ++i;
     int digits = 0;
@@ -36,11 +37,16 @@ std::optional<double> number(const QStringList &fields, int index)
             ++digits;
         }
     }
-    if (digits == 0 || i != t.size())
+    if (digits == 0 || i != t.size() || t.size() > 40)
         return std::nullopt;
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
+    // Plain ASCII from here on; the locale-aware conversions are far slower.
+    char ascii[48];
+    qsizetype n = 0;
+    for (qsizetype k = t[0] == u'+' ? 1 : 0; k < t.size(); ++k)
+        ascii[n++] = char(t[k].unicode());
+    double v = 0;
+    const auto result = std::from_chars(ascii, ascii + n, v);
+    if (result.ec != std::errc() || !std::isfinite(v))
         return std::nullopt;
     return v;
 }
