@@ -1,16 +1,20 @@
 #include "app/ui/Main.h"
 
+#include "app/ui/FStart.h"
+#include "app/ui/Navigation.h"
+#include "patients/Patient.h"
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
 
 #include <QDir>
-#include <QLabel>
 
 void Main()
 {
+    // A database that cannot be opened leaves the doctor list empty; the
+    // program still starts.
     OpenDB();
+    LookupPatient(QStringLiteral("1"));
     QDir().mkpath(DataPath(QStringLiteral("pic_save")));
-    auto *placeholder = new QLabel(QStringLiteral("Rydol"));
-    placeholder->setWindowTitle(QStringLiteral("Rydol"));
-    placeholder->show();
+    InstallNavigation();
+    FStart::shared().show();
 }

@@ -1,0 +1,247 @@
+#include "ScriptedPrompter.h"
+#include "TestHome.h"
+
+#include "app/AppState.h"
+#include "app/ui/FStart.h"
+#include "app/ui/Fonts.h"
+#include "app/ui/Main.h"
+#include "app/ui/Navigation.h"
+#include "settings/Doctors.h"
+#include "storage/Database.h"
+#include "storage/UserSettings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+const QString kNoDoctor = QStringLiteral("医師を選択してください");
+
+QString storedDefault()
+{
+    return GetSetting(QStringLiteral("RL"), QStringLiteral("ST"), QStringLiteral("DefaultDr"));
+}
+
+void choose(FStart &f, int id)
+{
+    f.ComboDr->setCurrentIndex(f.ComboDr->findData(id));
+}
+
+QStringList entries(const FStart &f)
+{
+    QStringList names;
+    for (int i = 0; i < f.ComboDr->count(); ++i)
+        names << f.ComboDr->itemText(i);
+    return names;
+}
+
+} // namespace
+
+class TestStart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InstallFontSubstitutes(); }
+    void init();
+    void dataButtonsWithoutDoctorShowMessageAndStay();
+    void tickedDoctorIsRememberedAndPreselected();
+    void deletedDoctorsAndUnusableDefaultsAreIgnored();
+    void settingsNeedsNoDoctorAndKeepsCurrentDoctor();
+    void listIsReloadedOnlyAfterDoctorChanges();
+    void exitButtonAndCloseBoxEndTheProgram();
+    void mainOpensDatabaseMakesPatientOneCurrentAndShowsStart();
+
+private:
+    QStringList m_hooks;
+};
+
+void TestStart::init()
+{
+    m_hooks.clear();
+    nav().showSaveList = [this](bool finished) {
+        m_hooks << (finished ? QStringLiteral("finished") : QStringLiteral("pending"));
+    };
+    nav().showPatientEntry = [this] { m_hooks << QStringLiteral("patient"); };
+    nav().showSettings = [this] { m_hooks << QStringLiteral("settings"); };
+    nav().showStart = [this] { m_hooks << QStringLiteral("start"); };
+    CurrentDrID.clear();
+    CurrentDrName.clear();
+}
+
+void TestStart::dataButtonsWithoutDoctorShowMessageAndStay()
+{
+    TestHome home;
+    home.addDoctor(QStringLiteral("山田 太郎"));
+    ScriptedPrompter prompter;
+    FStart f;
+    f.show();
+    QCOMPARE(f.ComboDr->currentText(), QString());
+
+    QTest::mouseClick(f.Cmd完了データ, Qt::LeftButton);
+    QTest::mouseClick(f.Cmd保留データ, Qt::LeftButton);
+    QTest::mouseClick(f.Cmd患者選択, Qt::LeftButton);
+    QCOMPARE(prompter.messages, QStringList({kNoDoctor, kNoDoctor, kNoDoctor}));
+    QVERIFY(m_hooks.isEmpty());
+    QVERIFY(f.isVisible());
+    QCOMPARE(CurrentDrID, QString());
+    QCOMPARE(storedDefault(), QString());
+}
+
+void TestStart::tickedDoctorIsRememberedAndPreselected()
+{
+    TestHome home;
+    const int yamada = home.addDoctor(QStringLiteral("山田 太郎"));
+    const int sato = home.addDoctor(QStringLiteral("佐藤 次郎"));
+    ScriptedPrompter prompter;
+    {
+        FStart f;
+        f.show();
+        choose(f, sato);
+        f.CheckDefaultDr->setChecked(true);
+        QTest::mouseClick(f.Cmd保留データ, Qt::LeftButton);
+        QVERIFY(prompter.messages.isEmpty());
+        QCOMPARE(m_hooks, QStringList({QStringLiteral("pending")}));
+        QVERIFY(!f.isVisible());
+        QCOMPARE(CurrentDrID, QString::number(sato));
+        QCOMPARE(CurrentDrName, QStringLiteral("佐藤 次郎"));
+        QCOMPARE(storedDefault(), QString::number(sato));
+    }
+    FStart next;
+    QCOMPARE(next.ComboDr->currentText(), QStringLiteral("佐藤 次郎"));
+    QVERIFY(!next.CheckDefaultDr->isChecked());
+
+    // Another doctor, box not ticked: both doctor fields change, the default stays.
+    next.show();
+    choose(next, yamada);
+    QTest::mouseClick(next.Cmd完了データ, Qt::LeftButton);
+    QCOMPARE(m_hooks.last(), QStringLiteral("finished"));
+    QCOMPARE(CurrentDrID, QString::number(yamada));
+    QCOMPARE(CurrentDrName, QStringLiteral("山田 太郎"));
+    QCOMPARE(storedDefault(), QString::number(sato));
+
+    next.show();
+    QTest::mouseClick(next.Cmd患者選択, Qt::LeftButton);
+    QCOMPARE(m_hooks.last(), QStringLiteral("patient"));
+    QVERIFY(!next.isVisible());
+}
+
+void TestStart::deletedDoctorsAndUnusableDefaultsAreIgnored()
+{
+    TestHome home;
+    home.addDoctor(QStringLiteral("山田 太郎"));
+    const int gone = home.addDoctor(QStringLiteral("退職 医師"), 1);
+    home.addDoctor(QStringLiteral("佐藤 次郎"));
+
+    SaveSetting(QStringLiteral("RL"), QStringLiteral("ST"), QStringLiteral("DefaultDr"), QString::number(gone));
+    FStart f;
+    QCOMPARE(entries(f), QStringList({QStringLiteral("山田 太郎"), QStringLiteral("佐藤 次郎")}));
+    QCOMPARE(f.ComboDr->currentIndex(), -1);
+
+    SaveSetting(QStringLiteral("RL"), QStringLiteral("ST"), QStringLiteral("DefaultDr"), QStringLiteral("abc"));
+    f.Form_Load();
+    QCOMPARE(f.ComboDr->currentIndex(), -1);
+    QCOMPARE(f.ComboDr->count(), 2);
+}
+
+void TestStart::settingsNeedsNoDoctorAndKeepsCurrentDoctor()
+{
+    TestHome home;
+    home.addDoctor(QStringLiteral("山田 太郎"));
+    ScriptedPrompter prompter;
+    CurrentDrID = QStringLiteral("7");
+    CurrentDrName = QStringLiteral("前の 医師");
+    FStart f;
+    f.show();
+    QTest::mouseClick(f.Cmd設定, Qt::LeftButton);
+    QCOMPARE(m_hooks, QStringList({QStringLiteral("settings")}));
+    QVERIFY(!f.isVisible());
+    QVERIFY(prompter.asked.isEmpty());
+    QCOMPARE(CurrentDrID, QStringLiteral("7"));
+    QCOMPARE(CurrentDrName, QStringLiteral("前の 医師"));
+}
+
+void TestStart::listIsReloadedOnlyAfterDoctorChanges()
+{
+    TestHome home;
+    home.addDoctor(QStringLiteral("山田 太郎"));
+    const int sato = home.addDoctor(QStringLiteral("佐藤 次郎"));
+    FStart f;
+    choose(f, sato);
+    f.CheckDefaultDr->setChecked(true);
+    f.hide();
+
+    // Nothing changed through the settings: the window comes back as it was left.
+    home.addDoctor(QStringLiteral("外から 追加"));
+    f.showAgain();
+    QVERIFY(f.isVisible());
+    QCOMPARE(f.ComboDr->count(), 2);
+    QVERIFY(f.CheckDefaultDr->isChecked());
+
+    QVERIFY(AddDoctor(QStringLiteral("新人 医師")));
+    QVERIFY(RenameDoctor(sato, QStringLiteral("佐藤 二郎")));
+    f.showAgain();
+    QCOMPARE(f.ComboDr->count(), 4);
+    QVERIFY(entries(f).contains(QStringLiteral("新人 医師")));
+    QCOMPARE(f.ComboDr->currentText(), QStringLiteral("佐藤 二郎"));
+    QCOMPARE(f.ComboDr->currentData().toInt(), sato);
+    QVERIFY(f.CheckDefaultDr->isChecked());
+
+    QVERIFY(MarkDoctorDeleted(sato));
+    f.showAgain();
+    QCOMPARE(f.ComboDr->count(), 3);
+    QCOMPARE(f.ComboDr->currentIndex(), -1);
+}
+
+void TestStart::exitButtonAndCloseBoxEndTheProgram()
+{
+    TestHome home;
+    FStart f;
+    int ended = 0;
+    f.endProgram = [&ended] { ++ended; };
+    f.show();
+    QTest::mouseClick(f.Cmd終了, Qt::LeftButton);
+    f.close();
+    QCOMPARE(ended, 2);
+}
+
+void TestStart::mainOpensDatabaseMakesPatientOneCurrentAndShowsStart()
+{
+    TestHome home;
+    home.addPatient(QStringLiteral("1"), QStringLiteral("鈴木 一郎"), QStringLiteral("スズキ イチロウ"), 1, 19520314);
+    home.addDoctor(QStringLiteral("山田 太郎"));
+    CloseDB();
+    QVERIFY(QDir(home.data(QStringLiteral("pic_save"))).removeRecursively());
+
+    Main();
+    QVERIFY(DatabaseIsOpen());
+    QCOMPARE(PatientID, QStringLiteral("1"));
+    QCOMPARE(PatientName, QStringLiteral("鈴木 一郎"));
+    QVERIFY(QFileInfo(home.data(QStringLiteral("pic_save"))).isDir());
+    FStart &start = FStart::shared();
+    QVERIFY(start.isVisible());
+    QCOMPARE(start.ComboDr->count(), 1);
+
+    // A second start leaves existing page images alone.
+    QDir().mkpath(home.data(QStringLiteral("pic_save/紹介状")));
+    QFile image(home.data(QStringLiteral("pic_save/紹介状/1.png")));
+    QVERIFY(image.open(QIODevice::WriteOnly));
+    image.write("png");
+    image.close();
+    Main();
+    QVERIFY(QFile::exists(home.data(QStringLiteral("pic_save/紹介状/1.png"))));
+
+    // The hooks are the real ones now: the start window comes back as it was left.
+    start.hide();
+    nav().showStart();
+    QVERIFY(start.isVisible());
+    start.hide();
+}
+
+QTEST_MAIN(TestStart)
+#include "test_start.moc"
