@@ -1,6 +1,7 @@
 #include "app/ui/Navigation.h"
 
 #include "app/ui/FStart.h"
+#include "persistence/ui/FSaveList.h"
 #include "settings/ui/F設定.h"
 
 Navigation &nav()
@@ -24,4 +25,5 @@ void InstallNavigation()
     // Window hooks (one line per window):
     n.showStart = [] { FStart::shared().showAgain(); };
     n.showSettings = [] { F設定::shared().openFresh(); };
+    n.showSaveList = [](bool finished) { FSaveList::showList(finished); };
 }
