@@ -5,5 +5,12 @@ cd "$(dirname "$0")"
 tools/install-deps.sh
 tools/build.sh
 export QT_QPA_PLATFORM=offscreen
+# The printing tests print to a cups-pdf queue of a CUPS server of their own,
+# stopped again whatever happens. When it cannot start, the environment says
+# why and the printing integration test fails with that.
+tools="$PWD/tools"
+trap '"$tools/cups-test-env.sh" stop' EXIT
+cups_env="$("$tools/cups-test-env.sh" start)" || true
+eval "$cups_env"
 cd build
 ctest --output-on-failure -j"$(nproc)"

@@ -1,0 +1,54 @@
+#pragma once
+#include <QDialog>
+#include <QPointer>
+#include <QStringList>
+
+class PrintableDocument;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+// Printer selection: choose a printer and the copies, then print the
+// document page by page. Shown without being modal; it deletes itself when
+// closed, and closes by itself when the document's window goes away (give
+// that window as parent).
+class Fプリンタ選択 : public QDialog
+{
+public:
+    explicit Fプリンタ選択(PrintableDocument *doc, QWidget *parent = nullptr);
+
+    // Form_Load with an explicit printer list (tests); the constructor runs it
+    // with the installed printers.
+    void loadPrinters(const QStringList &installed, const QString &defaultName);
+
+    void Comboプリンタ名_Click(int index);
+    void UpDown_UpClick();
+    void UpDown_DownClick();
+    void Cmd印刷_Click();
+    void Cmdキャンセル_Click();
+
+    QComboBox *Comboプリンタ名;
+    QLineEdit *Txt部数;
+    QWidget *UpDown;
+    QToolButton *UpDownUp;
+    QToolButton *UpDownDown;
+    QPushButton *Cmd印刷;
+    QPushButton *Cmdキャンセル;
+    QLabel *Lbプリンタなし; // "プリンタがありません" when nothing is installed
+
+    // The printer the next print goes to (the combo box's selected entry).
+    QString currentPrinter() const;
+
+    // Printing itself, replaceable in tests: (document, printer, copies, error).
+    using PrintFunction = bool (*)(PrintableDocument &, const QString &, int, QString *);
+    void setPrintFunction(PrintFunction f) { m_print = f; }
+
+private:
+    PrintableDocument *m_doc;
+    QPointer<QObject> m_docObject;
+    bool m_storedMissing = false;
+    bool m_userChose = false;
+    PrintFunction m_print;
+};

@@ -1,0 +1,115 @@
+#include "printing/ui/PrintJob.h"
+
+#include "app/Units.h"
+#include "app/ui/Prompter.h"
+#include "printing/PageRender.h"
+#include "printing/PrintableDocument.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QWidget>
+
+namespace {
+
+constexpr int kSubmitTimeoutMs = 60000;
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// Hands the finished PDF to the print system; lp reports a queue that is
+// not accepting jobs, which QPrinter would swallow.
+bool submit(const QString &printerName, const QString &title, const QString &file,
+            QString *error)
+{
+    const QString lp = QStandardPaths::findExecutable(QStringLiteral("lp"));
+    if (lp.isEmpty()) {
+        setError(error, QStringLiteral("印刷システムが見つかりません。"));
+        return false;
+    }
+    QStringList args{QStringLiteral("-d"), printerName};
+    if (!title.isEmpty())
+        args << QStringLiteral("-t") << title;
+    args << QStringLiteral("--") << file;
+    QProcess process;
+    process.start(lp, args);
+    if (!process.waitForStarted() || !process.waitForFinished(kSubmitTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(1000);
+        setError(error, QStringLiteral("プリンタが応答しません。"));
+        return false;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        const QString why = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        setError(error, QStringLiteral("プリンタが印刷を受け付けませんでした。")
+                            + (why.isEmpty() ? QString() : QStringLiteral("\n") + why));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copies,
+                   QString *error)
+{
+    PrintAidsHidden hidden(doc);
+    const QList<PrintSheet> sheets =
+        SplitPages(doc.hasPageLines() ? doc.pageLineOrdinates() : QList<int>(),
+                   doc.pageSizeTwips().height(), copies);
+    if (sheets.isEmpty())
+        return true;
+    const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
+    if (printerName.isEmpty() || info.isNull()) {
+        setError(error, QStringLiteral("プリンタ「%1」が見つかりません。").arg(printerName));
+        return false;
+    }
+    QPageLayout layout;
+    {
+        QPrinter printer(info, QPrinter::HighResolution);
+        layout = printer.pageLayout();
+    }
+    if (!layout.isValid())
+        layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/rydol-print-XXXXXX.pdf"));
+    if (!file.open() || !WriteSheetsPdf(doc, sheets, layout, &file) || !file.flush()) {
+        setError(error, QStringLiteral("印刷データを作成できませんでした。"));
+        return false;
+    }
+    file.close();
+    return submit(printerName, doc.printTitle(), file.fileName(), error);
+}
+
+void RenderWidgetTwips(QWidget *page, QPainter &painter, const QRect &sourceTwips)
+{
+    if (!page)
+        return;
+    page->render(&painter, QPoint(0, 0), QRegion(TwipsToPx(sourceTwips)),
+                 QWidget::DrawWindowBackground | QWidget::DrawChildren);
+}
+
+void ExportPdfWithDialog(PrintableDocument &doc, QWidget *parent)
+{
+    QString suggested = doc.printTitle();
+    if (suggested.isEmpty())
+        suggested = QStringLiteral("document");
+    QString path = QFileDialog::getSaveFileName(
+        parent, QStringLiteral("PDFに出力"),
+        QDir::home().filePath(suggested + QStringLiteral(".pdf")),
+        QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".pdf");
+    if (!ExportPdf(doc, path))
+        prompter().message(QStringLiteral("PDFを出力できませんでした。\n%1").arg(path));
+}

@@ -1,0 +1,385 @@
+#include "PdfPages.h"
+#include "SampleDocument.h"
+#include "ScriptedPrompter.h"
+#include "TestHome.h"
+
+#include "app/ui/Fonts.h"
+#include "printing/PageRender.h"
+#include "printing/PageSplit.h"
+#include "printing/ui/Fプリンタ選択.h"
+#include "printing/ui/PrintJob.h"
+#include "storage/Ini.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct PrintCall
+{
+    QString printer;
+    int copies;
+};
+QList<PrintCall> g_calls;
+bool g_printResult = true;
+
+bool fakePrint(PrintableDocument &, const QString &printer, int copies, QString *error)
+{
+    g_calls << PrintCall{printer, copies};
+    if (!g_printResult && error)
+        *error = QStringLiteral("テスト");
+    return g_printResult;
+}
+
+QString storedPrinter()
+{
+    return ReadIni(QStringLiteral("setting"), QStringLiteral("Printer"));
+}
+
+} // namespace
+
+class TestPrinting : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InstallFontSubstitutes(); }
+    void init()
+    {
+        g_calls.clear();
+        g_printResult = true;
+    }
+
+    void copiesText_data();
+    void copiesText();
+    void pagesFollowPageLinesEachPageCopiesInARow();
+    void pagesWithoutPageLinesOrOddOrdinates();
+    void printerChoice();
+
+    void printingHidesAidsAndPutsEverythingBack();
+    void printerThatIsGoneIsReportedAndDocumentRestored();
+    void pdfExportMatchesTheScreenPageByPage();
+    void pdfExportFailureKeepsTheOldFile();
+
+    void dialogPreselectsStoredPrinter();
+    void dialogKeepsMissingStoredPrinterUnlessAnotherIsChosen();
+    void dialogWithoutPrintersOffersOnlyCancel();
+    void dialogCopiesAndFailures();
+    void dialogListsInstalledPrintersAndClosesWithItsDocument();
+};
+
+void TestPrinting::copiesText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qlonglong>("copies");
+    QTest::addColumn<QString>("up");
+    QTest::addColumn<QString>("down");
+    QTest::newRow("one") << "1" << 1LL << "2" << "1";
+    QTest::newRow("three") << "3" << 3LL << "4" << "2";
+    QTest::newRow("abc") << "abc" << 0LL << "1" << "abc";
+    QTest::newRow("empty") << "" << 0LL << "1" << "";
+    QTest::newRow("zero") << "0" << 0LL << "1" << "0";
+    QTest::newRow("negative") << "-3" << -3LL << "1" << "-3";
+    QTest::newRow("half to even 2.5") << "2.5" << 2LL << "3" << "1";
+    QTest::newRow("half to even 3.5") << "3.5" << 4LL << "5" << "3";
+    QTest::newRow("trailing text") << " 5部" << 5LL << "6" << "4";
+    QTest::newRow("at the bound") << "99" << 99LL << "99" << "98";
+    QTest::newRow("huge") << "999999" << 999999LL << "99" << "99";
+    QTest::newRow("absurd") << QString(400, u'9') << (LLONG_MAX / 2) << "99" << "99";
+}
+
+void TestPrinting::copiesText()
+{
+    QFETCH(QString, text);
+    QFETCH(qlonglong, copies);
+    QCOMPARE(CopiesFromText(text), copies);
+    QTEST(CopiesUp(text), "up");
+    QTEST(CopiesDown(text), "down");
+}
+
+void TestPrinting::pagesFollowPageLinesEachPageCopiesInARow()
+{
+    const QList<PrintSheet> sheets = SplitPages({16000, 32000}, 48000, 2);
+    const QList<PrintSheet> expected{{1, 1, 0, 16000},     {1, 2, 0, 16000},
+                                     {2, 1, 16000, 16000}, {2, 2, 16000, 16000},
+                                     {3, 1, 32000, 16000}, {3, 2, 32000, 16000}};
+    QCOMPARE(sheets, expected);
+    // The last page runs to the bottom of the document.
+    QCOMPARE(SplitPages({16000}, 40000, 1).last(), (PrintSheet{2, 1, 16000, 24000}));
+}
+
+void TestPrinting::pagesWithoutPageLinesOrOddOrdinates()
+{
+    QCOMPARE(SplitPages({}, 16000, 3),
+             (QList<PrintSheet>{{1, 1, 0, 16000}, {1, 2, 0, 16000}, {1, 3, 0, 16000}}));
+    QVERIFY(SplitPages({}, 16000, 0).isEmpty());
+    QVERIFY(SplitPages({16000}, 32000, -3).isEmpty());
+    QVERIFY(SplitPages({}, 0, 1).isEmpty());
+    // Page lines are taken in element order; each page ends at the nearest
+    // page line below its start.
+    QCOMPARE(SplitPages({32000, 16000}, 48000, 1),
+             (QList<PrintSheet>{{1, 1, 0, 16000}, {2, 1, 32000, 16000}, {3, 1, 16000, 16000}}));
+    // A page line at or below the bottom makes no blank sheet.
+    QCOMPARE(SplitPages({16000, 48000, 60000}, 48000, 1).size(), 2);
+}
+
+void TestPrinting::printerChoice()
+{
+    const QStringList installed{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+    PrinterChoice c = ChoosePrinter(installed, QStringLiteral("B"), QStringLiteral("C"));
+    QCOMPARE(c.index, 2);
+    QVERIFY(!c.storedMissing);
+    c = ChoosePrinter(installed, QStringLiteral("B"), QString());
+    QCOMPARE(c.index, 1);
+    QVERIFY(!c.storedMissing);
+    c = ChoosePrinter(installed, QStringLiteral("B"), QStringLiteral("c"));
+    QCOMPARE(c.index, 1);
+    QVERIFY(c.storedMissing);
+    c = ChoosePrinter(installed, QString(), QStringLiteral("Gone"));
+    QCOMPARE(c.index, 0);
+    c = ChoosePrinter({}, QString(), QStringLiteral("Gone"));
+    QCOMPARE(c.index, -1);
+}
+
+void TestPrinting::printingHidesAidsAndPutsEverythingBack()
+{
+    SampleDocument doc({16200, 32400}, 40500);
+    const QList<QRect> before = doc.childGeometries();
+    const QImage drawingBefore = doc.grab().toImage();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        PrintAidsHidden hidden(doc);
+        const QList<PrintSheet> sheets = SplitPages(doc.pageLineOrdinates(), 40500, 2);
+        QVERIFY(WriteSheetsPdf(doc, sheets, ExportPageLayout(doc), &buffer));
+    }
+    QCOMPARE(doc.rendered,
+             (QList<QRect>{QRect(0, 0, 10800, 16200), QRect(0, 0, 10800, 16200),
+                           QRect(0, 16200, 10800, 16200), QRect(0, 16200, 10800, 16200),
+                           QRect(0, 32400, 10800, 8100), QRect(0, 32400, 10800, 8100)}));
+    QVERIFY(!doc.aidsVisibleAtRender.contains(true));
+    QVERIFY(!doc.editorVisibleAtRender.contains(true));
+    QCOMPARE(doc.aidsHidden, 1);
+    QCOMPARE(doc.aidsShown, 1);
+    QVERIFY(doc.aidsVisible);
+    QVERIFY(!doc.marker->isHidden());
+    QVERIFY(doc.editor->isHidden()); // the editor stays hidden, as after a commit
+    QCOMPARE(doc.childGeometries(), before);
+    doc.editor->show();
+    QCOMPARE(doc.grab().toImage(), drawingBefore);
+    QVERIFY(buffer.data().startsWith("%PDF"));
+}
+
+void TestPrinting::printerThatIsGoneIsReportedAndDocumentRestored()
+{
+    SampleDocument doc;
+    QString error;
+    QVERIFY(!PrintDocument(doc, QStringLiteral("RydolNoSuchPrinter"), 1, &error));
+    QVERIFY(error.contains(QStringLiteral("RydolNoSuchPrinter")));
+    QVERIFY(doc.aidsVisible);
+    QCOMPARE(doc.aidsHidden, doc.aidsShown);
+    // Nothing to print is not a failure, whatever the printer.
+    QVERIFY(PrintDocument(doc, QStringLiteral("RydolNoSuchPrinter"), 0, &error));
+    QVERIFY(doc.rendered.isEmpty());
+    QVERIFY(doc.aidsVisible);
+}
+
+void TestPrinting::pdfExportMatchesTheScreenPageByPage()
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("紹介状.pdf"));
+    SampleDocument doc;
+    QVERIFY(ExportPdf(doc, pdf));
+    QVERIFY(doc.aidsVisible);
+    QCOMPARE(PdfPageCount(pdf), 2);
+    QVERIFY2(PdfFonts(pdf).contains(QStringLiteral("IPA")), qPrintable(PdfFonts(pdf)));
+
+    const QList<QPair<int, int>> bands{{0, 16200}, {16200, 16200}};
+    QImage pages[2];
+    for (int i = 0; i < 2; ++i) {
+        pages[i] = PdfPageImage(pdf, i + 1);
+        QVERIFY(!pages[i].isNull());
+        QCOMPARE(pages[i].size(), QSize(794, 1123)); // A4 at 96 dpi
+        const QImage screen = doc.screenBand(bands[i].first, bands[i].second);
+        QVERIFY(InkShare(screen) > 0.005);
+        QPoint at;
+        const double diff = PageDifference(pages[i], screen, &at);
+        QVERIFY2(diff < 6, qPrintable(QStringLiteral("page %1 differs by %2").arg(i + 1).arg(diff)));
+        QCOMPARE(at, QPoint(0, 0)); // no margins: the page starts at the corner
+        QCOMPARE(RedPixels(pages[i]), 0);
+    }
+    if (qEnvironmentVariableIsSet("RYDOL_KEEP_PDF"))
+        QFile::copy(pdf, qEnvironmentVariable("RYDOL_KEEP_PDF") + QStringLiteral("/export.pdf"));
+    // The pages really are different parts of the document.
+    QVERIFY(PageDifference(pages[1], doc.screenBand(0, 16200)) > 2 * PageDifference(pages[1], doc.screenBand(16200, 16200)));
+
+    // Without page lines the whole document is one page.
+    SampleDocument single({}, 15000);
+    const QString one = dir.filePath(QStringLiteral("one.pdf"));
+    QVERIFY(ExportPdf(single, one));
+    QCOMPARE(PdfPageCount(one), 1);
+}
+
+void TestPrinting::pdfExportFailureKeepsTheOldFile()
+{
+    QTemporaryDir dir;
+    SampleDocument doc;
+    QVERIFY(!ExportPdf(doc, dir.filePath(QStringLiteral("no/such/folder/x.pdf"))));
+    QVERIFY(doc.aidsVisible);
+    // A document with nothing to print leaves an existing file as it was.
+    const QString path = dir.filePath(QStringLiteral("old.pdf"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("old");
+    f.close();
+    SampleDocument empty({}, 0);
+    QVERIFY(!ExportPdf(empty, path));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("old"));
+}
+
+void TestPrinting::dialogPreselectsStoredPrinter()
+{
+    TestHome home;
+    SampleDocument doc;
+    WriteIni(QStringLiteral("setting"), QStringLiteral("Printer"), QStringLiteral("Laser2"));
+    auto *dlg = new Fプリンタ選択(&doc);
+    dlg->setPrintFunction(&fakePrint);
+    dlg->loadPrinters({QStringLiteral("Laser1"), QStringLiteral("Laser2")}, QStringLiteral("Laser1"));
+    QCOMPARE(dlg->windowTitle(), QStringLiteral("プリンタ選択"));
+    QCOMPARE(dlg->Comboプリンタ名->count(), 2);
+    QCOMPARE(dlg->Comboプリンタ名->itemData(1).toInt(), 1);
+    QCOMPARE(dlg->currentPrinter(), QStringLiteral("Laser2"));
+    QCOMPARE(dlg->Txt部数->text(), QStringLiteral("1"));
+    dlg->UpDown_UpClick();
+    dlg->UpDown_UpClick();
+    dlg->UpDown_DownClick();
+    QCOMPARE(dlg->Txt部数->text(), QStringLiteral("2"));
+    emit dlg->Comboプリンタ名->activated(0);
+    QPointer<QDialog> alive(dlg);
+    dlg->Cmd印刷_Click();
+    QCOMPARE(g_calls.size(), 1);
+    QCOMPARE(g_calls[0].printer, QStringLiteral("Laser1"));
+    QCOMPARE(g_calls[0].copies, 2);
+    QCOMPARE(storedPrinter(), QStringLiteral("Laser1"));
+    QTRY_VERIFY(alive.isNull());
+
+    // Nothing stored: the default printer is shown and stored after printing.
+    WriteIni(QStringLiteral("setting"), QStringLiteral("Printer"), QString());
+    dlg = new Fプリンタ選択(&doc);
+    dlg->setPrintFunction(&fakePrint);
+    dlg->loadPrinters({QStringLiteral("Laser1"), QStringLiteral("Laser2")}, QStringLiteral("Laser2"));
+    QCOMPARE(dlg->currentPrinter(), QStringLiteral("Laser2"));
+    dlg->Cmd印刷_Click();
+    QCOMPARE(storedPrinter(), QStringLiteral("Laser2"));
+}
+
+void TestPrinting::dialogKeepsMissingStoredPrinterUnlessAnotherIsChosen()
+{
+    TestHome home;
+    SampleDocument doc;
+    WriteIni(QStringLiteral("setting"), QStringLiteral("Printer"), QStringLiteral("Ward3"));
+    auto *dlg = new Fプリンタ選択(&doc);
+    dlg->setPrintFunction(&fakePrint);
+    dlg->loadPrinters({QStringLiteral("Laser1"), QStringLiteral("Laser2")}, QStringLiteral("Laser2"));
+    QCOMPARE(dlg->currentPrinter(), QStringLiteral("Laser2"));
+    dlg->Cmd印刷_Click();
+    QCOMPARE(g_calls.last().printer, QStringLiteral("Laser2"));
+    QCOMPARE(storedPrinter(), QStringLiteral("Ward3"));
+
+    dlg = new Fプリンタ選択(&doc);
+    dlg->setPrintFunction(&fakePrint);
+    dlg->loadPrinters({QStringLiteral("Laser1"), QStringLiteral("Laser2")}, QStringLiteral("Laser2"));
+    emit dlg->Comboプリンタ名->activated(0);
+    dlg->Cmd印刷_Click();
+    QCOMPARE(g_calls.last().printer, QStringLiteral("Laser1"));
+    QCOMPARE(storedPrinter(), QStringLiteral("Laser1"));
+}
+
+void TestPrinting::dialogWithoutPrintersOffersOnlyCancel()
+{
+    TestHome home;
+    SampleDocument doc;
+    auto *dlg = new Fプリンタ選択(&doc);
+    dlg->setPrintFunction(&fakePrint);
+    dlg->loadPrinters({}, QString());
+    dlg->show();
+    QVERIFY(dlg->Lbプリンタなし->isVisible());
+    QCOMPARE(dlg->Lbプリンタなし->text(), QStringLiteral("プリンタがありません"));
+    QVERIFY(!dlg->Cmd印刷->isVisible());
+    QVERIFY(dlg->Cmdキャンセル->isVisible());
+    QCOMPARE(dlg->Cmdキャンセル->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+    QPointer<QDialog> alive(dlg);
+    dlg->Cmd印刷_Click(); // even when reached, prints nothing
+    QVERIFY(g_calls.isEmpty());
+    QTRY_VERIFY(alive.isNull());
+    QVERIFY(doc.aidsVisible);
+}
+
+void TestPrinting::dialogCopiesAndFailures()
+{
+    TestHome home;
+    ScriptedPrompter prompts;
+    SampleDocument doc;
+    auto *dlg = new Fプリンタ選択(&doc);
+    dlg->setPrintFunction(&fakePrint);
+    dlg->loadPrinters({QStringLiteral("Laser1")}, QStringLiteral("Laser1"));
+    QPointer<QDialog> alive(dlg);
+
+    // Too many: refused with a word, the dialog stays for a correction.
+    dlg->Txt部数->setText(QStringLiteral("999999"));
+    dlg->Cmd印刷_Click();
+    QVERIFY(g_calls.isEmpty());
+    QCOMPARE(prompts.messages, QStringList{QStringLiteral("部数は99部までです。")});
+    QVERIFY(!alive.isNull());
+
+    // Not a number: nothing is printed, but the printer is remembered.
+    dlg->Txt部数->setText(QStringLiteral("abc"));
+    dlg->Cmd印刷_Click();
+    QCOMPARE(g_calls.size(), 1);
+    QCOMPARE(g_calls[0].copies, 0);
+    QCOMPARE(storedPrinter(), QStringLiteral("Laser1"));
+    QTRY_VERIFY(alive.isNull());
+
+    // A printer that refuses: the user is told, the document is whole again.
+    dlg = new Fプリンタ選択(&doc);
+    dlg->loadPrinters({QStringLiteral("RydolNoSuchPrinter")}, QString());
+    prompts.clear();
+    dlg->Cmd印刷_Click();
+    QCOMPARE(prompts.messages.size(), 1);
+    QVERIFY(prompts.messages[0].startsWith(QStringLiteral("印刷できませんでした。")));
+    QVERIFY(doc.aidsVisible);
+    QVERIFY(!doc.marker->isHidden());
+}
+
+void TestPrinting::dialogListsInstalledPrintersAndClosesWithItsDocument()
+{
+    TestHome home;
+    auto *doc = new SampleDocument;
+    QPointer<Fプリンタ選択> dlg = new Fプリンタ選択(doc, doc);
+    const QStringList installed = QPrinterInfo::availablePrinterNames();
+    QCOMPARE(dlg->Comboプリンタ名->count(), installed.size());
+    for (int i = 0; i < installed.size(); ++i)
+        QCOMPARE(dlg->Comboプリンタ名->itemText(i), installed[i]);
+    QCOMPARE(dlg->Cmd印刷->isEnabled(), !installed.isEmpty());
+    if (!installed.isEmpty() && installed.contains(QPrinterInfo::defaultPrinterName()))
+        QCOMPARE(dlg->currentPrinter(), QPrinterInfo::defaultPrinterName());
+
+    // Without a parent the dialog still follows its document away.
+    QPointer<QDialog> orphan = new Fプリンタ選択(doc);
+    delete doc;
+    QVERIFY(dlg.isNull());
+    QTRY_VERIFY(orphan.isNull());
+}
+
+QTEST_MAIN(TestPrinting)
+#include "test_printing.moc"
