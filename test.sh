@@ -9,7 +9,9 @@ export QT_QPA_PLATFORM=offscreen
 # stopped again whatever happens. When it cannot start, the environment says
 # why and the printing integration test fails with that.
 tools="$PWD/tools"
-trap '"$tools/cups-test-env.sh" stop' EXIT
+RYDOL_CUPS_DIR="$(mktemp -d /tmp/rydol-cups.XXXXXX)"
+export RYDOL_CUPS_DIR
+trap '"$tools/cups-test-env.sh" stop; rm -rf "$RYDOL_CUPS_DIR"' EXIT
 cups_env="$("$tools/cups-test-env.sh" start)" || true
 eval "$cups_env"
 cd build

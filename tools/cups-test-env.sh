@@ -51,7 +51,6 @@ start() {
     rm -rf "$dir"
     mkdir -p "$dir"/{conf/ppd,conf/ssl,spool/tmp,cache,state,log}
     chmod 755 "$dir" "$dir/conf"
-    cp -r /usr/share/cups/mime/. "$dir/conf/" 2>/dev/null || true
     cat >"$dir/conf/cups-files.conf" <<CONF
 ServerRoot $dir/conf
 RequestRoot $dir/spool
