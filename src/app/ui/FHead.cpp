@@ -1,0 +1,383 @@
+#include "app/ui/FHead.h"
+
+#include "app/AppState.h"
+#include "app/Units.h"
+#include "app/ui/Navigation.h"
+#include "app/ui/WheelScroll.h"
+#include "document/ui/DocumentHooks.h"
+#include "document/ui/FM.h"
+#include "storage/Ini.h"
+#include "templates/TemplateReader.h"
+#include "templates/ui/BuildDocument.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+FHead *g_head = nullptr;
+
+// The top bar's background: a light band the width of the window.
+class TopBar : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        QLinearGradient g(0, 0, 0, height());
+        g.setColorAt(0, QColor(236, 242, 250));
+        g.setColorAt(1, QColor(204, 218, 238));
+        p.fillRect(rect(), g);
+        p.setPen(QColor(150, 165, 190));
+        p.drawLine(0, height() - 1, width(), height() - 1);
+    }
+};
+
+QLabel *PlacedLabel(QWidget *parent, const QString &text, const QRect &twips, Qt::Alignment align = Qt::AlignLeft)
+{
+    auto *label = new QLabel(text, parent);
+    label->setGeometry(TwipsToPx(twips));
+    label->setAlignment(align | Qt::AlignVCenter);
+    return label;
+}
+}
+
+FHead *fhead()
+{
+    return g_head;
+}
+
+FHead &fheadInstance()
+{
+    if (!g_head)
+        g_head = new FHead;
+    return *g_head;
+}
+
+QString FHead::TagOf(const QLabel *label)
+{
+    return label ? label->property("Tag").toString() : QString();
+}
+
+FHead::FHead()
+{
+    setWindowTitle(QStringLiteral("Rydol"));
+    resize(TwipsToPx(15360), TwipsToPx(11520));
+
+    auto *central = new QWidget(this);
+    auto *outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    createTopBar();
+    outer->addWidget(PicTop);
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    createPalette();
+    row->addWidget(PicLeft);
+    m_mdi = new QMdiArea(central);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setBackground(QColor(171, 171, 171));
+    row->addWidget(m_mdi, 1);
+    createRightPanel();
+    row->addWidget(PicRight);
+    outer->addLayout(row, 1);
+    setCentralWidget(central);
+    m_wheel = new WheelScroll(m_mdi);
+    createMenus();
+    PicLeft->hide();
+}
+
+FHead::~FHead()
+{
+    if (g_head == this)
+        g_head = nullptr;
+}
+
+void FHead::createTopBar()
+{
+    PicTop = new TopBar(this);
+    PicTop->setFixedHeight(TwipsToPx(615));
+    const int row1 = 60, row2 = 300, h = 255;
+    struct Caption
+    {
+        const char16_t *text;
+        int left, top, width;
+    };
+    const Caption captions[] = {
+        {u"患者番号：", 120, row1, 900}, {u"ｶﾅ：", 2160, row1, 420},
+        {u"生年月日：", 4680, row1, 900}, {u"年　　月　　日", 6420, row1, 1260},
+        {u"住所：", 7920, row1, 600}, {u"氏名：", 120, row2, 900},
+        {u"年齢：", 2160, row2, 600}, {u"性別：", 3660, row2, 600},
+        {u"入力者：", 4680, row2, 900},
+    };
+    for (const Caption &c : captions)
+        PlacedLabel(PicTop, QString::fromUtf16(c.text), QRect(c.left, c.top, c.width, h));
+
+    struct Value
+    {
+        const char16_t *tag;
+        QRect twips;
+        Qt::Alignment align;
+    };
+    const Value values[] = {
+        {u"患者番号", QRect(1020, row1, 1080, h), Qt::AlignLeft},
+        {u"カナ名", QRect(2580, row1, 2040, h), Qt::AlignLeft},
+        {u"患者名", QRect(1020, row2, 1080, h), Qt::AlignLeft},
+        {u"生年", QRect(5580, row1, 840, h), Qt::AlignRight},
+        {u"生月", QRect(6600, row1, 360, h), Qt::AlignHCenter},
+        {u"生日", QRect(7140, row1, 360, h), Qt::AlignHCenter},
+        {u"年齢", QRect(2760, row2, 840, h), Qt::AlignLeft},
+        {u"性別", QRect(4260, row2, 360, h), Qt::AlignLeft},
+        {u"住所", QRect(8520, row1, 6600, h), Qt::AlignLeft},
+    };
+    for (const Value &v : values) {
+        QLabel *label = PlacedLabel(PicTop, QString(), v.twips, v.align);
+        label->setProperty("Tag", QString::fromUtf16(v.tag));
+        QFont f = label->font();
+        f.setBold(true);
+        label->setFont(f);
+        Lb基本情報.append(label);
+    }
+    Lb入力者 = PlacedLabel(PicTop, QString(), QRect(5580, row2, 3000, h));
+    QFont f = Lb入力者->font();
+    f.setBold(true);
+    Lb入力者->setFont(f);
+}
+
+void FHead::createRightPanel()
+{
+    PicRight = new QWidget(this);
+    PicRight->setMouseTracking(true);
+    PicRight->installEventFilter(this);
+    auto *v = new QVBoxLayout(PicRight);
+    v->setContentsMargins(4, 4, 4, 4);
+    v->addWidget(new QLabel(QStringLiteral("定型文"), PicRight));
+    CbSetName = new QComboBox(PicRight);
+    v->addWidget(CbSetName);
+    ListSet = new QListWidget(PicRight);
+    v->addWidget(ListSet, 1);
+    LV履歴 = new QTreeWidget(PicRight);
+    LV履歴->setRootIsDecorated(false);
+    LV履歴->setHeaderLabels({QStringLiteral("日付"), QStringLiteral("ID"), QStringLiteral("書類名"),
+                             QStringLiteral("終了判定")});
+    LV履歴->header()->setStretchLastSection(false);
+    LV履歴->header()->setMinimumSectionSize(20);
+    v->addWidget(LV履歴, 1);
+    CheckLock = new QCheckBox(QStringLiteral("自動的に隠す"), PicRight);
+    v->addWidget(CheckLock);
+    for (QWidget *w : {static_cast<QWidget *>(CbSetName), static_cast<QWidget *>(ListSet),
+                       static_cast<QWidget *>(LV履歴), static_cast<QWidget *>(CheckLock)})
+        w->setMinimumWidth(0);
+    setPicRightWidth(2400);
+    QObject::connect(CbSetName, &QComboBox::activated, this, [this] { CbSetName_Click(); });
+}
+
+void FHead::setPicRightWidth(int twips)
+{
+    m_picRightWidth = twips;
+    PicRight->setFixedWidth(std::max(1, TwipsToPx(twips)));
+}
+
+void FHead::createMenus()
+{
+    Mメニュー = menuBar()->addMenu(QStringLiteral("メニュー"));
+    M終了 = Mメニュー->addAction(QStringLiteral("終了"));
+    M終了->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QObject::connect(M終了, &QAction::triggered, this, [this] { M終了_Click(); });
+    MDoc_Head = menuBar()->addMenu(QStringLiteral("新規作成"));
+    MDoc = MenuArray(MDoc_Head, MDoc_Head->addAction(QString()), [this](int i) { MDoc_Click(i); });
+    M履歴_Head = menuBar()->addMenu(QStringLiteral("履歴"));
+    M履歴 = MenuArray(M履歴_Head, M履歴_Head->addAction(QString()), [this](int i) { M履歴_Click(i); });
+}
+
+void FHead::useMenusOf(FM *doc)
+{
+    if (!doc)
+        return;
+    m_menusOf = doc;
+    menuBar()->clear();
+    for (QMenu *menu : doc->menuBarMenus())
+        menuBar()->addMenu(menu);
+}
+
+void FHead::useOwnMenus(FM *doc)
+{
+    if (m_menusOf != doc)
+        return;
+    m_menusOf = nullptr;
+    menuBar()->clear();
+    for (QMenu *menu : {Mメニュー, MDoc_Head, M履歴_Head})
+        menuBar()->addMenu(menu);
+}
+
+int FHead::WidthTwips() const
+{
+    return int(PxToTwips(width()));
+}
+
+void FHead::fillTopBar()
+{
+    const QString birth = QString::number(PatientBirth);
+    const QString values[9] = {
+        PatientID, PatientKana, PatientName, PatientEra + PatientEraYear, birth.mid(4, 2), birth.right(2),
+        QString::number(PatientAge), PatientSex == 1 ? QStringLiteral("男") : QStringLiteral("女"),
+        PatientAddress,
+    };
+    for (int i = 0; i < Lb基本情報.size() && i < 9; ++i)
+        Lb基本情報[i]->setText(values[i]);
+    Lb入力者->setText(CurrentDrName);
+}
+
+void FHead::MDIForm_Load()
+{
+    m_wheel->hook();
+
+    MDoc.unloadAll();
+    MDoc[0]->setText(QString());
+    const QStringList kinds = TemplateKinds();
+    for (int n = 0; n < kinds.size(); ++n)
+        MDoc.load(n)->setText(kinds[n]);
+
+    if (!ReadIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width")).isEmpty()) {
+        auto read = [](const char *key) { return int(Val(ReadIni(QStringLiteral("setting"), QString::fromLatin1(key)))); };
+        const int left = read("Fhead_Left"), top = read("Fhead_Top");
+        const int w = read("Fhead_Width"), h = read("Fhead_Height");
+        move(TwipsToPx(left), TwipsToPx(top));
+        resize(TwipsToPx(w), TwipsToPx(h));
+    }
+
+    fillTopBar();
+
+    LV履歴->clear();
+    M履歴.unloadAll();
+    M履歴[0]->setText(QString());
+    if (docHooks().refreshPatientHistory)
+        docHooks().refreshPatientHistory();
+
+    const QList<QListWidgetItem *> one = ListPoint->findItems(QStringLiteral("1"), Qt::MatchExactly);
+    if (!one.isEmpty())
+        ListPoint->setCurrentItem(one.first());
+    ListPoint_Click();
+
+    fmInstance();
+    if (FM *doc = fm()) {
+        if (doc->subWindow())
+            doc->subWindow()->hide();
+    }
+
+    CbSetName->clear();
+    if (docHooks().loadPhraseClasses)
+        docHooks().loadPhraseClasses(CbSetName);
+}
+
+void FHead::MDIForm_Resize()
+{
+    FM *doc = fm();
+    if (!doc)
+        return;
+    const int mainWidth = WidthTwips();
+    const int width = doc->Width();
+    doc->setLeft(mainWidth >= width ? (mainWidth - width - 500) / 2 : 0);
+}
+
+void FHead::MDIForm_Unload()
+{
+    m_wheel->unhook();
+    if (!(windowState() & Qt::WindowMinimized)) {
+        const QString setting = QStringLiteral("setting");
+        WriteIni(setting, QStringLiteral("Fhead_Left"), QString::number(int(PxToTwips(x()))));
+        WriteIni(setting, QStringLiteral("Fhead_Top"), QString::number(int(PxToTwips(y()))));
+        WriteIni(setting, QStringLiteral("Fhead_Width"), QString::number(int(PxToTwips(width()))));
+        WriteIni(setting, QStringLiteral("Fhead_Height"), QString::number(int(PxToTwips(height()))));
+    }
+    if (nav().showStart)
+        nav().showStart();
+}
+
+void FHead::closeEvent(QCloseEvent *event)
+{
+    if (!UnloadFM()) {
+        event->ignore();
+        return;
+    }
+    MDIForm_Unload();
+    event->accept();
+}
+
+void FHead::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    MDIForm_Resize();
+}
+
+bool FHead::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == PicRight && event->type() == QEvent::MouseMove)
+        PicRight_MouseMove();
+    for (int i = 0; i < Label色.size(); ++i)
+        if (watched == Label色[i] && event->type() == QEvent::MouseButtonRelease
+            && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            Label色_Click(i);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void FHead::PicRight_MouseMove()
+{
+    if (CheckLock->isChecked())
+        setPicRightWidth(2400);
+}
+
+void FHead::MDoc_Click(int index)
+{
+    const QString kind = MDoc[index] ? MDoc[index]->text() : QString();
+    if (kind.isEmpty())
+        return;
+    if (BuildDocument(kind) && fm())
+        fm()->更新チェック更新();
+}
+
+void FHead::M履歴_Click(int index)
+{
+    if (!M履歴[index] || M履歴[index]->text().isEmpty())
+        return;
+    OpenHistoryRow(index);
+}
+
+void FHead::OpenHistoryRow(int index)
+{
+    QTreeWidgetItem *row = LV履歴->topLevelItem(index);
+    if (!row)
+        return;
+    const QString kind = row->text(2);
+    const QString id = row->text(1);
+    if (BuildDocument(kind) && docHooks().openSavedDocument)
+        docHooks().openSavedDocument(id);
+}
+
+void FHead::M終了_Click()
+{
+    close();
+}
+
+void FHead::CbSetName_Click()
+{
+    if (docHooks().loadPhrases)
+        docHooks().loadPhrases(CbSetName->currentText());
+}

@@ -1,0 +1,104 @@
+#include "app/ui/FHead.h"
+
+#include "app/Units.h"
+#include "document/ui/FM.h"
+#include "storage/Ini.h"
+#include "templates/TemplateReader.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+// The three procedures the document window calls when free editing starts
+// and ends, and when something floating has to be fixed into the drawing.
+
+void FHead::Img貼付()
+{
+    FM *doc = fm();
+    if (!doc)
+        return;
+    bool painted = false;
+    if (!doc->Img->isHidden()) {
+        const QPixmap picture = doc->Img->pixmap();
+        if (!picture.isNull()) {
+            QPainter p(&doc->surface());
+            // White parts of the picture leave the drawing underneath visible.
+            p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+            p.drawPixmap(doc->Img->geometry(), picture);
+        }
+        doc->CmdImgDel->hide();
+        doc->CmdImgSize->hide();
+        doc->Img->hide();
+        painted = true;
+    }
+    if (!doc->LbMoji->isHidden()) {
+        DocLabel *moji = doc->LbMoji;
+        QPainter p(&doc->surface());
+        QFont font = moji->pixelFont();
+        font.setFamily(doc->FontName);
+        p.setFont(font);
+        p.setPen(moji->foreColor());
+        const QRect at = TwipsToPx(moji->twips());
+        p.drawText(QRect(at.topLeft(), QSize(doc->surface().width(), doc->surface().height())),
+                   int(Qt::AlignLeft | Qt::AlignTop), moji->text());
+        moji->hide();
+        doc->CmdMojiDel->hide();
+        painted = true;
+    }
+    if (painted)
+        doc->refreshCanvas();
+}
+
+void FHead::Enabled_False()
+{
+    FM *doc = fm();
+    if (!doc)
+        return;
+    for (auto *family : {&doc->Label, &doc->LbItem, &doc->LbKanja_Data, &doc->LbList})
+        for (DocLabel *label : *family)
+            label->setEnabled(false);
+    doc->Lb登録番号->setEnabled(false);
+    const QColor grey(192, 192, 192);
+    for (DocLine &line : doc->LineG)
+        line.color = grey;
+    for (DocLine &line : doc->LinePage)
+        line.color = grey;
+    doc->Line線.color = grey;
+    for (DocShape &frame : doc->Shape枠)
+        frame.visible = false;
+    for (DocLabel *list : doc->LbList)
+        list->hide();
+    doc->refreshCanvas();
+}
+
+void FHead::Enabled_True()
+{
+    FM *doc = fm();
+    if (!doc)
+        return;
+    for (auto *family : {&doc->Label, &doc->LbItem, &doc->LbKanja_Data, &doc->LbList})
+        for (DocLabel *label : *family)
+            label->setEnabled(true);
+    doc->Lb登録番号->setEnabled(true);
+    doc->LbMoji->setEnabled(true);
+    // Frames come back around the fields that are there; a design element
+    // the template never used stays out of sight.
+    for (int i = 0; i < doc->Shape枠.size(); ++i)
+        doc->Shape枠[i].visible = i < doc->LbItem.size() && !doc->LbItem[i]->isHidden();
+    for (DocLabel *list : doc->LbList)
+        list->setVisible(!list->Tag.isEmpty());
+
+    const IniSection ini = IniSection::load(doc->Tag);
+    auto restore = [&ini](QVector<DocLine> &lines, const QString &prefix) {
+        for (int i = 0; i < lines.size(); ++i) {
+            const QString value = ini.value(prefix + QString::number(i));
+            if (value.isEmpty())
+                break;
+            if (const auto color = ParseLine(value).color)
+                lines[i].color = ColorFromInt(*color);
+        }
+    };
+    restore(doc->LineG, QStringLiteral("LineG_"));
+    restore(doc->LinePage, QStringLiteral("LinePage_"));
+    doc->refreshCanvas();
+}

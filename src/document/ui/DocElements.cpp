@@ -1,0 +1,222 @@
+#include "document/ui/DocElements.h"
+
+#include "app/Units.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+Qt::Alignment AlignmentFromInt(int alignment)
+{
+    switch (alignment) {
+    case 1:
+        return Qt::AlignRight;
+    case 2:
+        return Qt::AlignHCenter;
+    default:
+        return Qt::AlignLeft;
+    }
+}
+
+QPen PenFor(const QColor &color, int style, int widthPx)
+{
+    QPen pen(color);
+    pen.setWidth(std::max(1, widthPx));
+    pen.setCapStyle(Qt::FlatCap);
+    switch (style) {
+    case LineTransparent:
+        pen.setStyle(Qt::NoPen);
+        break;
+    case LineDash:
+        pen.setStyle(Qt::DashLine);
+        break;
+    case LineDot:
+        pen.setStyle(Qt::DotLine);
+        break;
+    case LineDashDot:
+        pen.setStyle(Qt::DashDotLine);
+        break;
+    case LineDashDotDot:
+        pen.setStyle(Qt::DashDotDotLine);
+        break;
+    default:
+        pen.setStyle(Qt::SolidLine);
+        break;
+    }
+    return pen;
+}
+
+DocLabel::DocLabel(QWidget *parent, int index)
+    : QWidget(parent), index(index)
+{
+    setAttribute(Qt::WA_TranslucentBackground, false);
+    setAutoFillBackground(false);
+}
+
+void DocLabel::copyPropertiesFrom(const DocLabel &design)
+{
+    hide();
+    m_text = design.m_text;
+    m_alignment = design.m_alignment;
+    m_fontName = design.m_fontName;
+    m_fontSize = design.m_fontSize;
+    m_bold = design.m_bold;
+    m_underline = design.m_underline;
+    m_foreColor = design.m_foreColor;
+    m_transparent = design.m_transparent;
+    m_backColor = design.m_backColor;
+    m_border = design.m_border;
+    m_picture = design.m_picture;
+    tabIndex = design.tabIndex;
+    Tag = design.Tag;
+    LinkItem = design.LinkItem;
+    DataField = design.DataField;
+    setCursor(design.cursor());
+    setToolTip(design.toolTip());
+    setEnabled(design.isEnabled());
+    setTwips(design.m_twips);
+}
+
+void DocLabel::setTwips(const QRect &twips)
+{
+    m_twips = twips;
+    setGeometry(TwipsToPx(twips));
+}
+
+void DocLabel::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    update();
+}
+
+void DocLabel::setAlignment(int alignment)
+{
+    m_alignment = alignment;
+    update();
+}
+
+void DocLabel::setFontName(const QString &name)
+{
+    m_fontName = name;
+    update();
+}
+
+void DocLabel::setFontSize(double points)
+{
+    if (points > 0 && points < 2048)
+        m_fontSize = points;
+    update();
+}
+
+void DocLabel::setFontBold(bool bold)
+{
+    m_bold = bold;
+    update();
+}
+
+void DocLabel::setFontUnderline(bool underline)
+{
+    m_underline = underline;
+    update();
+}
+
+QFont DocLabel::pixelFont() const
+{
+    QFont f(m_fontName);
+    // One point is 20 twips.
+    f.setPixelSize(std::max(1, TwipsToPx(m_fontSize * 20)));
+    f.setBold(m_bold);
+    f.setUnderline(m_underline);
+    return f;
+}
+
+void DocLabel::setForeColor(const QColor &c)
+{
+    m_foreColor = c;
+    update();
+}
+
+void DocLabel::setTransparent(bool transparent)
+{
+    m_transparent = transparent;
+    update();
+}
+
+void DocLabel::setBackColor(const QColor &c)
+{
+    m_backColor = c;
+    update();
+}
+
+void DocLabel::setBorder(bool border)
+{
+    m_border = border;
+    update();
+}
+
+void DocLabel::setPicture(const QPixmap &picture)
+{
+    m_picture = picture;
+    update();
+}
+
+void DocLabel::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    if (!m_transparent)
+        p.fillRect(rect(), m_backColor);
+    if (!m_picture.isNull())
+        p.drawPixmap(rect(), m_picture);
+    if (!m_text.isEmpty()) {
+        p.setFont(pixelFont());
+        p.setPen(isEnabled() ? m_foreColor : QColor(160, 160, 160));
+        p.drawText(rect(), int(AlignmentFromInt(m_alignment) | Qt::AlignTop | Qt::TextWordWrap), m_text);
+    }
+    if (m_border) {
+        p.setPen(Qt::black);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+void DocLabel::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    emit mousePressed(index, event);
+}
+
+void DocLabel::mouseMoveEvent(QMouseEvent *event)
+{
+    emit mouseMoved(index, event);
+}
+
+void DocLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    emit mouseReleased(index, event);
+    if (click)
+        emit clicked(index);
+}
+
+void DocLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        emit doubleClicked(index);
+}
+
+DocEditor::DocEditor(QWidget *parent)
+    : QPlainTextEdit(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    document()->setDocumentMargin(0);
+    hide();
+}
+
+void DocEditor::setTwips(const QRect &twips)
+{
+    m_twips = twips;
+    setGeometry(TwipsToPx(twips));
+}

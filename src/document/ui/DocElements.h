@@ -1,0 +1,159 @@
+#pragma once
+#include <QColor>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+// The element kinds of a document page. Every position and size is kept in
+// twips; the pixel geometry is derived from it, so moving an element away
+// and back (printing) restores it exactly.
+
+// Text alignment of the templates: 0 left, 1 right, 2 centred.
+Qt::Alignment AlignmentFromInt(int alignment);
+
+// A label of the page: fixed text, input field, patient field, "▼" button,
+// check picture, floating text. A light widget that paints itself.
+class DocLabel : public QWidget
+{
+    Q_OBJECT
+public:
+    DocLabel(QWidget *parent, int index);
+
+    const int index; // element number in its family
+
+    // Copies every property of the design element (element 0) as it stands
+    // now; the copy stays hidden until the caller shows it.
+    void copyPropertiesFrom(const DocLabel &design);
+
+    QRect twips() const { return m_twips; }
+    void setTwips(const QRect &twips);
+    int twipLeft() const { return m_twips.x(); }
+    int twipTop() const { return m_twips.y(); }
+    int twipWidth() const { return m_twips.width(); }
+    int twipHeight() const { return m_twips.height(); }
+    void moveTwips(int left, int top) { setTwips(QRect(left, top, m_twips.width(), m_twips.height())); }
+
+    QString text() const { return m_text; }
+    void setText(const QString &text);
+    int alignment() const { return m_alignment; }
+    void setAlignment(int alignment);
+
+    QString fontName() const { return m_fontName; }
+    void setFontName(const QString &name);
+    double fontSize() const { return m_fontSize; } // points
+    void setFontSize(double points);
+    bool fontBold() const { return m_bold; }
+    void setFontBold(bool bold);
+    bool fontUnderline() const { return m_underline; }
+    void setFontUnderline(bool underline);
+    // The font for drawing at screen scale (points converted through twips).
+    QFont pixelFont() const;
+
+    QColor foreColor() const { return m_foreColor; }
+    void setForeColor(const QColor &c);
+    // BackStyle: transparent (0) or opaque (1) with backColor.
+    bool isTransparent() const { return m_transparent; }
+    void setTransparent(bool transparent);
+    QColor backColor() const { return m_backColor; }
+    void setBackColor(const QColor &c);
+    // Optional border (the floating text shows none; kept for completeness).
+    void setBorder(bool border);
+
+    QPixmap picture() const { return m_picture; }
+    // Pictures are stretched over the element (check boxes).
+    void setPicture(const QPixmap &picture);
+
+    // Position in the window's focus order as the template gives it.
+    int tabIndex = 0;
+    QString Tag;
+    QString LinkItem;  // data kind: "0" number, "1" text, "2" memo
+    QString DataField; // click action, or "0"/"1" state of a check box
+
+signals:
+    void mousePressed(int index, QMouseEvent *event);
+    void mouseMoved(int index, QMouseEvent *event);
+    void mouseReleased(int index, QMouseEvent *event);
+    // Left button pressed and released over the element.
+    void clicked(int index);
+    void doubleClicked(int index);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    QRect m_twips;
+    QString m_text;
+    int m_alignment = 0;
+    QString m_fontName;
+    double m_fontSize = 9;
+    bool m_bold = false;
+    bool m_underline = false;
+    QColor m_foreColor = Qt::black;
+    bool m_transparent = true;
+    QColor m_backColor = Qt::white;
+    bool m_border = false;
+    QPixmap m_picture;
+    bool m_pressed = false;
+};
+
+// Line styles of the templates.
+enum LineStyle { LineTransparent = 0, LineSolid, LineDash, LineDot, LineDashDot, LineDashDotDot, LineInsideSolid };
+
+// A ruled line, page line or rubber band, painted by the page canvas.
+struct DocLine
+{
+    int index = 0;
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0; // twips
+    QColor color = Qt::black;           // BorderColor
+    int style = LineSolid;
+    int width = 1; // pixels
+    bool visible = false;
+    QString Tag;
+};
+
+// Fill styles of shapes: 0 solid, 1 transparent, 5 downward diagonal hatching.
+enum FillStyle { FillSolid = 0, FillTransparent = 1, FillDownwardDiagonal = 5 };
+
+// A rectangle or ellipse painted by the page canvas (field frames, rubber
+// band of the ellipse tools, pen-size marker).
+struct DocShape
+{
+    enum Kind { Rectangle, Oval, Circle };
+    int index = 0;
+    Kind kind = Rectangle;
+    QRect twips;
+    QColor borderColor = Qt::black;
+    int borderStyle = LineSolid;
+    int borderWidth = 1; // pixels
+    QColor fillColor = Qt::black;
+    int fillStyle = FillTransparent;
+    bool visible = false;
+    QString Tag;
+};
+
+QPen PenFor(const QColor &color, int style, int widthPx);
+
+// The in-place editor laid over an input field.
+class DocEditor : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit DocEditor(QWidget *parent);
+
+    // The index of the edited field as text, or "" before the first edit.
+    QString Tag;
+
+    QRect twips() const { return m_twips; }
+    void setTwips(const QRect &twips);
+    QString text() const { return toPlainText(); }
+    void setText(const QString &text) { setPlainText(text); }
+
+private:
+    QRect m_twips;
+};

@@ -1,0 +1,7 @@
+#include "document/ui/DocumentHooks.h"
+
+DocumentHooks &docHooks()
+{
+    static DocumentHooks hooks;
+    return hooks;
+}

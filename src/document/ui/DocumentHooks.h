@@ -1,0 +1,31 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+class QComboBox;
+
+// Procedures of other subsystems that the main window and the document window
+// call. Each is set by the subsystem that owns it; an unset hook does nothing
+// (and a save that cannot run reports failure).
+struct DocumentHooks
+{
+    // Saves the document of the document window: number shown in Lb登録番号,
+    // state "0" pending, "1" finished, "" keep. True on success.
+    std::function<bool(int number, const QString &state)> saveDocument;
+    // Fills FHead's LV履歴 and M履歴 for the current patient.
+    std::function<void()> refreshPatientHistory;
+    // Copies FHead's LV履歴 into the document window's M履歴.
+    std::function<void()> fillHistoryMenu;
+    // Loads saved document id into the freshly built document window.
+    std::function<void(const QString &id)> openSavedDocument;
+    // Shows the printer selection dialog.
+    std::function<void()> showPrintDialog;
+    // Fills the phrase classes of the current doctor / the phrases of one class.
+    std::function<void(QComboBox *)> loadPhraseClasses;
+    std::function<void(const QString &phraseClass)> loadPhrases;
+    // Shows the picture dialog and the text dialog (not modal).
+    std::function<void()> showPictureDialog;
+    std::function<void()> showTextDialog;
+};
+
+DocumentHooks &docHooks();

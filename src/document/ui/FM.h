@@ -1,0 +1,227 @@
+#pragma once
+#include "document/ui/DocElements.h"
+#include "document/ui/MenuArray.h"
+
+#include <QImage>
+#include <QVector>
+#include <QWidget>
+
+class FMCanvas;
+class QLabel;
+class QMenu;
+class QMdiSubWindow;
+class QPushButton;
+
+// The document window: the one MDI child in which a document is filled in.
+// It starts blank with element 0 of every family (the design elements);
+// BuildDocument turns it into a document of one kind. All positions are twips.
+class FM : public QWidget
+{
+public:
+    explicit FM(QWidget *parent = nullptr);
+    ~FM() override;
+
+    // The document kind while a document is shown.
+    QString Tag;
+    // The window's own font, used for text printed onto the surface.
+    QString FontName = QStringLiteral("ＭＳ Ｐゴシック");
+
+    // ---- window geometry (twips) -------------------------------------------
+    QMdiSubWindow *subWindow() const;
+    int Left() const;
+    int Top() const;
+    int Width() const;  // outer width of the window in the main window
+    int Height() const;
+    void setLeft(int twips);
+    void setTop(int twips);
+    // The page (client area) is exactly this size.
+    void setPageSize(int widthTwips, int heightTwips);
+    int pageWidth() const { return m_pageWidth; }
+    int pageHeight() const { return m_pageHeight; }
+
+    // ---- the page ------------------------------------------------------------
+    FMCanvas *canvas() const { return m_canvas; }
+    // The persistent drawing surface under every element (free drawing,
+    // pasted pictures and texts); white where nothing was drawn.
+    QImage &surface() { return m_surface; }
+    // Removes the background picture: the surface becomes white again.
+    void clearSurface();
+    // Repaints the page after element data (lines, frames, rubber bands) changed.
+    void refreshCanvas();
+    // Scratch copy of the surface while printing.
+    QImage PicCopy;
+
+    // ---- control families (element 0 exists from the start) -------------------
+    QVector<DocLabel *> Label;
+    QVector<DocLabel *> LbItem;
+    QVector<DocShape> Shape枠;
+    QVector<DocLabel *> LbKanja_Data;
+    QVector<DocLabel *> LbList;
+    QVector<DocLine> LineG;
+    QVector<DocLine> LinePage;
+    QVector<DocLabel *> ImgCheck;
+
+    // Element n of a family (creating n and everything below it from
+    // element 0's current properties, hidden), or the existing one.
+    DocLabel *LoadLabel(int n);
+    DocLabel *LoadLbItem(int n); // also loads Shape枠(n)
+    DocLabel *LoadLbKanja_Data(int n);
+    DocLabel *LoadLbList(int n);
+    DocLabel *LoadImgCheck(int n);
+    DocShape &LoadShape枠(int n);
+    DocLine &LoadLineG(int n);
+    DocLine &LoadLinePage(int n);
+
+    // The LbItem whose Tag equals tag (the highest index when several do).
+    DocLabel *LI(const QString &tag) const;
+
+    // Reading order of the input fields: row text = element number, key =
+    // "%08d:%08d" of top and left; sorted by key as text.
+    struct TabRow
+    {
+        QString text;
+        QString key;
+    };
+    QVector<TabRow> LVTabIndex;
+
+    // ---- other design elements -------------------------------------------------
+    DocEditor *TxtInput = nullptr; // in-place editor; Tag = edited field index or ""
+    QLabel *Lb登録番号 = nullptr;  // registration number, "0" until saved
+    QLabel *Img = nullptr;         // floating picture
+    QPushButton *CmdImgDel = nullptr;
+    QPushButton *CmdImgSize = nullptr;
+    DocLabel *LbMoji = nullptr;    // floating text
+    QPushButton *CmdMojiDel = nullptr;
+    DocLine Line線;   // rubber band of the line tool
+    DocShape Shape円; // rubber band of the ellipse tools
+    DocShape ShapePoint; // pen-size marker
+
+    // ---- public flags ------------------------------------------------------------
+    bool DocumentChanged = false;
+    bool PicturePending = false;
+    bool TextPending = false;
+
+    // ---- lifecycle ---------------------------------------------------------------
+    void Form_Load();
+    void Form_Resize();
+    // Commits an edit, asks to save a changed document. Returns whether the
+    // window may close (false keeps it open).
+    bool Form_Unload();
+    void 更新チェック更新();
+    bool 更新チェック() const;
+    void メニューEnabled(bool flag);
+    // Commits the in-place editor into its field.
+    void テキスト変更();
+
+    // ---- menus ----------------------------------------------------------------------
+    QMenu *MAction = nullptr;
+    QAction *M印刷 = nullptr;
+    MenuArray M保存;
+    QAction *区切り線1 = nullptr;
+    QAction *M終了 = nullptr;
+    QMenu *MDoc_Head = nullptr;
+    MenuArray MDoc;
+    QMenu *M履歴_Head = nullptr;
+    MenuArray M履歴;
+    QMenu *M表示切替_Head = nullptr;
+    QAction *M通常入力 = nullptr;
+    QAction *Mフリー編集 = nullptr;
+    // Pop-ups (not in the menu bar).
+    QMenu *M挿入_Head = nullptr;
+    QAction *M画像挿入 = nullptr;
+    QAction *M文字挿入 = nullptr;
+    QMenu *D_Menu_Head = nullptr;
+    MenuArray D_Menu;
+    QMenu *Mメニュー_Head = nullptr;
+    QAction *Mメニュー_Add = nullptr;
+    QMenu *Mメニュー_Del_Head = nullptr;
+    MenuArray Mメニュー_Del;
+    QAction *区切り線 = nullptr;
+    MenuArray Mメニュー;
+    QAction *M定型文 = nullptr;
+    QMenu *Mプラマイ = nullptr;
+    QAction *Mプラス = nullptr;
+    QAction *Mマイナス = nullptr;
+    QMenu *MDate_Y_Head = nullptr;
+    MenuArray MDate_Y;
+    QMenu *MDate_M_Head = nullptr;
+    MenuArray MDate_M;
+    QMenu *MDate_D_Head = nullptr;
+    MenuArray MDate_D;
+    // The menus shown in the main window's menu bar while this window is shown.
+    QList<QMenu *> menuBarMenus() const;
+    // The Tag of a pop-up menu (which field its choice goes to).
+    static QString MenuTag(const QMenu *menu);
+    static void SetMenuTag(QMenu *menu, const QString &tag);
+    // Years from `to` down to `from`, each with its own era: "2019 (R1)".
+    void SetYearMenu(int from, int to);
+
+    void M印刷_Click();
+    void M保存_Click(int index);
+    void M終了_Click();
+    void MDoc_Click(int index);
+    void M履歴_Click(int index);
+    void M通常入力_Click();
+    void Mフリー編集_Click();
+    void M画像挿入_Click();
+
+    // ---- field interactions -----------------------------------------------------
+    void LbItem_Click(int index);
+    void ImgCheck_Click(int index);
+    void Label_Click(int index);
+    void LbKanja_Data_Click(int index);
+    void Form_Click();
+    void MDate_Y_Click(int index);
+    void MDate_M_Click(int index);
+    void MDate_D_Click(int index);
+    void Mプラス_Click();
+    void Mマイナス_Click();
+    void D_Menu_Click(int index);
+    void M定型文_Click();
+    // Opens the editor on field index.
+    void OpenEditor(int index);
+
+    // ---- value menus -----------------------------------------------------------
+    void LbList_Click(int index);
+    void Mメニュー_Add_Click();
+    void Mメニュー_Del_Click(int index);
+    void Mメニュー_Click(int index);
+
+    // ---- free editing (mouse on the page; positions in twips) ------------------
+    void Form_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void Form_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, double x, double y);
+    void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+
+    // ---- members added by later work go below this line ------------------------
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    friend bool UnloadFM();
+    void createDesignElements();
+    void createMenus();
+    void connectLabel(DocLabel *label, void (FM::*onClick)(int));
+    DocLabel *loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*onClick)(int));
+    QStringList fieldSnapshot() const;
+
+    FMCanvas *m_canvas = nullptr;
+    QImage m_surface;
+    int m_pageWidth = 0;
+    int m_pageHeight = 0;
+    bool m_unloaded = false;
+    QStringList m_captionSnapshot;
+    QStringList m_checkSnapshot;
+};
+
+// The one document window, or nullptr when none is loaded.
+FM *fm();
+// The one document window, loaded (Form_Load) inside the main window when
+// there is none.
+FM &fmInstance();
+// Unloads the document window through Form_Unload. True when it is gone (or
+// there was none), false when it stayed open.
+bool UnloadFM();

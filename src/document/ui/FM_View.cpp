@@ -1,0 +1,39 @@
+#include "document/ui/FM.h"
+
+#include "app/ui/FHead.h"
+
+// Switching between normal input and free editing.
+
+void FM::Mフリー編集_Click()
+{
+    Mフリー編集->setChecked(true);
+    M通常入力->setChecked(false);
+    FHead *head = fhead();
+    if (head)
+        head->PicRight->hide();
+    TxtInput->hide();
+    if (head) {
+        head->Enabled_False();
+        head->PicLeft->show();
+        const int mainWidth = head->WidthTwips();
+        const int width = Width();
+        setLeft(mainWidth >= width ? (mainWidth - head->PicRightWidth() - width - 500) / 2 : 0);
+    }
+    メニューEnabled(false);
+}
+
+void FM::M通常入力_Click()
+{
+    M通常入力->setChecked(true);
+    Mフリー編集->setChecked(false);
+    if (FHead *head = fhead()) {
+        head->Img貼付();
+        head->Enabled_True();
+        head->SelectTool(0);
+        head->PicLeft->hide();
+        // The phrases and the history belong to normal input.
+        head->PicRight->show();
+    }
+    Form_Resize();
+    メニューEnabled(true);
+}

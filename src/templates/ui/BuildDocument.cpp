@@ -1,0 +1,230 @@
+#include "templates/ui/BuildDocument.h"
+
+#include "app/Units.h"
+#include "app/ui/FHead.h"
+#include "document/ui/FM.h"
+#include "storage/AppPaths.h"
+#include "storage/Ini.h"
+#include "templates/KindTable.h"
+#include "templates/TemplateReader.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <algorithm>
+
+namespace {
+
+void ApplyGeometry(DocLabel *e, const TemplateTextElement &t)
+{
+    if (t.geometry)
+        e->setTwips(*t.geometry);
+}
+
+void ApplyTextProperties(DocLabel *e, const TemplateTextElement &t, bool withText)
+{
+    if (t.alignment && *t.alignment >= 0 && *t.alignment <= 2)
+        e->setAlignment(*t.alignment);
+    if (withText && t.text)
+        e->setText(*t.text);
+    if (t.fontName && !t.fontName->isEmpty())
+        e->setFontName(*t.fontName);
+    if (t.fontSize)
+        e->setFontSize(*t.fontSize);
+    if (t.textColor)
+        e->setForeColor(ColorFromInt(*t.textColor));
+    if (t.tabIndex)
+        e->tabIndex = *t.tabIndex;
+    if (t.tag)
+        e->Tag = *t.tag;
+}
+
+void ApplyLine(DocLine &line, const TemplateLine &t)
+{
+    if (t.x1)
+        line.x1 = *t.x1;
+    if (t.y1)
+        line.y1 = *t.y1;
+    if (t.x2)
+        line.x2 = *t.x2;
+    if (t.y2)
+        line.y2 = *t.y2;
+    if (t.color)
+        line.color = ColorFromInt(*t.color);
+    if (t.style && *t.style >= 0 && *t.style <= 6)
+        line.style = *t.style;
+    if (t.width && *t.width >= 0)
+        line.width = *t.width;
+    line.visible = true;
+}
+
+void BuildFamilies(FM &w, const Template &t)
+{
+    for (int n = 0; n < t.labels.size(); ++n) {
+        DocLabel *e = w.LoadLabel(n);
+        ApplyGeometry(e, t.labels[n]);
+        ApplyTextProperties(e, t.labels[n], true);
+        e->show();
+    }
+
+    for (int n = 0; n < t.items.size(); ++n) {
+        const TemplateItem &item = t.items[n];
+        DocLabel *e = w.LoadLbItem(n);
+        ApplyGeometry(e, item);
+        DocShape &frame = w.LoadShape枠(n);
+        frame.twips = QRect(e->twipLeft() - 10, e->twipTop() - 10, e->twipWidth() + 25, e->twipHeight() + 25);
+        frame.visible = true;
+        ApplyTextProperties(e, item, true);
+        if (item.dataKind)
+            e->LinkItem = *item.dataKind;
+        if (item.clickAction)
+            e->DataField = *item.clickAction;
+        e->setCursor(item.hasClickAction() ? QCursor(Qt::PointingHandCursor) : QCursor(Qt::ArrowCursor));
+        e->show();
+    }
+
+    for (int n = 0; n < t.patientFields.size(); ++n) {
+        DocLabel *e = w.LoadLbKanja_Data(n);
+        ApplyGeometry(e, t.patientFields[n]);
+        ApplyTextProperties(e, t.patientFields[n], false);
+        e->show();
+    }
+
+    for (int n = 0; n < t.listButtons.size(); ++n) {
+        const TemplateListButton &list = t.listButtons[n];
+        DocLabel *e = w.LoadLbList(n);
+        if (list.geometry)
+            e->setTwips(*list.geometry);
+        if (list.tag)
+            e->Tag = *list.tag;
+        if (list.listName)
+            e->setToolTip(*list.listName);
+        e->show();
+    }
+
+    for (int n = 0; n < t.lines.size(); ++n)
+        ApplyLine(w.LoadLineG(n), t.lines[n]);
+
+    w.LinePage[0].Tag = QString();
+    for (int n = 0; n < t.pageLines.size(); ++n) {
+        w.LinePage[0].Tag = QStringLiteral("1");
+        ApplyLine(w.LoadLinePage(n), t.pageLines[n]);
+    }
+
+    const QPixmap checked(DataPath(QStringLiteral("icon/check.gif")));
+    const QPixmap unchecked(DataPath(QStringLiteral("icon/uncheck.gif")));
+    for (int n = 0; n < t.checks.size(); ++n) {
+        const TemplateCheck &check = t.checks[n];
+        DocLabel *e = w.LoadImgCheck(n);
+        if (check.geometry)
+            e->setTwips(*check.geometry);
+        if (check.tag)
+            e->Tag = *check.tag;
+        e->DataField = check.stateText();
+        const QPixmap &picture = e->DataField == QStringLiteral("1") ? checked : unchecked;
+        if (!picture.isNull())
+            e->setPicture(picture);
+        e->show();
+    }
+}
+
+void FillPatientFields(FM &w)
+{
+    FHead *head = fhead();
+    if (!head)
+        return;
+    for (DocLabel *field : w.LbKanja_Data)
+        for (const QLabel *value : head->Lb基本情報)
+            if (FHead::TagOf(value) == field->Tag)
+                field->setText(value->text());
+}
+
+void FillFixedSourceFields(FM &w)
+{
+    const QString author = fhead() ? fhead()->Lb入力者->text() : QString();
+    const IniSection setting = IniSection::load(QStringLiteral("setting"));
+    const QDate today = QDate::currentDate();
+    const std::pair<const char16_t *, QString> sources[] = {
+        {u"My医師名", author},
+        {u"My病院名", setting.value(QStringLiteral("病院名"))},
+        {u"記載者", author},
+        {u"My郵便番号", setting.value(QStringLiteral("〒"))},
+        {u"My住所", setting.value(QStringLiteral("住所"))},
+        {u"MyTEL", setting.value(QStringLiteral("TEL"))},
+        {u"MyFAX", setting.value(QStringLiteral("FAX"))},
+        {u"日付Y", QString::number(today.year())},
+        {u"日付M", QStringLiteral("%1").arg(today.month(), 2, 10, QLatin1Char('0'))},
+        {u"日付D", QStringLiteral("%1").arg(today.day(), 2, 10, QLatin1Char('0'))},
+    };
+    for (const auto &[tag, value] : sources)
+        if (DocLabel *field = w.LI(QString::fromUtf16(tag)))
+            field->setText(value);
+}
+
+void MakeKindTable(FM &w, const QString &kind)
+{
+    if (KindTableExists(kind))
+        return;
+    QList<KindColumnSource> fields;
+    for (const DocLabel *item : w.LbItem)
+        fields.append({item->Tag, item->LinkItem});
+    QStringList checkTags;
+    for (const DocLabel *check : w.ImgCheck)
+        checkTags << check->Tag;
+    CreateKindTable(kind, fields, checkTags);
+}
+
+void MakeImageFolder(const QString &kind)
+{
+    // The kind names a folder below pic_save and nothing else.
+    if (kind.isEmpty() || kind == QStringLiteral(".") || kind == QStringLiteral("..")
+        || kind.contains(QLatin1Char('/')) || kind.contains(QLatin1Char('\\')))
+        return;
+    const QString folder = DataPath(QStringLiteral("pic_save/") + kind);
+    if (!QFileInfo::exists(folder))
+        QDir().mkpath(folder);
+}
+
+} // namespace
+
+bool BuildDocument(const QString &kind)
+{
+    if (!UnloadFM())
+        return false;
+    FM &w = fmInstance();
+    QMdiSubWindow *sub = w.subWindow();
+    if (sub)
+        sub->hide();
+    w.Tag = kind;
+    w.setWindowTitle(kind);
+
+    const Template t = ReadTemplate(kind);
+    w.setPageSize(t.width, t.height);
+    BuildFamilies(w, t);
+    FillPatientFields(w);
+    FillFixedSourceFields(w);
+    BuildTabOrder(w);
+
+    if (sub)
+        sub->show();
+    else
+        w.show();
+    w.Form_Resize();
+    w.refreshCanvas();
+
+    MakeKindTable(w, kind);
+    MakeImageFolder(kind);
+    return true;
+}
+
+void BuildTabOrder(FM &window)
+{
+    window.LVTabIndex.clear();
+    auto pad = [](int v) { return (QStringLiteral("00000000") + QString::number(v)).right(8); };
+    for (const DocLabel *item : window.LbItem)
+        window.LVTabIndex.append({QString::number(item->index), pad(item->twipTop()) + QLatin1Char(':') + pad(item->twipLeft())});
+    std::stable_sort(window.LVTabIndex.begin(), window.LVTabIndex.end(),
+                     [](const FM::TabRow &a, const FM::TabRow &b) { return a.key < b.key; });
+}
