@@ -93,8 +93,8 @@ void RenderWidgetTwips(QWidget *page, QPainter &painter, const QRect &sourceTwip
 {
     if (!page)
         return;
-    page->render(&painter, QPoint(0, 0), QRegion(TwipsToPx(sourceTwips)),
-                 QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    // No window background: where the page paints nothing the paper stays white.
+    page->render(&painter, QPoint(0, 0), QRegion(TwipsToPx(sourceTwips)), QWidget::DrawChildren);
 }
 
 void ExportPdfWithDialog(PrintableDocument &doc, QWidget *parent)
