@@ -1,6 +1,7 @@
 #include "app/ui/Navigation.h"
 
 #include "app/ui/FStart.h"
+#include "patients/ui/F患者情報入力.h"
 #include "persistence/ui/FSaveList.h"
 #include "settings/ui/F設定.h"
 
@@ -25,5 +26,6 @@ void InstallNavigation()
     // Window hooks (one line per window):
     n.showStart = [] { FStart::shared().showAgain(); };
     n.showSettings = [] { F設定::shared().openFresh(); };
+    n.showPatientEntry = [] { F患者情報入力::shared().showAgain(); };
     n.showSaveList = [](bool finished) { FSaveList::showList(finished); };
 }

@@ -16,6 +16,8 @@
 #include <QPromise>
 #include <QPushButton>
 #include <QStorageInfo>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -29,6 +31,21 @@ struct FImgThumbnail
 namespace {
 QPointer<FImg> g_dialog;
 std::function<void(const QString &, const QImage &)> g_insertHandler;
+
+// Thumbnails carry no text; leaving the text out keeps the selection on the picture alone.
+class PictureOnlyDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features &= ~QStyleOptionViewItem::HasDisplay;
+        option->text.clear();
+    }
+};
 
 // Reads the thumbnails one after the other; unreadable files are left out.
 void readThumbnails(QPromise<FImgThumbnail> &promise, const QStringList &files)
@@ -103,7 +120,9 @@ FImg::FImg()
     LV画像リスト->setMovement(QListView::Static);
     LV画像リスト->setResizeMode(QListView::Adjust);
     LV画像リスト->setUniformItemSizes(true);
+    LV画像リスト->setLayoutMode(QListView::Batched);
     LV画像リスト->setSelectionMode(QAbstractItemView::SingleSelection);
+    LV画像リスト->setItemDelegate(new PictureOnlyDelegate(LV画像リスト));
     LV画像リスト->setMinimumSize(3 * (ThumbnailSize().width() + 12) + 24,
                                  2 * (ThumbnailSize().height() + 12) + 8);
 
@@ -131,6 +150,15 @@ FImg::FImg()
     layout->addLayout(bottom);
     resize(900, 560);
 
+    // The tree fills and sorts itself in the background; keep the current folder in view meanwhile.
+    connect(m_dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
+        const QString dir = QDir::cleanPath(loaded);
+        if (m_folder == dir || m_folder.startsWith(dir.endsWith(u'/') ? dir : dir + u'/')) {
+            QTimer::singleShot(100, this, [this] {
+                Dir->scrollTo(Dir->currentIndex(), QAbstractItemView::PositionAtCenter);
+            });
+        }
+    });
     connect(Drive, &QComboBox::activated, this, [this] { Drive_Change(); });
     connect(Dir->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
