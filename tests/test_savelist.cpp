@@ -13,7 +13,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSqlQuery>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 namespace {
@@ -42,11 +42,11 @@ void addDocument(const QString &kind, int id, const QString &dr, const QString &
          {id, dr, patient, month, day, editDate, state});
 }
 
-QStringList column(const QTreeWidget *list, int c)
+QStringList column(const FSaveList *w, int c)
 {
     QStringList texts;
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        texts << list->topLevelItem(i)->text(c);
+    for (int i = 0; i < w->rowCount(); ++i)
+        texts << w->cellText(i, c);
     return texts;
 }
 
@@ -110,26 +110,26 @@ void TestSaveList::listsCurrentDoctorsDocumentsByStateAndKind()
     QVERIFY(w->MDoc[0]->isChecked());
     QVERIFY(w->M保留->isChecked());
     // Pending documents of doctor 3 of every kind, newest edit first.
-    QCOMPARE(column(w->LVList, FSaveList::Col前回編集日),
+    QCOMPARE(column(w, FSaveList::Col前回編集日),
              (QStringList{QStringLiteral("2006/10/20"), QStringLiteral("2006/10/05"), QStringLiteral("2006/09/01")}));
-    QCOMPARE(column(w->LVList, FSaveList::Col書類),
+    QCOMPARE(column(w, FSaveList::Col書類),
              (QStringList{QStringLiteral("診断書"), QStringLiteral("紹介状"), QStringLiteral("診断書")}));
 
     // One kind, then finished: the kind stays chosen.
     w->MDoc_Click(3);
-    QCOMPARE(column(w->LVList, FSaveList::ColID), (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
+    QCOMPARE(column(w, FSaveList::ColID), (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
     QVERIFY(w->MDoc[3]->isChecked() && !w->MDoc[0]->isChecked());
     w->Set終了();
     QVERIFY(w->M終了->isChecked() && !w->M保留->isChecked());
     QVERIFY(w->MDoc[3]->isChecked());
-    QCOMPARE(w->LVList->topLevelItemCount(), 0); // 診断書 4 is doctor 4's
+    QCOMPARE(w->rowCount(), 0); // 診断書 4 is doctor 4's
     w->MDoc_Click(0);
-    QCOMPARE(column(w->LVList, FSaveList::Col書類), QStringList{QStringLiteral("紹介状")});
+    QCOMPARE(column(w, FSaveList::Col書類), QStringList{QStringLiteral("紹介状")});
 
     // Another doctor sees only their own.
     CurrentDrID = QStringLiteral("4");
     w->M保留_Click();
-    QCOMPARE(column(w->LVList, FSaveList::ColID), QStringList{QStringLiteral("3")});
+    QCOMPARE(column(w, FSaveList::ColID), QStringList{QStringLiteral("3")});
 }
 
 void TestSaveList::rowsShowDatesNamesAndHideId()
@@ -138,26 +138,29 @@ void TestSaveList::rowsShowDatesNamesAndHideId()
     FSaveList::showList(true);
     FSaveList *w = FSaveList::instance();
     QCOMPARE(w->windowTitle(), QStringLiteral("保存リスト"));
-    QCOMPARE(w->LVList->topLevelItemCount(), 1);
-    const QTreeWidgetItem *item = w->LVList->topLevelItem(0);
-    QCOMPARE(item->text(FSaveList::Col前回編集日), QStringLiteral("2006/11/01"));
-    QCOMPARE(item->text(FSaveList::Col日付), QStringLiteral("2006/11/30"));
-    QCOMPARE(item->text(FSaveList::Col患者番号), QStringLiteral("1002"));
-    QCOMPARE(item->text(FSaveList::Col患者名), QStringLiteral("佐藤花子"));
+    QCOMPARE(w->rowCount(), 1);
+    QCOMPARE(w->cellText(0, FSaveList::Col前回編集日), QStringLiteral("2006/11/01"));
+    QCOMPARE(w->cellText(0, FSaveList::Col日付), QStringLiteral("2006/11/30"));
+    QCOMPARE(w->cellText(0, FSaveList::Col患者番号), QStringLiteral("1002"));
+    QCOMPARE(w->cellText(0, FSaveList::Col患者名), QStringLiteral("佐藤花子"));
     QVERIFY(w->LVList->isColumnHidden(FSaveList::ColID));
-    QCOMPARE(w->LVList->headerItem()->text(FSaveList::Col前回編集日), QStringLiteral("前回編集日"));
+    QStringList headers;
+    for (int c = 0; c < w->LVList->model()->columnCount(); ++c)
+        headers << w->LVList->model()->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(headers, (QStringList{QStringLiteral("前回編集日"), QStringLiteral("日付"), QStringLiteral("患者番号"),
+                                   QStringLiteral("患者名"), QStringLiteral("書類"), QStringLiteral("ID")}));
 
     w->M保留_Click();
-    QCOMPARE(column(w->LVList, FSaveList::Col患者名),
+    QCOMPARE(column(w, FSaveList::Col患者名),
              (QStringList{QString(), QStringLiteral("山田太郎"), QStringLiteral("山田太郎")}));
-    QCOMPARE(column(w->LVList, FSaveList::Col日付).at(1), QStringLiteral("2006/04/05"));
+    QCOMPARE(column(w, FSaveList::Col日付).at(1), QStringLiteral("2006/04/05"));
 }
 
 void TestSaveList::headerClicksToggleOrder()
 {
     Fixture f;
     FSaveList *w = FSaveList::instance();
-    auto ids = [&] { return column(w->LVList, FSaveList::Col前回編集日); };
+    auto ids = [&] { return column(w, FSaveList::Col前回編集日); };
     const QStringList newestFirst = ids();
     w->LVList->header()->sectionClicked(FSaveList::Col前回編集日);
     QStringList oldestFirst = newestFirst;
@@ -167,10 +170,10 @@ void TestSaveList::headerClicksToggleOrder()
     QCOMPARE(ids(), newestFirst);
     // The order flips whichever column is clicked: ascending now.
     w->LVList_ColumnClick(FSaveList::Col患者番号);
-    QCOMPARE(column(w->LVList, FSaveList::Col患者番号),
+    QCOMPARE(column(w, FSaveList::Col患者番号),
              (QStringList{QStringLiteral("1001"), QStringLiteral("1001"), QStringLiteral("9999")}));
     w->LVList_ColumnClick(FSaveList::Col患者番号);
-    QCOMPARE(column(w->LVList, FSaveList::Col患者番号).first(), QStringLiteral("9999"));
+    QCOMPARE(column(w, FSaveList::Col患者番号).first(), QStringLiteral("9999"));
 }
 
 void TestSaveList::deleteAsksThenRemovesRowAndImage()
@@ -184,18 +187,18 @@ void TestSaveList::deleteAsksThenRemovesRowAndImage()
     png.close();
 
     FSaveList *w = FSaveList::instance();
-    QCOMPARE(w->LVList->currentItem()->text(FSaveList::ColID), QStringLiteral("1"));
+    QCOMPARE(w->cellText(w->currentRow(), FSaveList::ColID), QStringLiteral("1"));
     prompts.answers = {false};
     w->Cmd削除->click();
     QCOMPARE(prompts.questions, QStringList{QStringLiteral("削除してもいいですか？")});
     QCOMPARE(prompts.titles, QStringList{QString()});
-    QCOMPARE(w->LVList->topLevelItemCount(), 3);
+    QCOMPARE(w->rowCount(), 3);
 
     prompts.clear();
     prompts.answers = {true};
     w->Cmd削除_Click();
     QCOMPARE(prompts.messages, QStringList{QStringLiteral("削除しました")});
-    QCOMPARE(w->LVList->topLevelItemCount(), 2);
+    QCOMPARE(w->rowCount(), 2);
     QVERIFY(!QFile::exists(image));
     QSqlQuery q(gDB());
     QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM 診断書 WHERE ID=1")) && q.next());
@@ -204,13 +207,13 @@ void TestSaveList::deleteAsksThenRemovesRowAndImage()
     q.finish();
 
     // A table that cannot be deleted from: the row stays, the failure is told.
-    QCOMPARE(w->LVList->currentItem()->text(FSaveList::Col書類), QStringLiteral("紹介状"));
+    QCOMPARE(w->cellText(w->currentRow(), FSaveList::Col書類), QStringLiteral("紹介状"));
     exec(QStringLiteral("DROP TABLE 紹介状"));
     prompts.clear();
     prompts.answers = {true};
     w->Cmd削除_Click();
     QCOMPARE(prompts.messages, QStringList{QStringLiteral("削除できませんでした")});
-    QCOMPARE(w->LVList->topLevelItemCount(), 2);
+    QCOMPARE(w->rowCount(), 2);
 }
 
 void TestSaveList::emptyListIgnoresOkAndDelete()
@@ -221,10 +224,10 @@ void TestSaveList::emptyListIgnoresOkAndDelete()
     nav().openSavedDocument = [&](const QString &, int) { ++opened; };
     CurrentDrID = QStringLiteral("4");
     FSaveList *w = FSaveList::instance();
-    QCOMPARE(w->LVList->topLevelItemCount(), 1);
+    QCOMPARE(w->rowCount(), 1);
     prompts.answers = {true};
     w->Cmd削除_Click();
-    QCOMPARE(w->LVList->topLevelItemCount(), 0);
+    QCOMPARE(w->rowCount(), 0);
     prompts.clear();
     w->Cmd削除_Click();
     w->CmdOK_Click();
@@ -243,7 +246,7 @@ void TestSaveList::okOpensDocumentOfItsPatient()
     nav().showStart = [&] { ++starts; };
     FSaveList::showList(false);
     FSaveList *w = FSaveList::instance();
-    w->LVList->setCurrentItem(w->LVList->topLevelItem(1));
+    w->selectRow(1);
     w->CmdOK->click();
     QCOMPARE(kind, QStringLiteral("紹介状"));
     QCOMPARE(id, 1);
@@ -256,7 +259,7 @@ void TestSaveList::okOpensDocumentOfItsPatient()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!FSaveList::exists());
     w = FSaveList::instance();
-    w->LVList->setCurrentItem(w->LVList->topLevelItem(0));
+    w->selectRow(0);
     w->LVList_DblClick();
     QCOMPARE(kind, QStringLiteral("診断書"));
     QCOMPARE(id, 1);

@@ -5,6 +5,7 @@
 #include "app/ui/Prompter.h"
 #include "patients/Patient.h"
 #include "persistence/SavedDocuments.h"
+#include "persistence/SavedDocumentsModel.h"
 #include "templates/TemplateReader.h"
 
 #include <QAction>
@@ -15,7 +16,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
@@ -65,14 +66,15 @@ FSaveList::FSaveList()
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("保存リスト"));
 
-    LVList = new QTreeWidget;
-    LVList->setColumnCount(6);
-    LVList->setHeaderLabels({QStringLiteral("前回編集日"), QStringLiteral("日付"), QStringLiteral("患者番号"),
-                             QStringLiteral("患者名"), QStringLiteral("書類"), QStringLiteral("ID")});
+    LVListRows = new SavedDocumentsModel(this);
+    LVList = new QTreeView;
+    LVList->setModel(LVListRows);
     LVList->setRootIsDecorated(false);
     LVList->setUniformRowHeights(true);
     LVList->setAllColumnsShowFocus(true);
+    LVList->setSelectionBehavior(QAbstractItemView::SelectRows);
     LVList->setSelectionMode(QAbstractItemView::SingleSelection);
+    LVList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LVList->setSortingEnabled(false);
     LVList->setColumnHidden(ColID, true);
     LVList->setColumnWidth(Col前回編集日, 110);
@@ -83,7 +85,7 @@ FSaveList::FSaveList()
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) { LVList_ColumnClick(column); });
-    connect(LVList, &QTreeWidget::itemDoubleClicked, this, [this] { LVList_DblClick(); });
+    connect(LVList, &QTreeView::doubleClicked, this, [this] { LVList_DblClick(); });
 
     CmdOK = new QPushButton(QStringLiteral("決定"));
     Cmd削除 = new QPushButton(QStringLiteral("削除"));
@@ -136,11 +138,32 @@ void FSaveList::Form_Load()
     MDoc_Click(0);
 }
 
+int FSaveList::rowCount() const
+{
+    return LVListRows->rowCount();
+}
+
+QString FSaveList::cellText(int row, int column) const
+{
+    return LVListRows->text(row, column);
+}
+
+int FSaveList::currentRow() const
+{
+    const QModelIndex current = LVList->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void FSaveList::selectRow(int row)
+{
+    LVList->setCurrentIndex(LVListRows->index(row, 0));
+}
+
 void FSaveList::MDoc_Click(int index)
 {
     if (index < 0 || index >= MDoc.size())
         return;
-    LVList->clear();
+    LVListRows->clear();
     const int state = M保留->isChecked() ? 0 : 1;
     if (MDoc[index]->data().toString() == kAll) {
         for (int i = 1; i < MDoc.size(); ++i)
@@ -150,35 +173,21 @@ void FSaveList::MDoc_Click(int index)
     }
     Set患者名();
     m_sortOrder = Qt::DescendingOrder;
-    LVList->sortItems(Col前回編集日, m_sortOrder);
+    LVListRows->sort(Col前回編集日, m_sortOrder);
     LVList->header()->setSortIndicator(Col前回編集日, m_sortOrder);
-    if (LVList->topLevelItemCount() > 0)
-        LVList->setCurrentItem(LVList->topLevelItem(0));
+    if (rowCount() > 0)
+        selectRow(0);
     MDoc[index]->setChecked(true);
 }
 
 void FSaveList::DocList_Load(const QString &kind, int state)
 {
-    const QList<SavedDocumentRow> rows = LoadSavedDocuments(kind, CurrentDrID, state);
-    QList<QTreeWidgetItem *> items;
-    items.reserve(rows.size());
-    for (const SavedDocumentRow &row : rows)
-        items << new QTreeWidgetItem(QStringList{row.editDate, row.date, row.patientId, QString(), row.kind, row.id});
-    LVList->addTopLevelItems(items);
+    LVListRows->append(LoadSavedDocuments(kind, CurrentDrID, state));
 }
 
 void FSaveList::Set患者名()
 {
-    const int count = LVList->topLevelItemCount();
-    QStringList ids;
-    ids.reserve(count);
-    for (int i = 0; i < count; ++i)
-        ids << LVList->topLevelItem(i)->text(Col患者番号);
-    const QHash<QString, QString> names = PatientNames(ids);
-    for (int i = 0; i < count; ++i) {
-        QTreeWidgetItem *item = LVList->topLevelItem(i);
-        item->setText(Col患者名, names.value(ids[i]));
-    }
+    LVListRows->fillPatientNames();
 }
 
 void FSaveList::Set終了()
@@ -208,7 +217,7 @@ void FSaveList::M終了_Click()
 void FSaveList::LVList_ColumnClick(int column)
 {
     m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
-    LVList->sortItems(column, m_sortOrder);
+    LVListRows->sort(column, m_sortOrder);
     LVList->header()->setSortIndicator(column, m_sortOrder);
 }
 
@@ -219,30 +228,30 @@ void FSaveList::LVList_DblClick()
 
 void FSaveList::CmdOK_Click()
 {
-    QTreeWidgetItem *item = LVList->currentItem();
-    if (LVList->topLevelItemCount() == 0 || !item)
+    const int row = currentRow();
+    if (rowCount() == 0 || row < 0)
         return;
-    const QString kind = item->text(Col書類);
-    const int id = item->text(ColID).toInt();
-    LookupPatient(item->text(Col患者番号));
+    const SavedDocumentRow document = LVListRows->row(row);
+    LookupPatient(document.patientId);
     m_documentOpened = true;
     if (nav().openSavedDocument)
-        nav().openSavedDocument(kind, id);
+        nav().openSavedDocument(document.kind, document.id.toInt());
     close();
 }
 
 void FSaveList::Cmd削除_Click()
 {
-    QTreeWidgetItem *item = LVList->currentItem();
-    if (LVList->topLevelItemCount() == 0 || !item)
+    const int row = currentRow();
+    if (rowCount() == 0 || row < 0)
         return;
     if (!prompter().question(QStringLiteral("削除してもいいですか？"), QString()))
         return;
-    if (!DeleteSavedDocument(item->text(Col書類), item->text(ColID).toInt())) {
+    const SavedDocumentRow document = LVListRows->row(row);
+    if (!DeleteSavedDocument(document.kind, document.id.toInt())) {
         prompter().message(QStringLiteral("削除できませんでした"), QString());
         return;
     }
-    delete item;
+    LVListRows->removeRows(row, 1);
     prompter().message(QStringLiteral("削除しました"), QString());
 }
 

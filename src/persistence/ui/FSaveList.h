@@ -6,7 +6,8 @@ class QAction;
 class QActionGroup;
 class QMenu;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
+class SavedDocumentsModel;
 
 // 保存リスト: the current doctor's pending or finished documents, of one
 // kind or of all ("すべて"), newest edit first. "決定" (or a double click)
@@ -41,7 +42,14 @@ public:
     // Columns of LVList.
     enum Column { Col前回編集日, Col日付, Col患者番号, Col患者名, Col書類, ColID };
 
-    QTreeWidget *LVList = nullptr;
+    // The rows as shown (in the current order) and the selected one.
+    int rowCount() const;
+    QString cellText(int row, int column) const;
+    int currentRow() const;
+    void selectRow(int row);
+
+    QTreeView *LVList = nullptr;
+    SavedDocumentsModel *LVListRows = nullptr;
     QPushButton *CmdOK = nullptr;
     QPushButton *Cmd削除 = nullptr;
     QPushButton *Cmd戻る = nullptr;
