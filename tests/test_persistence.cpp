@@ -7,6 +7,7 @@
 #include "persistence/OpenSavedDocument.h"
 #include "persistence/SaveDocument.h"
 #include "persistence/ui/HistoryWidgets.h"
+#include "persistence/ui/SaveCommands.h"
 #include "storage/Database.h"
 
 #include <QAction>
@@ -122,6 +123,7 @@ private slots:
     void imageRoundTripsPixelForPixel();
     void damagedOrMissingImageIsNotDrawnButFieldsOpen();
     void reopenRestoresFieldsAndChecks();
+    void saveCommandsTellTheOutcome();
     void historyTextsOrderAndMarks();
     void historyWidgetsDropStaleEntries();
 };
@@ -397,6 +399,27 @@ void TestPersistence::reopenRestoresFieldsAndChecks()
     QVERIFY(!LoadSavedDocument(kKind, 99, missing));
     QCOMPARE(missing.number, 99);
     QCOMPARE(missing.fields[3].text, QStringLiteral("12abc"));
+}
+
+void TestPersistence::saveCommandsTellTheOutcome()
+{
+    TestHome home;
+    makeKindTable();
+    ScriptedPrompter prompts;
+    DocumentData doc = document();
+    QVERIFY(SaveFromMenu(doc, QStringLiteral("1")));
+    QVERIFY(SaveOnClose(doc));
+    QCOMPARE(prompts.messages, QStringList{QStringLiteral("保存しました")});
+    QCOMPARE(row(doc.number)[7].toInt(), 1);
+
+    DocumentData broken = document();
+    broken.fields << FieldValue{QStringLiteral("新しい欄"), QStringLiteral("1"), QString()};
+    prompts.clear();
+    QVERIFY(!SaveFromMenu(broken, QStringLiteral("0")));
+    QVERIFY(!SaveOnClose(broken));
+    QCOMPARE(prompts.messages, (QStringList{QStringLiteral("保存できませんでした"), QStringLiteral("保存できませんでした")}));
+    QCOMPARE(broken.number, 0);
+    QCOMPARE(rowCount(), 1);
 }
 
 void TestPersistence::historyTextsOrderAndMarks()
