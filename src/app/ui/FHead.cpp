@@ -69,6 +69,15 @@ FHead &fheadInstance()
     return *g_head;
 }
 
+void ShowMainWindow()
+{
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    head.show();
+    head.raise();
+    head.activateWindow();
+}
+
 QString FHead::TagOf(const QLabel *label)
 {
     return label ? label->property("Tag").toString() : QString();

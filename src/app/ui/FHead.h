@@ -128,6 +128,9 @@ private:
     FM *m_menusOf = nullptr;
 };
 
+// Loads the main window for the current patient and doctor and shows it.
+void ShowMainWindow();
+
 // The one main window, or nullptr before it was first created.
 FHead *fhead();
 FHead &fheadInstance();

@@ -1,5 +1,6 @@
 #include "app/ui/Navigation.h"
 
+#include "app/ui/FHead.h"
 #include "app/ui/FStart.h"
 #include "patients/ui/F患者情報入力.h"
 #include "persistence/ui/FSaveList.h"
@@ -28,4 +29,5 @@ void InstallNavigation()
     n.showSettings = [] { F設定::shared().openFresh(); };
     n.showPatientEntry = [] { F患者情報入力::shared().showAgain(); };
     n.showSaveList = [](bool finished) { FSaveList::showList(finished); };
+    n.showMainWindow = [] { ShowMainWindow(); };
 }

@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <QWidget>
 
 WheelScroll::WheelScroll(QMdiArea *area)
     : QObject(area), m_area(area)
@@ -28,6 +29,15 @@ bool WheelScroll::unhook()
     return true;
 }
 
+void WheelScroll::hookDocument(QWidget *document)
+{
+    if (!document)
+        return;
+    document->installEventFilter(this);
+    for (QWidget *page : document->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        page->installEventFilter(this);
+}
+
 bool WheelScroll::step(int delta)
 {
     QScrollBar *bar = m_area->verticalScrollBar();
@@ -40,7 +50,8 @@ bool WheelScroll::step(int delta)
 
 bool WheelScroll::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Wheel) {
+
+    if (event->type() == QEvent::Wheel && (m_hooked || watched != m_area->viewport())) {
         auto *wheel = static_cast<QWheelEvent *>(event);
         // Pack the distance the way the wheel message carries it and read it
         // back as its high word, so a distance of any size is one step.

@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
 
+class QWidget;
+
 class QMdiArea;
 
 // Turns every wheel event that reaches the MDI area into exactly one line
@@ -17,6 +19,9 @@ public:
     // Removes it; true also when it was not installed.
     bool unhook();
     bool isHooked() const { return m_hooked; }
+    // Wheel events that stop inside the document window (its frame does not
+    // pass them on) are caught there as well.
+    void hookDocument(QWidget *document);
 
     // One line step for a wheel distance; false when there is no scroll bar to move.
     bool step(int delta);

@@ -1,0 +1,335 @@
+#include "ScriptedPrompter.h"
+#include "TestHome.h"
+
+#include "app/AppState.h"
+#include "app/Units.h"
+#include "app/Words.h"
+#include "app/ui/FHead.h"
+#include "app/ui/Navigation.h"
+#include "app/ui/WheelScroll.h"
+#include "document/ui/DocumentHooks.h"
+#include "document/ui/FM.h"
+#include "document/ui/FMCanvas.h"
+#include "storage/Ini.h"
+#include "templates/ui/BuildDocument.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <QtTest>
+#include <QtTest/qtestspontaneevent.h>
+
+namespace {
+struct HeadHome
+{
+    TestHome home;
+    ScriptedPrompter prompts;
+    HeadHome()
+    {
+        CurrentDrName = QStringLiteral("鈴木　一郎");
+        PatientID = QStringLiteral("5");
+        PatientName = QStringLiteral("田中　次郎");
+        PatientKana = QStringLiteral("ﾀﾅｶ ｼﾞﾛｳ");
+        PatientSex = 1;
+        PatientBirth = 19890108;
+        PatientEra = QStringLiteral("平成");
+        PatientEraYear = QStringLiteral("01");
+        PatientAddress = QStringLiteral("大阪府");
+        PatientAge = 37;
+    }
+    ~HeadHome()
+    {
+        docHooks() = DocumentHooks();
+        if (FM *doc = fm())
+            doc->更新チェック更新();
+        UnloadFM();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        nav() = Navigation();
+    }
+    void kind(const QString &name, int width, int height) const
+    {
+        home.writeIni(name, QStringLiteral("[DATA]\r\nWidth=%1\r\nHeight=%2\r\n").arg(width).arg(height));
+    }
+};
+
+QStringList Texts(const QVector<QLabel *> &labels)
+{
+    QStringList out;
+    for (const QLabel *l : labels)
+        out << l->text();
+    return out;
+}
+
+// A spontaneous event travels up the parents like a real wheel turn.
+void SendWheel(QWidget *target, int delta, bool spontaneous = false)
+{
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QWheelEvent e(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    if (spontaneous)
+        QSpontaneKeyEvent::setSpontaneous(&e);
+    QCoreApplication::sendEvent(target, &e);
+}
+}
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void wordsSplitSigned();
+    void kindMenuListsTemplatesButNotSettings();
+    void topBarShowsPatientAndAuthor();
+    void positionIsRememberedExceptWhenMinimized();
+    void closingReturnsToStartWindow();
+    void documentIsPlacedByMainWindowWidth();
+    void paletteState();
+    void clearingAsksFirst();
+    void wheelStepsOneLinePerEvent();
+    void documentMenusReplaceOwnWhileShown();
+};
+
+void TestMainWindow::wordsSplitSigned()
+{
+    QCOMPARE(HiWord(120 * 65536), 120);
+    QCOMPARE(HiWord(-240 * 65536), -240);
+    QCOMPARE(HiWord(-5), 0);
+    QCOMPARE(LoWord(120 * 65536 + 8), 8);
+    QCOMPARE(LoWord(-70000), -4464);
+}
+
+void TestMainWindow::kindMenuListsTemplatesButNotSettings()
+{
+    HeadHome h;
+    h.home.writeIni(QStringLiteral("setting"), QStringLiteral("[DATA]\r\n"));
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    QCOMPARE(head.MDoc.captions(), QStringList({QString()}));
+    h.kind(QStringLiteral("紹介状"), 6000, 6000);
+    h.kind(QStringLiteral("診断書"), 6000, 6000);
+    head.MDIForm_Load();
+    QCOMPARE(head.MDoc.captions(), QStringList({"紹介状", "診断書"}));
+    // Reloading does not pile up entries.
+    head.MDIForm_Load();
+    QCOMPARE(head.MDoc_Head->actions().size(), 2);
+    // Choosing an entry builds that kind.
+    head.MDoc[1]->trigger();
+    QVERIFY(fm());
+    QCOMPARE(fm()->Tag, QStringLiteral("診断書"));
+    QVERIFY(!fm()->更新チェック());
+}
+
+void TestMainWindow::topBarShowsPatientAndAuthor()
+{
+    HeadHome h;
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    QCOMPARE(Texts(head.Lb基本情報), QStringList({"5", "ﾀﾅｶ ｼﾞﾛｳ", "田中　次郎", "平成01", "01", "08", "37", "男", "大阪府"}));
+    QCOMPARE(head.Lb入力者->text(), QStringLiteral("鈴木　一郎"));
+    QCOMPARE(FHead::TagOf(head.Lb基本情報[7]), QStringLiteral("性別"));
+    PatientSex = 0;
+    head.MDIForm_Load();
+    QCOMPARE(head.Lb基本情報[7]->text(), QStringLiteral("女"));
+}
+
+void TestMainWindow::positionIsRememberedExceptWhenMinimized()
+{
+    HeadHome h;
+    FHead &head = fheadInstance();
+    WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Left"), QStringLiteral("1500"));
+    WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Top"), QStringLiteral("750"));
+    WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width"), QStringLiteral("15000"));
+    WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Height"), QStringLiteral("12000x"));
+    head.MDIForm_Load();
+    QCOMPARE(head.pos(), QPoint(100, 50));
+    QCOMPARE(head.size(), QSize(1000, 800));
+
+    head.show();
+    head.resize(900, 700);
+    head.close();
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width")), QStringLiteral("13500"));
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("Fhead_Height")), QStringLiteral("10500"));
+
+    head.MDIForm_Load();
+    head.show();
+    head.resize(600, 500);
+    head.setWindowState(Qt::WindowMinimized);
+    head.close();
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width")), QStringLiteral("13500"));
+    head.setWindowState(Qt::WindowNoState);
+}
+
+void TestMainWindow::closingReturnsToStartWindow()
+{
+    HeadHome h;
+    int shownStart = 0;
+    nav().showStart = [&] { ++shownStart; };
+    h.kind(QStringLiteral("k"), 6000, 6000);
+    h.home.writeIni(QStringLiteral("k"), QStringLiteral("[DATA]\r\nWidth=6000\r\nHeight=6000\r\nlbItem_0=100|100|900|255|0||ＭＳ 明朝|10|0|1|A|1|\r\n"));
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    head.show();
+    head.MDoc[0]->trigger();
+    fm()->LbItem[0]->setText(QStringLiteral("書きかけ"));
+    h.prompts.answers = {false};
+    // The document window's 終了 closes the document, then the main window.
+    fm()->M終了->trigger();
+    QCOMPARE(h.prompts.questions, QStringList({QStringLiteral("変更されています。保存しますか？")}));
+    QCOMPARE(fm(), nullptr);
+    QVERIFY(head.isHidden());
+    QCOMPARE(shownStart, 1);
+}
+
+void TestMainWindow::documentIsPlacedByMainWindowWidth()
+{
+    HeadHome h;
+    h.kind(QStringLiteral("k"), 9000, 6000);
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    head.show();
+    head.resize(1000, 700);
+    BuildDocument(QStringLiteral("k"));
+    FM *doc = fm();
+    const int docWidth = doc->Width();
+    QVERIFY(docWidth >= 9000);
+    QCOMPARE(doc->Left(), int(PxToTwips(TwipsToPx((15000 - docWidth - 500) / 2))));
+    QCOMPARE(doc->Top(), 300);
+    head.resize(500, 700);
+    QCOMPARE(doc->Left(), 0);
+}
+
+void TestMainWindow::paletteState()
+{
+    HeadHome h;
+    h.kind(QStringLiteral("k"), 6000, 6000);
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    BuildDocument(QStringLiteral("k"));
+    FM *doc = fm();
+    QCOMPARE(QStringList({"1", "2", "3", "4", "6", "8", "12", "16", "18", "24", "26", "48"}).size(), head.ListPoint->count());
+    QCOMPARE(head.lineWidthText(), QStringLiteral("1"));
+    QCOMPARE(head.currentTool(), 0);
+    QCOMPARE(head.Optツール[2]->text(), QStringLiteral("／"));
+
+    head.ListPoint->setCurrentRow(6);
+    QCOMPARE(head.lineWidth(), 12);
+    head.SelectTool(1);
+    QCOMPARE(doc->ShapePoint.twips.size(), QSize(180, 180));
+    QVERIFY(doc->ShapePoint.visible);
+    QCOMPARE(doc->canvas()->cursor().shape(), Qt::BitmapCursor);
+    head.SelectTool(4);
+    QVERIFY(!doc->ShapePoint.visible);
+    QCOMPARE(doc->canvas()->cursor().shape(), Qt::CrossCursor);
+
+    // Choosing a tool fixes a floating picture first.
+    QPixmap black(4, 4);
+    black.fill(Qt::black);
+    doc->Img->setPixmap(black);
+    doc->Img->setGeometry(0, 0, 4, 4);
+    doc->Img->show();
+    head.SelectTool(0);
+    QVERIFY(doc->Img->isHidden());
+    QCOMPARE(doc->surface().pixelColor(1, 1), QColor(Qt::black));
+    QCOMPARE(doc->canvas()->cursor().shape(), Qt::ArrowCursor);
+
+    head.Label色_Click(2);
+    QCOMPARE(head.drawingColor(), QColor(255, 0, 0));
+    h.prompts.colors = {QColor(10, 20, 30), std::nullopt};
+    head.Cmd色_Click();
+    QCOMPARE(head.drawingColor(), QColor(10, 20, 30));
+    head.Label色_Click(1);
+    // A cancelled dialog gives the colour of its previous use.
+    head.Cmd色_Click();
+    QCOMPARE(head.drawingColor(), QColor(10, 20, 30));
+}
+
+void TestMainWindow::clearingAsksFirst()
+{
+    HeadHome h;
+    h.kind(QStringLiteral("k"), 6000, 6000);
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    BuildDocument(QStringLiteral("k"));
+    FM *doc = fm();
+    doc->更新チェック更新();
+    doc->surface().setPixelColor(3, 3, Qt::blue);
+    h.prompts.answers = {false, true};
+    head.Cmdクリア_Click();
+    QCOMPARE(h.prompts.questions, QStringList({QStringLiteral("フリー編集の内容をクリアしてもいいですか？")}));
+    QCOMPARE(doc->surface().pixelColor(3, 3), QColor(Qt::blue));
+    QVERIFY(!doc->DocumentChanged);
+    head.Cmdクリア_Click();
+    QCOMPARE(doc->surface().pixelColor(3, 3), QColor(Qt::white));
+    QVERIFY(doc->DocumentChanged);
+}
+
+void TestMainWindow::wheelStepsOneLinePerEvent()
+{
+    HeadHome h;
+    h.kind(QStringLiteral("short"), 6000, 3000);
+    h.kind(QStringLiteral("tall"), 9000, 40000);
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    head.show();
+    head.resize(1000, 700);
+    QVERIFY(QTest::qWaitForWindowExposed(&head));
+    QScrollBar *bar = head.mdiArea()->verticalScrollBar();
+
+    BuildDocument(QStringLiteral("short"));
+    QCoreApplication::processEvents();
+    QVERIFY(!bar->isVisible());
+    SendWheel(head.mdiArea()->viewport(), -120);
+    QCOMPARE(bar->value(), 0);
+
+    BuildDocument(QStringLiteral("tall"));
+    QCoreApplication::processEvents();
+    QVERIFY(bar->isVisible());
+    const int line = bar->singleStep();
+    const int start = bar->value();
+    SendWheel(head.mdiArea()->viewport(), -240);
+    QCOMPARE(bar->value(), start + line);
+    SendWheel(head.mdiArea()->viewport(), 0);
+    QCOMPARE(bar->value(), start + 2 * line);
+    SendWheel(head.mdiArea()->viewport(), 120);
+    QCOMPARE(bar->value(), start + line);
+    // A real wheel turn over the document itself steps the area the same way.
+    SendWheel(fm()->canvas(), -120, true);
+    QCOMPARE(bar->value(), start + 2 * line);
+
+    QVERIFY(head.wheel()->unhook());
+    QVERIFY(head.wheel()->unhook());
+    head.wheel()->hook();
+    head.close();
+}
+
+void TestMainWindow::documentMenusReplaceOwnWhileShown()
+{
+    HeadHome h;
+    h.kind(QStringLiteral("k"), 6000, 6000);
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    head.show();
+    auto titles = [&head] {
+        QStringList out;
+        for (QAction *a : head.menuBar()->actions())
+            out << a->text();
+        return out;
+    };
+    QCOMPARE(titles(), QStringList({"メニュー", "新規作成", "履歴"}));
+    BuildDocument(QStringLiteral("k"));
+    QCOMPARE(titles(), QStringList({"メニュー", "新規作成", "履歴", "表示切替"}));
+    QCOMPARE(head.menuBar()->actions().first()->menu(), fm()->MAction);
+    UnloadFM();
+    QCOMPARE(titles(), QStringList({"メニュー", "新規作成", "履歴"}));
+    QCOMPARE(head.menuBar()->actions().first()->menu(), head.Mメニュー);
+    head.close();
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
