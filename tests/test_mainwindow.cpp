@@ -5,6 +5,7 @@
 #include "app/Units.h"
 #include "app/Words.h"
 #include "app/ui/FHead.h"
+#include "app/ui/Fonts.h"
 #include "app/ui/Navigation.h"
 #include "app/ui/WheelScroll.h"
 #include "document/ui/DocumentHooks.h"
@@ -30,7 +31,8 @@ struct HeadHome
 {
     TestHome home;
     ScriptedPrompter prompts;
-    HeadHome()
+    explicit HeadHome(bool withSamples = false)
+        : home(withSamples)
     {
         CurrentDrName = QStringLiteral("鈴木　一郎");
         PatientID = QStringLiteral("5");
@@ -93,6 +95,7 @@ private slots:
     void clearingAsksFirst();
     void wheelStepsOneLinePerEvent();
     void documentMenusReplaceOwnWhileShown();
+    void sampleKindsBuildInsideTheirPages();
 };
 
 void TestMainWindow::wordsSplitSigned()
@@ -240,13 +243,10 @@ void TestMainWindow::paletteState()
 
     head.Label色_Click(2);
     QCOMPARE(head.drawingColor(), QColor(255, 0, 0));
-    h.prompts.colors = {QColor(10, 20, 30), std::nullopt};
+    h.prompts.colors = {QColor(10, 20, 30)};
     head.Cmd色_Click();
     QCOMPARE(head.drawingColor(), QColor(10, 20, 30));
-    head.Label色_Click(1);
-    // A cancelled dialog gives the colour of its previous use.
-    head.Cmd色_Click();
-    QCOMPARE(head.drawingColor(), QColor(10, 20, 30));
+    QCOMPARE(h.prompts.asked, QStringList({QStringLiteral("<color>")}));
 }
 
 void TestMainWindow::clearingAsksFirst()
@@ -328,6 +328,38 @@ void TestMainWindow::documentMenusReplaceOwnWhileShown()
     UnloadFM();
     QCOMPARE(titles(), QStringList({"メニュー", "新規作成", "履歴"}));
     QCOMPARE(head.menuBar()->actions().first()->menu(), head.Mメニュー);
+    head.close();
+}
+
+// Every sample form builds with its elements inside the page. With
+// RYDOL_SHOT_DIR set, the main window with each form is saved there as PNG.
+void TestMainWindow::sampleKindsBuildInsideTheirPages()
+{
+    InstallFontSubstitutes();
+    HeadHome h(true);
+    WriteIni(QStringLiteral("setting"), QStringLiteral("病院名"), QStringLiteral("ライドル総合病院"));
+    WriteIni(QStringLiteral("setting"), QStringLiteral("住所"), QStringLiteral("東京都千代田区千代田1-1"));
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    head.resize(1300, 1000);
+    head.show();
+    QVERIFY(head.MDoc.count() >= 3);
+    const QString shots = qEnvironmentVariable("RYDOL_SHOT_DIR");
+    for (int i = 0; i < head.MDoc.count(); ++i) {
+        head.MDoc[i]->trigger();
+        FM *doc = fm();
+        QVERIFY(doc);
+        const QRect page(0, 0, doc->pageWidth(), doc->pageHeight());
+        for (auto *family : {&doc->Label, &doc->LbItem, &doc->LbKanja_Data, &doc->LbList, &doc->ImgCheck})
+            for (DocLabel *e : *family)
+                if (!e->isHidden())
+                    QVERIFY2(page.contains(e->twips()), qPrintable(doc->Tag));
+        QCoreApplication::processEvents();
+        if (!shots.isEmpty()) {
+            head.grab().save(shots + QStringLiteral("/") + doc->Tag + QStringLiteral(".png"));
+            doc->canvas()->grab().save(shots + QStringLiteral("/") + doc->Tag + QStringLiteral("-page.png"));
+        }
+    }
     head.close();
 }
 

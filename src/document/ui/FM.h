@@ -1,16 +1,16 @@
 #pragma once
 #include "document/ui/DocElements.h"
+#include "document/ui/FMCanvas.h"
 #include "document/ui/MenuArray.h"
 
 #include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QVector>
 #include <QWidget>
 
-class FMCanvas;
-class QLabel;
-class QMenu;
 class QMdiSubWindow;
-class QPushButton;
 
 // The document window: the one MDI child in which a document is filled in.
 // It starts blank with element 0 of every family (the design elements);
