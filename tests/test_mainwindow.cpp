@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QWheelEvent>
 #include <QtTest>
 #include <QtTest/qtestspontaneevent.h>
@@ -301,6 +302,14 @@ void TestMainWindow::wheelStepsOneLinePerEvent()
     // A real wheel turn over the document itself steps the area the same way.
     SendWheel(fm()->canvas(), -120, true);
     QCOMPARE(bar->value(), start + 2 * line);
+    DocLabel *label = fm()->LoadLabel(1);
+    label->setTwips(QRect(300, 300, 2000, 300));
+    label->show();
+    SendWheel(label, -120, true);
+    QCOMPARE(bar->value(), start + 3 * line);
+    // Wheel turns elsewhere (the history list) leave the area alone.
+    SendWheel(head.LV履歴, -120);
+    QCOMPARE(bar->value(), start + 3 * line);
 
     QVERIFY(head.wheel()->unhook());
     QVERIFY(head.wheel()->unhook());

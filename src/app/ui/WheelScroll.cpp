@@ -2,6 +2,7 @@
 
 #include "app/Words.h"
 
+#include <QApplication>
 #include <QMdiArea>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -16,7 +17,9 @@ bool WheelScroll::hook()
 {
     if (m_hooked)
         return false;
-    m_area->viewport()->installEventFilter(this);
+    // Watched application-wide: a wheel event is delivered to the widget under
+    // the pointer first and does not always travel up to the area.
+    qApp->installEventFilter(this);
     m_hooked = true;
     return true;
 }
@@ -24,18 +27,9 @@ bool WheelScroll::hook()
 bool WheelScroll::unhook()
 {
     if (m_hooked)
-        m_area->viewport()->removeEventFilter(this);
+        qApp->removeEventFilter(this);
     m_hooked = false;
     return true;
-}
-
-void WheelScroll::hookDocument(QWidget *document)
-{
-    if (!document)
-        return;
-    document->installEventFilter(this);
-    for (QWidget *page : document->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-        page->installEventFilter(this);
 }
 
 bool WheelScroll::step(int delta)
@@ -50,15 +44,24 @@ bool WheelScroll::step(int delta)
 
 bool WheelScroll::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() != QEvent::Wheel || !watched->isWidgetType())
+        return QObject::eventFilter(watched, event);
+    auto *widget = static_cast<QWidget *>(watched);
+    QWidget *viewport = m_area->viewport();
+    if (widget != viewport && !viewport->isAncestorOf(widget))
+        return QObject::eventFilter(watched, event);
 
-    if (event->type() == QEvent::Wheel && (m_hooked || watched != m_area->viewport())) {
-        auto *wheel = static_cast<QWheelEvent *>(event);
-        // Pack the distance the way the wheel message carries it and read it
-        // back as its high word, so a distance of any size is one step.
-        const std::int32_t wParam = std::int32_t(std::uint32_t(wheel->angleDelta().y()) << 16);
-        step(HiWord(wParam));
-        // The area's own wheel scrolling would add further lines.
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
+    auto *wheel = static_cast<QWheelEvent *>(event);
+    // Pack the distance the way the wheel message carries it and read it back
+    // as its high word: a distance of any size is one step.
+    const std::int32_t wParam = std::int32_t(std::uint32_t(wheel->angleDelta().y()) << 16);
+    step(HiWord(wParam));
+
+    // A scrolling widget inside the document keeps its own handling (and
+    // accepts the event, so it goes no further). Anything else would hand the
+    // event up to the area, which would add lines of its own.
+    for (QWidget *w = widget; w && w != viewport; w = w->parentWidget())
+        if (qobject_cast<QAbstractScrollArea *>(w))
+            return false;
+    return true;
 }

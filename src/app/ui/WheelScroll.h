@@ -1,27 +1,24 @@
 #pragma once
 #include <QObject>
 
-class QWidget;
-
 class QMdiArea;
 
-// Turns every wheel event that reaches the MDI area into exactly one line
-// step of its vertical scroll bar (up for a positive distance, down
-// otherwise, 0 included), and only while that scroll bar is shown.
+// Turns every wheel event over the MDI area (its empty background, the
+// document window and everything on it) into exactly one line step of the
+// area's vertical scroll bar: up for a positive distance, down otherwise (0
+// included), and only while that scroll bar is shown. A widget inside the
+// document that scrolls by itself (the in-place editor) still gets the event.
 class WheelScroll : public QObject
 {
     Q_OBJECT
 public:
     explicit WheelScroll(QMdiArea *area);
 
-    // Installs the filter on the area's viewport; false when it was already there.
+    // Starts watching; false when it was already watching.
     bool hook();
-    // Removes it; true also when it was not installed.
+    // Stops watching; true also when it was not watching.
     bool unhook();
     bool isHooked() const { return m_hooked; }
-    // Wheel events that stop inside the document window (its frame does not
-    // pass them on) are caught there as well.
-    void hookDocument(QWidget *document);
 
     // One line step for a wheel distance; false when there is no scroll bar to move.
     bool step(int delta);

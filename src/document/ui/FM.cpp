@@ -3,7 +3,6 @@
 #include "app/Units.h"
 #include "app/ui/FHead.h"
 #include "app/ui/Prompter.h"
-#include "app/ui/WheelScroll.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FMCanvas.h"
 #include "templates/TemplateReader.h"
@@ -37,7 +36,6 @@ FM &fmInstance()
             g_fm, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->hide();
-        head.wheel()->hookDocument(g_fm);
         g_fm->Form_Load();
     }
     return *g_fm;
