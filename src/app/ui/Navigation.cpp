@@ -4,6 +4,7 @@
 #include "app/ui/FStart.h"
 #include "patients/ui/F患者情報入力.h"
 #include "persistence/ui/FSaveList.h"
+#include "printing/ui/PrintHooks.h"
 #include "settings/ui/F設定.h"
 
 Navigation &nav()
@@ -30,4 +31,5 @@ void InstallNavigation()
     n.showPatientEntry = [] { F患者情報入力::shared().showAgain(); };
     n.showSaveList = [](bool finished) { FSaveList::showList(finished); };
     n.showMainWindow = [] { ShowMainWindow(); };
+    InstallPrintHooks();
 }

@@ -20,6 +20,8 @@ struct DocumentHooks
     std::function<void(const QString &id)> openSavedDocument;
     // Shows the printer selection dialog.
     std::function<void()> showPrintDialog;
+    // Asks for a file and writes the document into it as a PDF.
+    std::function<void()> exportPdf;
     // Fills the phrase classes of the current doctor / the phrases of one class.
     std::function<void(QComboBox *)> loadPhraseClasses;
     std::function<void(const QString &phraseClass)> loadPhrases;

@@ -193,6 +193,7 @@ public:
     void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
 
     // ---- members added by later work go below this line ------------------------
+    QAction *MPDF出力 = nullptr; // "PDFに出力", below 印刷 in MAction
 
 protected:
     void closeEvent(QCloseEvent *event) override;

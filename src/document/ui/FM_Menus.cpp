@@ -22,6 +22,11 @@ void FM::createMenus()
     M印刷 = MAction->addAction(QStringLiteral("印刷"));
     M印刷->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     click(M印刷, &FM::M印刷_Click);
+    MPDF出力 = MAction->addAction(QStringLiteral("PDFに出力"));
+    QObject::connect(MPDF出力, &QAction::triggered, this, [] {
+        if (docHooks().exportPdf)
+            docHooks().exportPdf();
+    });
     QAction *pending = MAction->addAction(QStringLiteral("保留データに保存"));
     pending->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     M保存 = MenuArray(MAction, pending, array(&FM::M保存_Click));

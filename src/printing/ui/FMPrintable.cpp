@@ -1,0 +1,89 @@
+#include "printing/ui/FMPrintable.h"
+
+#include "document/ui/FM.h"
+#include "printing/ui/PrintJob.h"
+
+FMPrintable::FMPrintable(FM &window)
+    : QObject(&window), m_fm(window)
+{
+}
+
+FMPrintable &FMPrintable::of(FM &window)
+{
+    if (auto *existing = window.findChild<FMPrintable *>(QString(), Qt::FindDirectChildrenOnly))
+        return *existing;
+    return *new FMPrintable(window);
+}
+
+QSize FMPrintable::pageSizeTwips() const
+{
+    return QSize(m_fm.pageWidth(), m_fm.pageHeight());
+}
+
+bool FMPrintable::hasPageLines() const
+{
+    return !m_fm.LinePage.isEmpty() && m_fm.LinePage[0].Tag == QStringLiteral("1");
+}
+
+QList<int> FMPrintable::pageLineOrdinates() const
+{
+    QList<int> ordinates;
+    for (const DocLine &line : m_fm.LinePage)
+        ordinates << line.y1;
+    return ordinates;
+}
+
+void FMPrintable::setEditingAidsVisible(bool visible)
+{
+    if (!visible) {
+        if (!m_aidsHidden) {
+            m_framesShown.clear();
+            m_listsShown.clear();
+            m_pageLinesShown.clear();
+            for (const DocShape &frame : m_fm.Shape枠)
+                m_framesShown << frame.visible;
+            for (const DocLabel *marker : m_fm.LbList)
+                m_listsShown << !marker->isHidden();
+            for (const DocLine &line : m_fm.LinePage)
+                m_pageLinesShown << line.visible;
+            m_aidsHidden = true;
+        }
+        for (DocShape &frame : m_fm.Shape枠)
+            frame.visible = false;
+        for (DocLabel *marker : m_fm.LbList)
+            marker->hide();
+        for (DocLine &line : m_fm.LinePage)
+            line.visible = false;
+    } else if (m_aidsHidden) {
+        for (int i = 0; i < m_fm.Shape枠.size() && i < m_framesShown.size(); ++i)
+            m_fm.Shape枠[i].visible = m_framesShown[i];
+        for (int i = 0; i < m_fm.LbList.size() && i < m_listsShown.size(); ++i)
+            m_fm.LbList[i]->setVisible(m_listsShown[i]);
+        for (int i = 0; i < m_fm.LinePage.size() && i < m_pageLinesShown.size(); ++i)
+            m_fm.LinePage[i].visible = m_pageLinesShown[i];
+        m_aidsHidden = false;
+    }
+    m_fm.refreshCanvas();
+}
+
+void FMPrintable::hideEditor()
+{
+    DocEditor *editor = m_fm.TxtInput;
+    if (!editor)
+        return;
+    // A hidden editor may hold stale text (a menu choice hides it without
+    // committing); only an open one has something the user typed.
+    if (!editor->isHidden())
+        m_fm.テキスト変更();
+    editor->hide();
+}
+
+void FMPrintable::render(QPainter &painter, const QRect &sourceTwips)
+{
+    RenderWidgetTwips(m_fm.canvas(), painter, sourceTwips);
+}
+
+QString FMPrintable::printTitle() const
+{
+    return m_fm.Tag;
+}
