@@ -2,6 +2,7 @@
 
 #include "app/ui/FHead.h"
 #include "app/ui/FStart.h"
+#include "inserts/ui/InsertsHooks.h"
 #include "patients/ui/F患者情報入力.h"
 #include "persistence/ui/FSaveList.h"
 #include "printing/ui/PrintHooks.h"
@@ -31,5 +32,6 @@ void InstallNavigation()
     n.showPatientEntry = [] { F患者情報入力::shared().showAgain(); };
     n.showSaveList = [](bool finished) { FSaveList::showList(finished); };
     n.showMainWindow = [] { ShowMainWindow(); };
+    InstallPhraseHooks();
     InstallPrintHooks();
 }

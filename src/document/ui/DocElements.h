@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 // The element kinds of a document page. Every position and size is kept in
 // twips; the pixel geometry is derived from it, so moving an element away
@@ -153,6 +154,27 @@ public:
     void setTwips(const QRect &twips);
     QString text() const { return toPlainText(); }
     void setText(const QString &text) { setPlainText(text); }
+
+    // Keyboard and focus hooks, set by the document window.
+    // Tab and Shift+Tab (key code 9) with the modifiers as 1 Shift + 2 Ctrl + 4 Alt.
+    std::function<void(int keyCode, int shift)> keyDown;
+    // A typed character (9 Tab, 13 Enter): returns what goes into the text, 0 for nothing.
+    std::function<int(int keyAscii)> keyPress;
+    // The focus went to another control. Not called for pop-up menus, the menu
+    // bar or another window taking it, nor when the editor is being hidden.
+    std::function<void()> lostFocus;
+
+    using QPlainTextEdit::inputMethodQuery;
+    // The input method follows WA_InputMethodEnabled (number fields turn it off).
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QRect m_twips;

@@ -195,6 +195,21 @@ public:
     // ---- members added by later work go below this line ------------------------
     QAction *MPDF出力 = nullptr; // "PDFに出力", below 印刷 in MAction
 
+    // ---- field interactions: editor keys, reading order, value menus ---------
+    // Key code 9 with shift 1 Shift + 2 Ctrl + 4 Alt: Tab moves on, Shift alone back.
+    void TxtInput_KeyDown(int keyCode, int shift);
+    // Returns the character that goes into the text, 0 when it is swallowed.
+    int TxtInput_KeyPress(int keyAscii);
+    void TxtInput_LostFocus();
+    // Opens the editor on the field step rows away from index in LVTabIndex,
+    // staying on the first or last field.
+    void NextTab(int index, int step);
+    // Fills Mメニュー_Head with the current doctor's values for item.
+    void SetValueMenu(const QString &item);
+    // Closes the editor without commit and forgets its field.
+    void CloseEditorUnsaved();
+    // ---- end of field interactions ------------------------------------------
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

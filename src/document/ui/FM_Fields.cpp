@@ -1,20 +1,45 @@
 #include "document/ui/FM.h"
 
 #include "app/ui/Prompter.h"
+#include "inserts/ui/FSet.h"
 #include "storage/AppPaths.h"
 
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QMenu>
+#include <QPointer>
 
 // Clicks on the fields, the in-place editor and the date and ± pop-ups.
+
+namespace {
+// The field index held in the editor's Tag, or -1.
+int EditedIndex(const DocEditor *editor, int fieldCount)
+{
+    bool ok = false;
+    const int index = editor->Tag.toInt(&ok);
+    return ok && index >= 0 && index < fieldCount ? index : -1;
+}
+
+void WriteInto(DocLabel *field, const QString &value)
+{
+    if (field)
+        field->setText(value);
+}
+}
 
 void FM::テキスト変更()
 {
     if (TxtInput->Tag.isEmpty())
         return;
-    bool ok = false;
-    const int index = TxtInput->Tag.toInt(&ok);
-    if (ok && index >= 0 && index < LbItem.size())
+    const int index = EditedIndex(TxtInput, int(LbItem.size()));
+    if (index >= 0)
         LbItem[index]->setText(TxtInput->text());
+    TxtInput->hide();
+}
+
+void FM::CloseEditorUnsaved()
+{
+    TxtInput->Tag.clear();
     TxtInput->hide();
 }
 
@@ -22,29 +47,47 @@ void FM::OpenEditor(int index)
 {
     if (index < 0 || index >= LbItem.size())
         return;
+    if (!TxtInput->keyDown) {
+        QPointer<FM> self(this);
+        TxtInput->keyDown = [self](int keyCode, int shift) {
+            if (self)
+                self->TxtInput_KeyDown(keyCode, shift);
+        };
+        TxtInput->keyPress = [self](int keyAscii) { return self ? self->TxtInput_KeyPress(keyAscii) : keyAscii; };
+        TxtInput->lostFocus = [self] {
+            if (self)
+                self->TxtInput_LostFocus();
+        };
+    }
     DocLabel *field = LbItem[index];
     TxtInput->Tag = QString::number(index);
     TxtInput->setText(field->text());
     TxtInput->setTwips(field->twips());
     TxtInput->setFont(field->pixelFont());
-    TxtInput->document()->setDefaultTextOption(QTextOption(AlignmentFromInt(field->alignment())));
+    QTextOption option = TxtInput->document()->defaultTextOption();
+    option.setAlignment(AlignmentFromInt(field->alignment()));
+    TxtInput->document()->setDefaultTextOption(option);
     TxtInput->raise();
     TxtInput->show();
-    TxtInput->setFocus();
-    if (field->LinkItem == QStringLiteral("0"))
-        TxtInput->setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhLatinOnly);
-    else if (field->LinkItem == QStringLiteral("1") || field->LinkItem == QStringLiteral("2"))
-        TxtInput->setInputMethodHints(Qt::ImhNone);
+    TxtInput->setFocus(Qt::OtherFocusReason);
+    // Numbers are typed without the input method, texts and memos with it.
+    if (field->LinkItem == QStringLiteral("0")) {
+        TxtInput->setAttribute(Qt::WA_InputMethodEnabled, false);
+        TxtInput->setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhLatinOnly | Qt::ImhNoPredictiveText);
+    } else if (field->LinkItem == QStringLiteral("1") || field->LinkItem == QStringLiteral("2")) {
+        TxtInput->setAttribute(Qt::WA_InputMethodEnabled, true);
+        TxtInput->setInputMethodHints(field->LinkItem == QStringLiteral("2") ? Qt::ImhMultiLine : Qt::ImhNone);
+    }
+    if (TxtInput->hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
     TxtInput->moveCursor(QTextCursor::End);
 }
 
 void FM::LbItem_Click(int index)
 {
-    if (!TxtInput->Tag.isEmpty()) {
-        const int editing = TxtInput->Tag.toInt();
-        if (editing >= 0 && editing < LbItem.size())
-            LbItem[editing]->setText(TxtInput->text());
-    }
+    const int editing = EditedIndex(TxtInput, int(LbItem.size()));
+    if (editing >= 0)
+        LbItem[editing]->setText(TxtInput->text());
     if (index < 0 || index >= LbItem.size())
         return;
     const QString action = LbItem[index]->DataField;
@@ -65,6 +108,51 @@ void FM::LbItem_Click(int index)
     OpenEditor(index);
 }
 
+void FM::TxtInput_KeyDown(int keyCode, int shift)
+{
+    if (keyCode != 9)
+        return;
+    const int index = EditedIndex(TxtInput, int(LbItem.size()));
+    if (index < 0)
+        return;
+    LbItem[index]->setText(TxtInput->text());
+    TxtInput->setText(QString());
+    NextTab(index, shift == 1 ? -1 : 1);
+}
+
+int FM::TxtInput_KeyPress(int keyAscii)
+{
+    if (keyAscii == 9)
+        return 0;
+    const int index = EditedIndex(TxtInput, int(LbItem.size()));
+    bool number = false;
+    const bool memo = index >= 0 && LbItem[index]->LinkItem.trimmed().toDouble(&number) == 2 && number;
+    if (memo)
+        return keyAscii;
+    return keyAscii == 13 ? 0 : keyAscii;
+}
+
+void FM::TxtInput_LostFocus()
+{
+    テキスト変更();
+}
+
+void FM::NextTab(int index, int step)
+{
+    const int rows = int(LVTabIndex.size());
+    if (rows == 0)
+        return;
+    int p = 0;
+    for (int r = 1; r <= rows; ++r) {
+        if (LVTabIndex[r - 1].text.toInt() == index) {
+            p = r + step;
+            break;
+        }
+    }
+    p = std::clamp(p, 1, rows);
+    OpenEditor(LVTabIndex[p - 1].text.toInt());
+}
+
 void FM::ImgCheck_Click(int index)
 {
     if (index < 0 || index >= ImgCheck.size())
@@ -72,6 +160,7 @@ void FM::ImgCheck_Click(int index)
     DocLabel *check = ImgCheck[index];
     const bool toChecked = check->DataField == QStringLiteral("0");
     const QPixmap picture(DataPath(toChecked ? QStringLiteral("icon/check.gif") : QStringLiteral("icon/uncheck.gif")));
+    // A missing picture leaves the old one; the state still changes.
     if (!picture.isNull())
         check->setPicture(picture);
     check->DataField = toChecked ? QStringLiteral("1") : QStringLiteral("0");
@@ -92,39 +181,43 @@ void FM::Form_Click()
     テキスト変更();
 }
 
-namespace {
-void WriteInto(DocLabel *field, const QString &value)
-{
-    if (field)
-        field->setText(value);
-}
-}
+// A pop-up choice closes the editor unsaved: its text was already written into
+// its field when the pop-up was opened, and a later commit must not write an
+// older text over the chosen value.
 
 void FM::MDate_Y_Click(int index)
 {
-    if (MDate_Y[index])
-        WriteInto(LI(MenuTag(MDate_Y_Head)), MDate_Y[index]->data().toString());
+    if (!MDate_Y[index])
+        return;
+    CloseEditorUnsaved();
+    WriteInto(LI(MenuTag(MDate_Y_Head)), index == 0 ? QString() : MDate_Y[index]->data().toString());
 }
 
 void FM::MDate_M_Click(int index)
 {
-    if (MDate_M[index])
-        WriteInto(LI(MenuTag(MDate_M_Head)), MDate_M[index]->text());
+    if (!MDate_M[index])
+        return;
+    CloseEditorUnsaved();
+    WriteInto(LI(MenuTag(MDate_M_Head)), MDate_M[index]->text());
 }
 
 void FM::MDate_D_Click(int index)
 {
-    if (MDate_D[index])
-        WriteInto(LI(MenuTag(MDate_D_Head)), MDate_D[index]->text());
+    if (!MDate_D[index])
+        return;
+    CloseEditorUnsaved();
+    WriteInto(LI(MenuTag(MDate_D_Head)), MDate_D[index]->text());
 }
 
 void FM::Mプラス_Click()
 {
+    CloseEditorUnsaved();
     WriteInto(LI(MenuTag(Mプラマイ)), QStringLiteral("＋"));
 }
 
 void FM::Mマイナス_Click()
 {
+    CloseEditorUnsaved();
     WriteInto(LI(MenuTag(Mプラマイ)), QStringLiteral("－"));
 }
 
@@ -140,4 +233,9 @@ void FM::M定型文_Click()
         prompter().message(QStringLiteral("挿入先が選択されていません"), QStringLiteral("定型文"));
         return;
     }
+    QPointer<FM> self(this);
+    FSet::setInsertTarget([self]() -> QPlainTextEdit * {
+        return self && !self->TxtInput->Tag.isEmpty() ? self->TxtInput : nullptr;
+    });
+    FSet::showShared();
 }
