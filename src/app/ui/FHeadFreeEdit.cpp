@@ -2,6 +2,7 @@
 
 #include "app/Units.h"
 #include "document/ui/FM.h"
+#include "document/ui/FreeEdit.h"
 #include "storage/Ini.h"
 #include "templates/TemplateReader.h"
 
@@ -24,7 +25,7 @@ void FHead::Img貼付()
             QPainter p(&doc->surface());
             // White parts of the picture leave the drawing underneath visible.
             p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-            p.drawPixmap(doc->Img->geometry(), picture);
+            p.drawPixmap(TwipsToPx(FloatTwips(doc->Img)), picture);
         }
         doc->CmdImgDel->hide();
         doc->CmdImgSize->hide();

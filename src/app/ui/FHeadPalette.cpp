@@ -130,7 +130,8 @@ QString FHead::lineWidthText() const
 
 int FHead::lineWidth() const
 {
-    return int(Val(lineWidthText()));
+    // An entry that is not a number draws thin rather than not at all.
+    return std::max(1, int(Val(lineWidthText())));
 }
 
 void FHead::setDrawingColor(const QColor &c)
@@ -193,9 +194,12 @@ void FHead::ListPoint_Click()
 
 void FHead::Cmd色_Click()
 {
-    // A cancelled dialog still hands back the colour of its last use.
-    if (const std::optional<QColor> chosen = prompter().color(m_dialogColor))
-        m_dialogColor = *chosen;
+    // The dialog opens on the colour of its last use; cancelling keeps the
+    // drawing colour as it is.
+    const std::optional<QColor> chosen = prompter().color(m_dialogColor);
+    if (!chosen || !chosen->isValid())
+        return;
+    m_dialogColor = *chosen;
     setDrawingColor(m_dialogColor);
 }
 

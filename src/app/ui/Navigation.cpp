@@ -3,6 +3,7 @@
 #include "app/ui/FHead.h"
 #include "app/ui/FStart.h"
 #include "inserts/ui/InsertsHooks.h"
+#include "document/ui/FreeEdit.h"
 #include "patients/ui/F患者情報入力.h"
 #include "persistence/ui/FSaveList.h"
 #include "printing/ui/PrintHooks.h"
@@ -33,5 +34,6 @@ void InstallNavigation()
     n.showSaveList = [](bool finished) { FSaveList::showList(finished); };
     n.showMainWindow = [] { ShowMainWindow(); };
     InstallPhraseHooks();
+    InstallFreeEditHooks();
     InstallPrintHooks();
 }

@@ -193,6 +193,33 @@ public:
     void Form_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
 
     // ---- members added by later work go below this line ------------------------
+
+    // ---- free editing: drawing state, floating picture and text -------------
+    bool LineDragging = false;
+    bool ShapeDragging = false;
+    float DragOriginX = 0;
+    int DragOriginY = 0;
+    float GrabX = 0;
+    int GrabY = 0;
+    // The window's current drawing position (twips).
+    double CurrentX = 0;
+    double CurrentY = 0;
+    void Img_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void LbMoji_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    void CmdImgSize_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, double x, double y);
+    // One drag step of source with the pointer at (x, y) in window twips.
+    void ドラッグ(QWidget *source, double x, double y);
+    void CmdImgSize_DragDrop();
+    void CmdImgDel_Click();
+    void CmdMojiDel_Click();
+    void LbMoji_DblClick();
+    void ImgCmd_Move();
+    void MojiCmd_Move();
+    // Connects the floating picture, text and their buttons to the handlers
+    // above (once per window).
+    void connectFreeEditing();
+    QObject *m_freeEditDrag = nullptr;
+    // ---- end of free editing -------------------------------------------------
     QAction *MPDF出力 = nullptr; // "PDFに出力", below 印刷 in MAction
 
     // ---- field interactions: editor keys, reading order, value menus ---------

@@ -80,6 +80,12 @@ void FMCanvas::paintEvent(QPaintEvent *event)
     PaintShape(p, m_fm->ShapePoint, dirty);
 }
 
+void FMCanvas::showEvent(QShowEvent *event)
+{
+    m_fm->connectFreeEditing();
+    QWidget::showEvent(event);
+}
+
 void FMCanvas::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = event->button() == Qt::LeftButton;

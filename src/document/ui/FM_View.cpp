@@ -6,6 +6,7 @@
 
 void FM::Mフリー編集_Click()
 {
+    connectFreeEditing();
     Mフリー編集->setChecked(true);
     M通常入力->setChecked(false);
     FHead *head = fhead();

@@ -1,0 +1,72 @@
+#include "document/ui/FreeEdit.h"
+
+#include "app/Units.h"
+#include "app/ui/FHead.h"
+#include "document/ui/DocumentHooks.h"
+#include "document/ui/FM.h"
+#include "inserts/ui/FImg.h"
+#include "inserts/ui/F文字挿入.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace {
+// The chosen picture becomes the floating picture at its own size; it jumps
+// to the pointer at the next mouse move over the page.
+void TakePicture(const QString &, const QImage &picture)
+{
+    if (picture.isNull())
+        return;
+    // Tool 0 first: whatever floated before is fixed into the drawing, the
+    // new picture is not.
+    if (FHead *head = fhead())
+        head->SelectTool(0);
+    FM *doc = fm();
+    if (!doc)
+        return;
+    doc->connectFreeEditing();
+    const QRect at = FloatTwips(doc->Img);
+    doc->Img->setPixmap(QPixmap::fromImage(picture));
+    SetFloatTwips(doc->Img, QRect(at.x(), at.y(), int(PxToTwips(picture.width())), int(PxToTwips(picture.height()))));
+    doc->Img->setEnabled(true);
+    doc->Img->show();
+    doc->Img->raise();
+    doc->CmdImgSize->show();
+    doc->CmdImgDel->show();
+    doc->ImgCmd_Move();
+    doc->PicturePending = true;
+}
+
+void TakeText(const FreeTextHandOver &handOver)
+{
+    FM *doc = fm();
+    if (!doc)
+        return;
+    doc->connectFreeEditing();
+    DocLabel *moji = doc->LbMoji;
+    moji->setText(handOver.look.text);
+    moji->setFontSize(handOver.look.pointSize);
+    moji->setFontBold(handOver.look.bold);
+    moji->setFontUnderline(handOver.look.underline);
+    moji->setForeColor(handOver.look.color);
+    // The label fits its text, so that its "×" sits right of the text.
+    const QSize px = QFontMetrics(moji->pixelFont()).size(0, handOver.look.text);
+    moji->setTwips(QRect(moji->twipLeft(), moji->twipTop(), int(PxToTwips(px.width() + 1)), int(PxToTwips(px.height()))));
+    moji->show();
+    moji->raise();
+    doc->MojiCmd_Move();
+    doc->CmdMojiDel->show();
+    doc->CmdMojiDel->raise();
+    doc->TextPending = !handOver.edited;
+}
+}
+
+void InstallFreeEditHooks()
+{
+    docHooks().showPictureDialog = [] { FImg::showShared(); };
+    docHooks().showTextDialog = [] { F文字挿入::showNew(); };
+    FImg::setInsertHandler(TakePicture);
+    F文字挿入::setHandOver(TakeText);
+}
