@@ -6,6 +6,7 @@
 #include "document/ui/FreeEdit.h"
 #include "patients/ui/F患者情報入力.h"
 #include "persistence/ui/FSaveList.h"
+#include "persistence/ui/PersistenceHooks.h"
 #include "printing/ui/PrintHooks.h"
 #include "settings/ui/F設定.h"
 
@@ -35,5 +36,6 @@ void InstallNavigation()
     n.showMainWindow = [] { ShowMainWindow(); };
     InstallPhraseHooks();
     InstallFreeEditHooks();
+    InstallPersistenceHooks();
     InstallPrintHooks();
 }

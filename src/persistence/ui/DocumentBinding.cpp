@@ -1,0 +1,91 @@
+#include "persistence/ui/DocumentBinding.h"
+
+#include "document/ui/FM.h"
+#include "persistence/DocumentImage.h"
+#include "persistence/OpenSavedDocument.h"
+#include "persistence/SaveDocument.h"
+#include "storage/AppPaths.h"
+#include "storage/Ini.h"
+#include "templates/ui/BuildDocument.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+
+DocumentData CollectDocument(FM &window)
+{
+    DocumentData doc;
+    doc.kind = window.Tag;
+    doc.number = window.Lb登録番号->text().trimmed().toInt();
+    doc.fields.reserve(window.LbItem.size());
+    for (const DocLabel *item : window.LbItem)
+        doc.fields.append({item->Tag, item->LinkItem, item->text()});
+    doc.checks.reserve(window.ImgCheck.size());
+    for (const DocLabel *check : window.ImgCheck)
+        doc.checks.append({check->Tag, check->DataField});
+    doc.surface = window.surface();
+    return doc;
+}
+
+void ApplyDocument(FM &window, const DocumentData &doc)
+{
+    for (int i = 0; i < window.LbItem.size() && i < doc.fields.size(); ++i)
+        window.LbItem[i]->setText(doc.fields[i].text);
+
+    const QPixmap checked(DataPath(QStringLiteral("icon/check.gif")));
+    const QPixmap unchecked(DataPath(QStringLiteral("icon/uncheck.gif")));
+    for (int i = 0; i < window.ImgCheck.size() && i < doc.checks.size(); ++i) {
+        DocLabel *check = window.ImgCheck[i];
+        if (check->Tag.isEmpty())
+            continue;
+        // The click handler toggles on the exact text "0"; a stored 0 in any
+        // spelling must read as an empty box.
+        const bool ticked = Val(doc.checks[i].state) != 0;
+        check->DataField = ticked ? doc.checks[i].state : QStringLiteral("0");
+        const QPixmap &picture = ticked ? checked : unchecked;
+        if (!picture.isNull())
+            check->setPicture(picture);
+    }
+
+    QImage &surface = window.surface();
+    if (doc.surface.size() == surface.size()) {
+        surface = doc.surface;
+    } else if (!doc.surface.isNull()) {
+        QPainter p(&surface);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, doc.surface);
+    }
+    window.Lb登録番号->setText(QString::number(doc.number));
+    window.refreshCanvas();
+}
+
+bool SaveWindowDocument(FM &window, int number, const QString &state)
+{
+    window.テキスト変更();
+    DocumentData doc = CollectDocument(window);
+    doc.number = number;
+    const bool saved = SaveDocument(doc, state);
+    // Also after a failure that happened once the row was stored (its image
+    // could not be put in place): the next save must update that row.
+    if (doc.number != number)
+        window.Lb登録番号->setText(QString::number(doc.number));
+    return saved;
+}
+
+bool ReopenWindowDocument(FM &window, int id)
+{
+    window.refreshCanvas();
+    DocumentData doc = CollectDocument(window);
+    const bool found = LoadSavedDocument(doc.kind, id, doc);
+    if (found) {
+        LoadPngImage(DocumentImagePath(doc.kind, id), doc.surface);
+        ApplyDocument(window, doc);
+    }
+    window.更新チェック更新();
+    return found;
+}
+
+bool ReopenSavedDocument(const QString &kind, int id)
+{
+    return BuildDocument(kind) && fm() && ReopenWindowDocument(*fm(), id);
+}

@@ -1,0 +1,33 @@
+#pragma once
+#include "persistence/DocumentData.h"
+
+#include <QString>
+
+class FM;
+
+// The stored part of a document window: kind (Tag), number (Lb登録番号),
+// every LbItem (Tag, LinkItem, caption) and every ImgCheck (Tag, DataField)
+// in element order, and the drawing surface.
+DocumentData CollectDocument(FM &window);
+
+// Puts a document read back by OpenSavedDocument into the window it was
+// collected from: field captions, check states with their pictures, the
+// surface and the number. The change snapshot is left to the caller.
+void ApplyDocument(FM &window, const DocumentData &doc);
+
+// Commits the open editor and saves the window's document under number
+// (0 for a new one) with state "0", "1" or "" (see SaveDocument). Shows
+// nothing. A number the save gave the document is put into Lb登録番号;
+// on failure the label keeps what it showed.
+bool SaveWindowDocument(FM &window, int number, const QString &state);
+
+// Fills the freshly built window with saved document id and takes the change
+// snapshot, so that the reopened document counts as unchanged. When there is
+// no such row the window stays the unsaved
+// document the builder made (number 0, no page image), so that saving it
+// stores a new row. Returns whether the row was found.
+bool ReopenWindowDocument(FM &window, int id);
+
+// Builds a document of kind and reopens saved document id in it. False when nothing was
+// built (the old document stayed open) or the row was not found.
+bool ReopenSavedDocument(const QString &kind, int id);

@@ -1,0 +1,373 @@
+#include "ScriptedPrompter.h"
+#include "TestHome.h"
+
+#include "app/AppState.h"
+#include "app/ui/FHead.h"
+#include "app/ui/Navigation.h"
+#include "document/ui/DocumentHooks.h"
+#include "document/ui/FM.h"
+#include "patients/Patient.h"
+#include "persistence/DocumentImage.h"
+#include "persistence/ui/FSaveList.h"
+#include "persistence/ui/PersistenceHooks.h"
+#include "storage/Database.h"
+#include "templates/ui/BuildDocument.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QSqlQuery>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+const QString kKind = QStringLiteral("紹介状");
+const QString kOther = QStringLiteral("診断書");
+const QString kSaved = QStringLiteral("保存しました");
+const QString kFailed = QStringLiteral("保存できませんでした");
+const QString kAsk = QStringLiteral("変更されています。保存しますか？");
+
+// Fields in element order: 0..2 the document date, 3 a text, 4 a memo,
+// 5 a number; two check boxes, the second ticked by the template.
+const QStringList kTemplate = {
+    QStringLiteral("Width=9000"),
+    QStringLiteral("Height=6000"),
+    QStringLiteral("lbItem_0=300|300|900|255|0||ＭＳ 明朝|10|0|1|日付Y|0|"),
+    QStringLiteral("lbItem_1=1300|300|500|255|0||ＭＳ 明朝|10|0|2|日付M|0|"),
+    QStringLiteral("lbItem_2=1900|300|500|255|0||ＭＳ 明朝|10|0|3|日付D|0|"),
+    QStringLiteral("lbItem_3=300|800|3000|255|0||ＭＳ 明朝|10|0|4|所見|1|"),
+    QStringLiteral("lbItem_4=300|1300|6000|900|0||ＭＳ 明朝|10|0|5|経過|2|"),
+    QStringLiteral("lbItem_5=300|2400|900|255|0||ＭＳ 明朝|10|0|6|数|0|"),
+    QStringLiteral("ImgCheck_0=300|3000|240|240|同意|0"),
+    QStringLiteral("ImgCheck_1=300|3400|240|240|説明|1"),
+};
+
+// A home with the patient current, the main window loaded and the
+// persistence hooks installed, as the running program has them.
+struct GlueHome
+{
+    TestHome home;
+    ScriptedPrompter prompts;
+    GlueHome()
+    {
+        CurrentDrID = QStringLiteral("1");
+        CurrentDrName = QStringLiteral("山田　太郎");
+        home.addPatient(QStringLiteral("12"), QStringLiteral("佐藤　花子"), QStringLiteral("ｻﾄｳ ﾊﾅｺ"), 2, 19800105);
+        home.addPatient(QStringLiteral("34"), QStringLiteral("鈴木　一郎"), QStringLiteral("ｽｽﾞｷ ｲﾁﾛｳ"), 1, 19700310);
+        LookupPatient(QStringLiteral("12"));
+        for (const char *icon : {"icon/check.gif", "icon/uncheck.gif"})
+            QFile::copy(TestHome::sampleData() + QLatin1Char('/') + QLatin1String(icon),
+                        home.data(QLatin1String(icon)));
+        ini(kKind);
+        ini(kOther);
+        InstallPersistenceHooks();
+        fheadInstance().MDIForm_Load();
+    }
+    ~GlueHome()
+    {
+        if (FM *doc = fm())
+            doc->更新チェック更新();
+        UnloadFM();
+        docHooks() = DocumentHooks();
+        nav().openSavedDocument = nullptr;
+        nav().showMainWindow = nullptr;
+        if (FHead *head = fhead())
+            head->hide();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    void ini(const QString &kind) const
+    {
+        home.writeIni(kind, QStringLiteral("[DATA]\r\n") + kTemplate.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    }
+    FM &build(const QString &kind = kKind)
+    {
+        if (!BuildDocument(kind) || !fm())
+            qFatal("document not built");
+        fm()->更新チェック更新();
+        return *fm();
+    }
+    // Types into field index through the in-place editor, leaving it open.
+    static void type(FM &doc, int index, const QString &text)
+    {
+        doc.OpenEditor(index);
+        doc.TxtInput->setText(text);
+    }
+    static void date(FM &doc, const QString &y, const QString &m, const QString &d)
+    {
+        doc.LbItem[0]->setText(y);
+        doc.LbItem[1]->setText(m);
+        doc.LbItem[2]->setText(d);
+    }
+};
+
+QVariant value(const QString &kind, int id, const QString &column)
+{
+    QSqlQuery q(gDB());
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE ID=?").arg(QuoteIdent(column), QuoteIdent(kind)));
+    q.addBindValue(id);
+    return q.exec() && q.next() ? q.value(0) : QVariant();
+}
+
+int rows(const QString &kind)
+{
+    QSqlQuery q(gDB());
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteIdent(kind)) && q.next() ? q.value(0).toInt() : -1;
+}
+
+QStringList texts(const FM &doc)
+{
+    QStringList out;
+    for (const DocLabel *item : doc.LbItem)
+        out << item->text();
+    return out;
+}
+
+QStringList states(const FM &doc)
+{
+    QStringList out;
+    for (const DocLabel *check : doc.ImgCheck)
+        out << check->DataField;
+    return out;
+}
+
+QStringList historyColumn(int column)
+{
+    QStringList out;
+    for (int i = 0; i < fhead()->LV履歴->topLevelItemCount(); ++i)
+        out << fhead()->LV履歴->topLevelItem(i)->text(column);
+    return out;
+}
+
+QImage picture(const QString &path)
+{
+    return QPixmap(path).toImage();
+}
+
+} // namespace
+
+class TestSaveGlue : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void menuSavesPendingThenFinishedInOneRow();
+    void reopenedDocumentMatchesWhatWasSaved();
+    void closeQuestionYesStoresPendingDocument();
+    void failedSaveStoresNothingAndKeepsDocumentOpen();
+    void historyMenusFollowTheListAndThePatient();
+    void saveListOpensDocumentForItsPatient();
+};
+
+void TestSaveGlue::menuSavesPendingThenFinishedInOneRow()
+{
+    GlueHome h;
+    FM &doc = h.build();
+    QCOMPARE(doc.Lb登録番号->text(), QStringLiteral("0"));
+    // The editor is still open: saving commits it first.
+    GlueHome::type(doc, 3, QStringLiteral("咳嗽"));
+    doc.M保存[0]->trigger();
+    QCOMPARE(h.prompts.messages, QStringList{kSaved});
+    QCOMPARE(doc.Lb登録番号->text(), QStringLiteral("1"));
+    QCOMPARE(value(kKind, 1, QStringLiteral("所見")).toString(), QStringLiteral("咳嗽"));
+    QCOMPARE(value(kKind, 1, QStringLiteral("終了判定")).toInt(), 0);
+    QVERIFY(QFile::exists(DocumentImagePath(kKind, 1)));
+    QCOMPARE(historyColumn(3), QStringList{QStringLiteral("0")});
+
+    GlueHome::type(doc, 3, QStringLiteral("軽快"));
+    doc.M保存[1]->trigger();
+    QCOMPARE(h.prompts.messages, (QStringList{kSaved, kSaved}));
+    QCOMPARE(rows(kKind), 1);
+    QCOMPARE(doc.Lb登録番号->text(), QStringLiteral("1"));
+    QCOMPARE(value(kKind, 1, QStringLiteral("所見")).toString(), QStringLiteral("軽快"));
+    QCOMPARE(value(kKind, 1, QStringLiteral("終了判定")).toInt(), 1);
+    QCOMPARE(historyColumn(3), QStringList{QStringLiteral("1")});
+
+    // Saved means unchanged: closing asks nothing.
+    QVERIFY(UnloadFM());
+    QVERIFY(h.prompts.questions.isEmpty());
+}
+
+void TestSaveGlue::reopenedDocumentMatchesWhatWasSaved()
+{
+    GlueHome h;
+    FM &doc = h.build();
+    GlueHome::date(doc, QStringLiteral("2006"), QStringLiteral("4"), QStringLiteral("5"));
+    doc.LbItem[3]->setText(QStringLiteral("0"));
+    doc.LbItem[4]->setText(QStringLiteral("一行目\n二行目 & 三"));
+    doc.LbItem[5]->setText(QStringLiteral("0"));
+    doc.ImgCheck_Click(0);
+    doc.ImgCheck_Click(1);
+    {
+        QPainter p(&doc.surface());
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(200, 30, 40), 3));
+        p.drawLine(10, 10, 500, 300);
+        p.setBrush(QColor(10, 120, 250, 128));
+        p.drawEllipse(100, 60, 120, 80);
+    }
+    doc.DocumentChanged = true;
+    const QImage drawn = doc.surface().convertToFormat(QImage::Format_RGB32);
+    doc.M保存[0]->trigger();
+    QCOMPARE(h.prompts.messages, QStringList{kSaved});
+    QVERIFY(UnloadFM());
+
+    // A different document first, so that nothing is left over from the original.
+    FM &other = h.build(kOther);
+    QCOMPARE(fhead()->M履歴.captions(), QStringList{QStringLiteral("△2006.04.05  紹介状")});
+    fhead()->M履歴[0]->trigger();
+
+    FM *reopened = fm();
+    QVERIFY(reopened && reopened != &other);
+    QCOMPARE(reopened->Tag, kKind);
+    // A text "0" stays "0"; only the number field shows 0 as empty.
+    QCOMPARE(texts(*reopened), QStringList({"2006", "4", "5", "0", "一行目\n二行目 & 三", ""}));
+    QCOMPARE(states(*reopened), QStringList({"1", "0"}));
+    QCOMPARE(reopened->ImgCheck[0]->picture().toImage(), picture(h.home.data(QStringLiteral("icon/check.gif"))));
+    QCOMPARE(reopened->ImgCheck[1]->picture().toImage(), picture(h.home.data(QStringLiteral("icon/uncheck.gif"))));
+    QCOMPARE(reopened->surface().convertToFormat(QImage::Format_RGB32), drawn);
+    QCOMPARE(reopened->Lb登録番号->text(), QStringLiteral("1"));
+    QVERIFY(!reopened->更新チェック());
+
+    // The reopened box toggles from its stored state, and a save updates the same row.
+    reopened->ImgCheck_Click(0);
+    QCOMPARE(reopened->ImgCheck[0]->DataField, QStringLiteral("0"));
+    reopened->M保存[1]->trigger();
+    QCOMPARE(rows(kKind), 1);
+    QCOMPARE(value(kKind, 1, QStringLiteral("同意")).toInt(), 0);
+
+    // From the document window's own history menu as well; closing asks nothing.
+    h.prompts.clear();
+    QCOMPARE(reopened->M履歴.captions(), QStringList{QStringLiteral("○　2006.04.05  紹介状")});
+    reopened->M履歴[0]->trigger();
+    QVERIFY(h.prompts.asked.isEmpty());
+    QVERIFY(fm() != reopened);
+    QCOMPARE(texts(*fm()).at(3), QStringLiteral("0"));
+    QCOMPARE(fm()->surface().convertToFormat(QImage::Format_RGB32), drawn);
+    QVERIFY(UnloadFM());
+    QVERIFY(h.prompts.asked.isEmpty());
+}
+
+void TestSaveGlue::closeQuestionYesStoresPendingDocument()
+{
+    GlueHome h;
+    FM &doc = h.build();
+    GlueHome::type(doc, 3, QStringLiteral("閉じる前"));
+    h.prompts.answers = {true};
+    QVERIFY(UnloadFM());
+    QCOMPARE(h.prompts.questions, QStringList{kAsk});
+    QVERIFY(h.prompts.messages.isEmpty());
+    QCOMPARE(value(kKind, 1, QStringLiteral("所見")).toString(), QStringLiteral("閉じる前"));
+    QCOMPARE(value(kKind, 1, QStringLiteral("終了判定")), QVariant(0));
+    QCOMPARE(historyColumn(3), QStringList{QStringLiteral("0")});
+    QVERIFY(fhead()->M履歴[0]->text().startsWith(QStringLiteral("△")));
+}
+
+void TestSaveGlue::failedSaveStoresNothingAndKeepsDocumentOpen()
+{
+    GlueHome h;
+    // The table predates the template's memo field 経過.
+    QSqlQuery q(gDB());
+    QVERIFY(q.exec(QStringLiteral("CREATE TABLE %1 (ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50), "
+                                  "日付Y INTEGER, 日付M INTEGER, 日付D INTEGER, 所見 VARCHAR(255), 数 INTEGER, "
+                                  "同意 INTEGER, 説明 INTEGER, 編集日 INTEGER, 終了判定 INTEGER)")
+                       .arg(QuoteIdent(kKind))));
+    FM &doc = h.build();
+    doc.LbItem[3]->setText(QStringLiteral("失われてはならない"));
+    doc.M保存[0]->trigger();
+    QCOMPARE(h.prompts.messages, QStringList{kFailed});
+    QCOMPARE(doc.Lb登録番号->text(), QStringLiteral("0"));
+    QCOMPARE(rows(kKind), 0);
+    QCOMPARE(QDir(DocumentImageFolder(kKind)).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QVERIFY(doc.更新チェック());
+    QCOMPARE(fhead()->LV履歴->topLevelItemCount(), 0);
+
+    // Yes to the question before a new document: told, kept open, nothing built.
+    h.prompts.clear();
+    h.prompts.answers = {true};
+    fhead()->MDoc_Click(1);
+    QCOMPARE(h.prompts.asked, (QStringList{kAsk, kFailed}));
+    QCOMPARE(fm(), &doc);
+    QCOMPARE(doc.Tag, kKind);
+    QCOMPARE(doc.LbItem[3]->text(), QStringLiteral("失われてはならない"));
+    QCOMPARE(rows(kKind), 0);
+
+    // Closing the window the same way; No then lets it go.
+    h.prompts.clear();
+    h.prompts.answers = {true, false};
+    doc.M終了_Click();
+    QCOMPARE(fm(), &doc);
+    doc.M終了_Click();
+    QCOMPARE(h.prompts.asked, (QStringList{kAsk, kFailed, kAsk}));
+    QCOMPARE(fm(), nullptr);
+}
+
+void TestSaveGlue::historyMenusFollowTheListAndThePatient()
+{
+    GlueHome h;
+    FM &first = h.build();
+    GlueHome::date(first, QStringLiteral("2006"), QStringLiteral("11"), QStringLiteral("30"));
+    first.M保存[1]->trigger();
+
+    // A second document dated earlier sorts first; the open window's menu
+    // follows the list, so each entry still opens its own document.
+    h.prompts.clear();
+    FM &second = h.build(kOther);
+    QCOMPARE(second.M履歴.captions(), QStringList{QStringLiteral("○　2006.11.30  紹介状")});
+    GlueHome::date(second, QStringLiteral("2006"), QStringLiteral("4"), QStringLiteral("5"));
+    second.M保存[0]->trigger();
+    QCOMPARE(historyColumn(0), (QStringList{"2006.04.05", "2006.11.30"}));
+    QCOMPARE(historyColumn(2), (QStringList{kOther, kKind}));
+    QCOMPARE(fhead()->M履歴.captions(),
+             (QStringList{QStringLiteral("△2006.04.05  診断書"), QStringLiteral("○2006.11.30  紹介状")}));
+    QCOMPARE(second.M履歴.captions(),
+             (QStringList{QStringLiteral("△　2006.04.05  診断書"), QStringLiteral("○　2006.11.30  紹介状")}));
+    second.M履歴[1]->trigger();
+    QCOMPARE(fm()->Tag, kKind);
+    QCOMPARE(fm()->LbItem[1]->text(), QStringLiteral("11"));
+
+    // Another patient: nothing of the first one stays in any history.
+    LookupPatient(QStringLiteral("34"));
+    fheadInstance().MDIForm_Load();
+    QCOMPARE(fhead()->LV履歴->topLevelItemCount(), 0);
+    QCOMPARE(fhead()->M履歴.captions(), QStringList{QString()});
+    QVERIFY(fm());
+    QCOMPARE(fm()->M履歴.captions(), QStringList{QString()});
+    fhead()->M履歴[0]->trigger();
+    QCOMPARE(fm()->Tag, kKind); // the empty entry does nothing
+    FM &fresh = h.build(kOther);
+    QCOMPARE(fresh.M履歴.captions(), QStringList{QString()});
+}
+
+void TestSaveGlue::saveListOpensDocumentForItsPatient()
+{
+    GlueHome h;
+    FM &doc = h.build();
+    doc.LbItem[3]->setText(QStringLiteral("一覧から"));
+    doc.M保存[0]->trigger();
+    QVERIFY(UnloadFM());
+    fhead()->hide();
+    LookupPatient(QStringLiteral("34"));
+    fheadInstance().MDIForm_Load();
+    nav().showMainWindow = [] { ShowMainWindow(); };
+
+    FSaveList *list = FSaveList::instance();
+    QCOMPARE(list->rowCount(), 1);
+    list->selectRow(0);
+    list->CmdOK_Click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!FSaveList::exists());
+
+    QCOMPARE(PatientID, QStringLiteral("12"));
+    QVERIFY(fhead()->isVisible());
+    QCOMPARE(historyColumn(1), QStringList{QStringLiteral("1")});
+    QVERIFY(fm() && fm()->isVisible());
+    QCOMPARE(fm()->Tag, kKind);
+    QCOMPARE(fm()->LbItem[3]->text(), QStringLiteral("一覧から"));
+    QCOMPARE(fm()->Lb登録番号->text(), QStringLiteral("1"));
+    QVERIFY(!fm()->更新チェック());
+}
+
+QTEST_MAIN(TestSaveGlue)
+#include "test_save_glue.moc"
