@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -86,7 +88,13 @@ QString FHead::TagOf(const QLabel *label)
 FHead::FHead()
 {
     setWindowTitle(QStringLiteral("Rydol"));
-    resize(TwipsToPx(15360), TwipsToPx(11520));
+    // Large enough for an A4 page beside the right panel where the screen allows.
+    QSize size(TwipsToPx(15360), TwipsToPx(11520));
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        size = size.expandedTo(QSize(qMin(avail.width(), 1320), qMin(avail.height() - 40, 1150)));
+    }
+    resize(size);
 
     auto *central = new QWidget(this);
     auto *outer = new QVBoxLayout(central);
