@@ -21,39 +21,17 @@ QString twoDigits(const QString &value)
     return (QStringLiteral("00") + value).right(2);
 }
 
-QStringList columnsOf(const QString &kind)
-{
-    QStringList names;
-    QSqlQuery q(gDB());
-    if (!q.exec(QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE 0")))
-        return names;
-    const QSqlRecord rec = q.record();
-    for (int i = 0; i < rec.count(); ++i)
-        names << rec.fieldName(i);
-    return names;
-}
-
-// The column as it is named in the table, or an empty-text expression when
-// the table has none.
-QString selectable(const QStringList &columns, const QString &name)
-{
-    for (const QString &c : columns)
-        if (c.compare(name, Qt::CaseInsensitive) == 0)
-            return QuoteIdent(c);
-    return QStringLiteral("NULL");
-}
-
 void appendKind(const QString &kind, const QString &patientId, QList<HistoryRow> &rows)
 {
-    const QStringList columns = columnsOf(kind);
+    const QStringList columns = TableColumns(kind);
     if (columns.isEmpty())
         return;
     QSqlQuery q(gDB());
     q.setForwardOnly(true);
     const QString sql = QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM %6 WHERE \"患者番号\"=?")
-                            .arg(selectable(columns, kYear), selectable(columns, kMonth),
-                                 selectable(columns, kDay), selectable(columns, QStringLiteral("ID")),
-                                 selectable(columns, QStringLiteral("終了判定")), QuoteIdent(kind));
+                            .arg(SelectableColumn(columns, kYear), SelectableColumn(columns, kMonth),
+                                 SelectableColumn(columns, kDay), SelectableColumn(columns, QStringLiteral("ID")),
+                                 SelectableColumn(columns, QStringLiteral("終了判定")), QuoteIdent(kind));
     if (!q.prepare(sql))
         return;
     q.addBindValue(patientId);

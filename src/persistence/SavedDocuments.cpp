@@ -7,30 +7,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
-namespace {
-
-QStringList columnsOf(const QString &kind)
-{
-    QStringList names;
-    QSqlQuery q(gDB());
-    if (!q.exec(QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE 0")))
-        return names;
-    const QSqlRecord rec = q.record();
-    for (int i = 0; i < rec.count(); ++i)
-        names << rec.fieldName(i);
-    return names;
-}
-
-QString selectable(const QStringList &columns, const QString &name)
-{
-    for (const QString &c : columns)
-        if (c.compare(name, Qt::CaseInsensitive) == 0)
-            return QuoteIdent(c);
-    return QStringLiteral("NULL");
-}
-
-} // namespace
-
 QString FormatEditDate(const QVariant &value)
 {
     if (value.isNull())
@@ -66,16 +42,16 @@ QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &d
     QList<SavedDocumentRow> rows;
     if (!DatabaseIsOpen())
         return rows;
-    const QStringList columns = columnsOf(kind);
+    const QStringList columns = TableColumns(kind);
     if (columns.isEmpty())
         return rows;
     QSqlQuery q(gDB());
     q.setForwardOnly(true);
     const QString sql =
         QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE \"DrID\"=? AND \"終了判定\"=?")
-            .arg(selectable(columns, QStringLiteral("編集日")), selectable(columns, QStringLiteral("日付Y")),
-                 selectable(columns, QStringLiteral("日付M")), selectable(columns, QStringLiteral("日付D")),
-                 selectable(columns, QStringLiteral("患者番号")), selectable(columns, QStringLiteral("ID")),
+            .arg(SelectableColumn(columns, QStringLiteral("編集日")), SelectableColumn(columns, QStringLiteral("日付Y")),
+                 SelectableColumn(columns, QStringLiteral("日付M")), SelectableColumn(columns, QStringLiteral("日付D")),
+                 SelectableColumn(columns, QStringLiteral("患者番号")), SelectableColumn(columns, QStringLiteral("ID")),
                  QuoteIdent(kind));
     if (!q.prepare(sql))
         return rows;

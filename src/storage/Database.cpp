@@ -115,6 +115,28 @@ QStringList TableNames()
     return names;
 }
 
+QStringList TableColumns(const QString &table)
+{
+    QStringList names;
+    if (!g_open)
+        return names;
+    QSqlQuery q(gDB());
+    if (!q.exec(QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE 0")))
+        return names;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        names << rec.fieldName(i);
+    return names;
+}
+
+QString SelectableColumn(const QStringList &columns, const QString &name)
+{
+    for (const QString &c : columns)
+        if (c.compare(name, Qt::CaseInsensitive) == 0)
+            return QuoteIdent(c);
+    return QStringLiteral("NULL");
+}
+
 QString EscapeLike(const QString &text)
 {
     QString out;

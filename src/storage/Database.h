@@ -20,6 +20,11 @@ QSqlDatabase gDB();
 // "name" with embedded quotes doubled: table and column names that come from templates.
 QString QuoteIdent(const QString &name);
 QStringList TableNames();
+// The column names of a table, in table order; empty when it does not exist.
+QStringList TableColumns(const QString &table);
+// The column as the table names it (case-insensitive match), quoted, or NULL
+// when the table has no such column, for SELECT lists over tables of any age.
+QString SelectableColumn(const QStringList &columns, const QString &name);
 // Escapes % and _ (and the escape character \) for a LIKE ... ESCAPE '\' pattern.
 QString EscapeLike(const QString &text);
 
