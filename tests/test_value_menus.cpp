@@ -5,6 +5,7 @@
 #include "app/ui/FHead.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
+#include "document/ui/MenuArray.h"
 #include "inserts/Phrases.h"
 #include "inserts/ui/FSet.h"
 #include "inserts/ui/InsertsHooks.h"
@@ -93,6 +94,7 @@ private slots:
     void valuesPerDoctorAndItemInOrder();
     void choosingRegisteringDeleting();
     void phrasesGoIntoTheEditor();
+    void elementsLoadedBehindHiddenZeroAreEnabled();
 };
 
 void TestValueMenus::valuesPerDoctorAndItemInOrder()
@@ -217,6 +219,21 @@ void TestValueMenus::phrasesGoIntoTheEditor()
     picker->CmdOK_Click();
     doc->Form_Click();
     QCOMPARE(doc->LbItem[0]->text().size(), 11 + 10000);
+}
+
+void TestValueMenus::elementsLoadedBehindHiddenZeroAreEnabled()
+{
+    QMenu menu;
+    int chosen = -1;
+    MenuArray array(&menu, menu.addAction(QString()), [&chosen](int i) { chosen = i; });
+    array.at(0)->setVisible(false);
+    QAction *one = array.load(1);
+    QVERIFY(one->isEnabled());
+    one->trigger();
+    QCOMPARE(chosen, 1);
+    array.at(0)->setVisible(true);
+    array.at(0)->setEnabled(false);
+    QVERIFY(!array.load(2)->isEnabled());
 }
 
 QTEST_MAIN(TestValueMenus)

@@ -27,7 +27,8 @@ QAction *MenuArray::load(int n)
         QAction *last = m_actions.last();
         auto *a = new QAction(zero->text(), m_menu);
         a->setData(zero->data());
-        a->setEnabled(zero->isEnabled());
+        // A hidden action reports itself disabled; that must not carry over.
+        a->setEnabled(!zero->isVisible() || zero->isEnabled());
         a->setCheckable(zero->isCheckable());
         const QList<QAction *> all = m_menu->actions();
         const int pos = all.indexOf(last);
