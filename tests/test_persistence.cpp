@@ -324,6 +324,18 @@ void TestPersistence::imageRoundTripsPixelForPixel()
     blank.fill(Qt::white);
     QVERIFY(LoadPngImage(path, blank));
     QCOMPARE(blank, doc.surface);
+    // Strokes on white are stored as a palette image...
+    QCOMPARE(QImage(path).format(), QImage::Format_Indexed8);
+
+    // ...a page with more colours than a palette holds (a pasted photo) as it is.
+    QPainter photo(&doc.surface);
+    for (int x = 0; x < 400; ++x)
+        photo.fillRect(x, 0, 1, 200, QColor(x % 256, (x * 7) % 256, x / 2));
+    photo.end();
+    QVERIFY(SaveDocument(doc, QStringLiteral("1")));
+    blank.fill(Qt::white);
+    QVERIFY(LoadPngImage(path, blank));
+    QCOMPARE(blank, doc.surface);
 
     // A later save replaces the image.
     doc.surface.fill(QColor(1, 2, 3));

@@ -2,6 +2,8 @@
 
 #include "storage/AppPaths.h"
 
+#include <QHash>
+
 QString DocumentImageFolder(const QString &kind)
 {
     return DataPath(QStringLiteral("pic_save/") + kind);
@@ -16,4 +18,39 @@ bool IsUsableKindName(const QString &kind)
 {
     return !kind.isEmpty() && kind != QStringLiteral(".") && kind != QStringLiteral("..")
         && !kind.contains(u'/') && !kind.contains(u'\\');
+}
+
+QImage CompactPageImage(const QImage &surface)
+{
+    if (surface.isNull() || surface.hasAlphaChannel())
+        return surface;
+    const QImage rgb = surface.format() == QImage::Format_RGB32
+        ? surface
+        : surface.convertToFormat(QImage::Format_RGB32);
+    QList<QRgb> table;
+    QHash<QRgb, int> slot;
+    QImage indexed(rgb.size(), QImage::Format_Indexed8);
+    QRgb last = 0;
+    int lastSlot = -1;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const QRgb *in = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+        uchar *out = indexed.scanLine(y);
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = in[x] | 0xFF000000u;
+            if (lastSlot < 0 || c != last) {
+                auto it = slot.constFind(c);
+                if (it == slot.constEnd()) {
+                    if (table.size() == 256)
+                        return surface;
+                    it = slot.insert(c, int(table.size()));
+                    table.append(c);
+                }
+                last = c;
+                lastSlot = it.value();
+            }
+            out[x] = uchar(lastSlot);
+        }
+    }
+    indexed.setColorTable(table);
+    return indexed;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QImage>
 #include <QString>
 
 // Page images live in DATA/pic_save/<kind>/<number>.png.
@@ -8,3 +9,9 @@ QString DocumentImagePath(const QString &kind, int number);
 // A kind names a table and a folder below pic_save; names that would leave
 // that folder ("", ".", "..", anything with a slash) are refused.
 bool IsUsableKindName(const QString &kind);
+
+// The page image in its most compact exact form for PNG: an opaque page with
+// at most 256 colours (the usual case: strokes on white) becomes a palette
+// image, which writes and reads back several times faster; anything else is
+// returned unchanged. The pixels are the same either way.
+QImage CompactPageImage(const QImage &surface);

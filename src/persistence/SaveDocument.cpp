@@ -99,7 +99,7 @@ bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file)
 {
     if (!file.open())
         return false;
-    const bool written = surface.save(&file, "PNG") && file.flush();
+    const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush();
     file.close();
     return written && file.error() == QFileDevice::NoError;
 }
