@@ -55,20 +55,32 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
     return true;
 }
 
-bool LoadPngImage(const QString &path, QImage &surface)
+QImage ReadPngImage(const QString &path)
 {
     static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.read(8) != signature)
-        return false;
+        return QImage();
     file.close();
     QImage image;
-    if (surface.isNull() || !image.load(path, "PNG"))
+    if (!image.load(path, "PNG"))
+        return QImage();
+    return image;
+}
+
+bool DrawPngImage(const QImage &image, QImage &surface)
+{
+    if (surface.isNull() || image.isNull())
         return false;
     QPainter painter(&surface);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(0, 0, image);
     return true;
+}
+
+bool LoadPngImage(const QString &path, QImage &surface)
+{
+    return !surface.isNull() && DrawPngImage(ReadPngImage(path), surface);
 }
 
 bool OpenSavedDocument(DocumentData &doc, int id)

@@ -18,6 +18,10 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out);
 // is not decoded; false then, and also when it cannot be decoded or surface
 // is null.
 bool LoadPngImage(const QString &path, QImage &surface);
+// The two halves of LoadPngImage: decoding (safe on any thread; a null image
+// when the file is missing, not a PNG or damaged) and drawing the result.
+QImage ReadPngImage(const QString &path);
+bool DrawPngImage(const QImage &image, QImage &surface);
 
 // Both of the above for doc.kind: the row, then the page image
 // DATA/pic_save/<kind>/<id>.png onto doc.surface. The fields are restored even

@@ -8,7 +8,9 @@
 #include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
 
+#include <QFuture>
 #include <QLabel>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QPainter>
 #include <QPixmap>
 
@@ -74,11 +76,16 @@ bool SaveWindowDocument(FM &window, int number, const QString &state)
 
 bool ReopenWindowDocument(FM &window, int id)
 {
+    return ReopenWindowDocument(window, id, ReadPngImage(DocumentImagePath(window.Tag, id)));
+}
+
+bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
+{
     window.refreshCanvas();
     DocumentData doc = CollectDocument(window);
     const bool found = LoadSavedDocument(doc.kind, id, doc);
     if (found) {
-        LoadPngImage(DocumentImagePath(doc.kind, id), doc.surface);
+        DrawPngImage(pageImage, doc.surface);
         ApplyDocument(window, doc);
     }
     window.更新チェック更新();
@@ -87,5 +94,9 @@ bool ReopenWindowDocument(FM &window, int id)
 
 bool ReopenSavedDocument(const QString &kind, int id)
 {
-    return BuildDocument(kind) && fm() && ReopenWindowDocument(*fm(), id);
+    // The page image decodes on another core while the window is built.
+    QFuture<QImage> pageImage = QtConcurrent::run(ReadPngImage, DocumentImagePath(kind, id));
+    const bool built = BuildDocument(kind) && fm() && fm()->Tag == kind;
+    const QImage image = pageImage.result();
+    return built && ReopenWindowDocument(*fm(), id, image);
 }

@@ -27,6 +27,8 @@ bool SaveWindowDocument(FM &window, int number, const QString &state);
 // document the builder made (number 0, no page image), so that saving it
 // stores a new row. Returns whether the row was found.
 bool ReopenWindowDocument(FM &window, int id);
+// The same with the page image already decoded (see ReadPngImage).
+bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage);
 
 // Builds a document of kind and reopens saved document id in it. False when nothing was
 // built (the old document stayed open) or the row was not found.
