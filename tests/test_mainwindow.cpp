@@ -89,6 +89,7 @@ private slots:
     void wordsSplitSigned();
     void kindMenuListsTemplatesButNotSettings();
     void topBarShowsPatientAndAuthor();
+    void historyListFitsItsPanel();
     void positionIsRememberedExceptWhenMinimized();
     void closingReturnsToStartWindow();
     void documentIsPlacedByMainWindowWidth();
@@ -140,6 +141,34 @@ void TestMainWindow::topBarShowsPatientAndAuthor()
     PatientSex = 0;
     head.MDIForm_Load();
     QCOMPARE(head.Lb基本情報[7]->text(), QStringLiteral("女"));
+}
+
+void TestMainWindow::historyListFitsItsPanel()
+{
+    HeadHome h;
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    head.show();
+    QTreeWidget *list = head.LV履歴;
+    list->clear();
+    list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.07", "12", "紹介状", "0"}));
+    QVERIFY(QTest::qWaitForWindowExposed(&head));
+    QCOMPARE(list->columnCount(), 4);
+    QCOMPARE(head.PicRight->width(), TwipsToPx(2400));
+    // Never scrolled sideways: the four columns share the visible width.
+    QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    int total = 0;
+    for (int c = 0; c < 4; ++c) {
+        QVERIFY2(list->columnWidth(c) > 0, qPrintable(QString::number(c)));
+        total += list->columnWidth(c);
+    }
+    QVERIFY(total <= list->viewport()->width());
+    // A whole date and a three-character kind are readable.
+    const QFontMetrics fm(list->font());
+    QVERIFY(list->columnWidth(0) > fm.horizontalAdvance(QStringLiteral("2026.12.07")));
+    QVERIFY(list->columnWidth(2) > fm.horizontalAdvance(QStringLiteral("紹介状")));
+    QCOMPARE(list->headerItem()->toolTip(3), QStringLiteral("終了判定"));
+    head.close();
 }
 
 void TestMainWindow::positionIsRememberedExceptWhenMinimized()

@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -194,8 +195,7 @@ void FHead::createRightPanel()
     LV履歴->setRootIsDecorated(false);
     LV履歴->setHeaderLabels({QStringLiteral("日付"), QStringLiteral("ID"), QStringLiteral("書類名"),
                              QStringLiteral("終了判定")});
-    LV履歴->header()->setStretchLastSection(false);
-    LV履歴->header()->setMinimumSectionSize(20);
+    fitHistoryColumns();
     v->addWidget(LV履歴, 1);
     CheckLock = new QCheckBox(QStringLiteral("自動的に隠す"), PicRight);
     v->addWidget(CheckLock);
@@ -204,6 +204,40 @@ void FHead::createRightPanel()
         w->setMinimumWidth(0);
     setPicRightWidth(2400);
     QObject::connect(CbSetName, &QComboBox::activated, this, [this] { CbSetName_Click(); });
+}
+
+// The panel is narrow, so the list uses a smaller face and fixed columns
+// sized for what they hold (a date, a short number, a 0/1 flag); the kind
+// name takes what is left and is elided rather than scrolled sideways.
+void FHead::fitHistoryColumns()
+{
+    QFont small = LV履歴->font();
+    if (small.pointSizeF() > 0)
+        small.setPointSizeF(std::max(7.0, small.pointSizeF() * 0.8));
+    else if (small.pixelSize() > 0)
+        small.setPixelSize(std::max(9, small.pixelSize() * 4 / 5));
+    LV履歴->setFont(small);
+    LV履歴->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    LV履歴->setTextElideMode(Qt::ElideRight);
+    LV履歴->setUniformRowHeights(true);
+    QHeaderView *header = LV履歴->header();
+    header->setFont(small);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(12);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setSectionResizeMode(2, QHeaderView::Stretch);
+    const QFontMetrics fm(small);
+    // Room for the cell's own text margins on both sides, and a little air.
+    const int pad = 2 * (LV履歴->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, LV履歴) + 1) + 2;
+    header->resizeSection(0, fm.horizontalAdvance(QStringLiteral("0000.00.00")) + pad);
+    header->resizeSection(1, std::max(fm.horizontalAdvance(QStringLiteral("ID")),
+                                      fm.horizontalAdvance(QStringLiteral("000"))) + pad);
+    // The flag column shows "0" or "1"; its caption is elided and spelt out in the tooltip.
+    header->resizeSection(3, fm.horizontalAdvance(QStringLiteral("終")) + pad);
+    QTreeWidgetItem *captions = LV履歴->headerItem();
+    for (int c = 0; c < LV履歴->columnCount(); ++c)
+        captions->setToolTip(c, captions->text(c));
 }
 
 void FHead::setPicRightWidth(int twips)

@@ -116,6 +116,7 @@ protected:
 private:
     void createTopBar();
     void createRightPanel();
+    void fitHistoryColumns();
     void createPalette();
     void createMenus();
     void fillTopBar();
