@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -22,23 +23,32 @@ class DialogPrompter : public Prompter
 public:
     void message(const QString &text, const QString &title) override
     {
-        QMessageBox::information(dialogParent(), titleOr(title), text);
+        QMessageBox box(QMessageBox::Information, titleOr(title), text, QMessageBox::Ok,
+                        dialogParent());
+        box.exec();
     }
     bool question(const QString &text, const QString &title) override
     {
-        return QMessageBox::question(dialogParent(), titleOr(title), text,
-                                     QMessageBox::Yes | QMessageBox::No)
-            == QMessageBox::Yes;
+        QMessageBox box(QMessageBox::Question, titleOr(title), text,
+                        QMessageBox::Yes | QMessageBox::No, dialogParent());
+        box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+        box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes;
     }
     std::optional<QString> input(const QString &prompt, const QString &title,
                                  const QString &initial) override
     {
-        bool ok = false;
-        const QString text = QInputDialog::getText(dialogParent(), titleOr(title), prompt,
-                                                   QLineEdit::Normal, initial, &ok);
-        if (!ok)
+        QInputDialog box(dialogParent());
+        box.setInputMode(QInputDialog::TextInput);
+        box.setWindowTitle(titleOr(title));
+        box.setLabelText(prompt);
+        box.setTextValue(initial);
+        box.setOkButtonText(QStringLiteral("OK"));
+        box.setCancelButtonText(QStringLiteral("キャンセル"));
+        if (box.exec() != QDialog::Accepted)
             return std::nullopt;
-        return text;
+        return box.textValue();
     }
     std::optional<QColor> color(const QColor &initial) override
     {
