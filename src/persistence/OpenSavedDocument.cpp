@@ -65,6 +65,10 @@ QImage ReadPngImage(const QString &path)
     QImage image;
     if (!image.load(path, "PNG"))
         return QImage();
+    // Pages are stored as palette images where they can be; the surface is
+    // RGB32, and converting here keeps that work off the caller's thread.
+    if (!image.hasAlphaChannel() && image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
     return image;
 }
 
@@ -72,6 +76,10 @@ bool DrawPngImage(const QImage &image, QImage &surface)
 {
     if (surface.isNull() || image.isNull())
         return false;
+    if (image.size() == surface.size() && image.format() == surface.format()) {
+        surface = image; // covers every pixel: no need to paint
+        return true;
+    }
     QPainter painter(&surface);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(0, 0, image);
