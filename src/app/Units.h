@@ -1,6 +1,7 @@
 #pragma once
 #include <QColor>
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
 #include <cmath>
 
@@ -15,6 +16,15 @@ inline int TwipsToPx(double twips)
 inline double PxToTwips(double px)
 {
     return px * kTwipsPerPixel;
+}
+inline QPointF PxToTwips(const QPointF &px)
+{
+    return px * kTwipsPerPixel;
+}
+// Unrounded, for painting at another scale (printing).
+inline double TwipsToPxF(double twips)
+{
+    return twips / kTwipsPerPixel;
 }
 inline QPoint TwipsToPx(const QPoint &twips)
 {

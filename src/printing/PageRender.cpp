@@ -48,8 +48,7 @@ bool WriteSheetsPdf(PrintableDocument &doc, const QList<PrintSheet> &sheets,
         const QRect source(0, s.top, widthTwips, s.height);
         painter.save();
         painter.scale(scale, scale);
-        painter.setClipRect(QRectF(0, 0, widthTwips / double(kTwipsPerPixel),
-                                   s.height / double(kTwipsPerPixel)));
+        painter.setClipRect(QRectF(0, 0, TwipsToPxF(widthTwips), TwipsToPxF(s.height)));
         doc.render(painter, source);
         painter.restore();
     }

@@ -159,7 +159,7 @@ void FHead::Optツール_Click(int index)
         break;
     case 1:
     case 3: {
-        const int size = lineWidth() * 15;
+        const int size = int(PxToTwips(lineWidth()));
         doc->ShapePoint.twips = QRect(doc->ShapePoint.twips.x(), -1000, size, size);
         doc->ShapePoint.visible = true;
         doc->canvas()->setCursor(ToolCursor(index));
@@ -187,7 +187,7 @@ void FHead::ListPoint_Click()
     }
     Pic文字の太さ->setPixmap(preview);
     if (FM *doc = fm()) {
-        doc->ShapePoint.twips.setSize(QSize(width * 15, width * 15));
+        doc->ShapePoint.twips.setSize(QSize(int(PxToTwips(width)), int(PxToTwips(width))));
         doc->refreshCanvas();
     }
 }

@@ -89,19 +89,19 @@ void FMCanvas::showEvent(QShowEvent *event)
 void FMCanvas::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = event->button() == Qt::LeftButton;
-    const QPointF t = event->position() * kTwipsPerPixel;
+    const QPointF t = PxToTwips(event->position());
     m_fm->Form_MouseDown(event->button(), event->modifiers(), t.x(), t.y());
 }
 
 void FMCanvas::mouseMoveEvent(QMouseEvent *event)
 {
-    const QPointF t = event->position() * kTwipsPerPixel;
+    const QPointF t = PxToTwips(event->position());
     m_fm->Form_MouseMove(event->buttons(), event->modifiers(), t.x(), t.y());
 }
 
 void FMCanvas::mouseReleaseEvent(QMouseEvent *event)
 {
-    const QPointF t = event->position() * kTwipsPerPixel;
+    const QPointF t = PxToTwips(event->position());
     const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_pressed = false;
     m_fm->Form_MouseUp(event->button(), event->modifiers(), t.x(), t.y());
