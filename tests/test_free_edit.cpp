@@ -93,6 +93,7 @@ private slots:
     void insertedPictureFollowsMouseHandleAndDrag();
     void realDragKeepsTheGrabOffset();
     void newTextPlacedByFirstMoveEditKeepsPlace();
+    void newTextFollowsAMoveOverADisabledLabel();
     void leavingFreeEditBurnsInWithAnd();
     void clearAndColourChoice();
 };
@@ -375,6 +376,33 @@ void TestFreeEdit::newTextPlacedByFirstMoveEditKeepsPlace()
     doc->CmdMojiDel->click();
     QVERIFY(doc->LbMoji->isHidden() && doc->CmdMojiDel->isHidden());
     QVERIFY(doc->LbMoji->text().isEmpty());
+}
+
+void TestFreeEdit::newTextFollowsAMoveOverADisabledLabel()
+{
+    DrawHome h;
+    FM *doc = h.doc;
+    h.head->Cmd文字の挿入_Click();
+    F文字挿入 *dialog = F文字挿入::loaded();
+    QVERIFY(dialog);
+    dialog->Txt文字->setText(QStringLiteral("右上腹部痛"));
+    dialog->CmdOK_Click();
+    QVERIFY(doc->TextPending);
+
+    // The pointer comes onto the page over a field label, which free editing
+    // has disabled, with no button down: the move is the page's all the same.
+    // The label covers pixels (100, 200) to (200, 240).
+    DocLabel *label = doc->Label[0];
+    QVERIFY(!label->isEnabled());
+    QTest::mouseMove(label, QPoint(10, 10));
+    QVERIFY(!doc->TextPending);
+    QCOMPARE(doc->LbMoji->twips().topLeft(), QPoint(1650, 3150));
+    QCOMPARE(FloatTwips(doc->CmdMojiDel).topLeft(), QPoint(1650 + doc->LbMoji->twipWidth(), 3150));
+
+    // Back in normal input the labels take the mouse again.
+    doc->M通常入力_Click();
+    QVERIFY(label->isEnabled());
+    QVERIFY(!label->testAttribute(Qt::WA_TransparentForMouseEvents));
 }
 
 void TestFreeEdit::leavingFreeEditBurnsInWithAnd()

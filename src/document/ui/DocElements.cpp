@@ -182,6 +182,16 @@ void DocLabel::paintEvent(QPaintEvent *)
     }
 }
 
+void DocLabel::changeEvent(QEvent *event)
+{
+    // A disabled label (free editing) lets the mouse through to the page
+    // beneath, moves without a button included: Qt would otherwise drop
+    // those at a label without mouse tracking.
+    if (event->type() == QEvent::EnabledChange)
+        setAttribute(Qt::WA_TransparentForMouseEvents, !isEnabled());
+    QWidget::changeEvent(event);
+}
+
 void DocLabel::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = event->button() == Qt::LeftButton;
