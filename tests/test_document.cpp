@@ -43,8 +43,7 @@ struct DocHome
         PatientEraYear = QStringLiteral("55");
         PatientAddress = QStringLiteral("東京都");
         PatientAge = 46;
-        QFile::copy(TestHome::sampleData() + QStringLiteral("/icon/check.gif"), home.data(QStringLiteral("icon/check.gif")));
-        QFile::copy(TestHome::sampleData() + QStringLiteral("/icon/uncheck.gif"), home.data(QStringLiteral("icon/uncheck.gif")));
+        home.copyCheckIcons();
     }
     ~DocHome()
     {

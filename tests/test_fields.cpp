@@ -39,8 +39,7 @@ struct FieldHome
     FieldHome()
     {
         CurrentDrID = QStringLiteral("1");
-        for (const QString icon : {QStringLiteral("icon/check.gif"), QStringLiteral("icon/uncheck.gif")})
-            QFile::copy(TestHome::sampleData() + QLatin1Char('/') + icon, home.data(icon));
+        home.copyCheckIcons();
         home.writeIni(QStringLiteral("検査票"), QStringLiteral("[DATA]\r\n") + kTemplate.join(QStringLiteral("\r\n")));
         fheadInstance().MDIForm_Load();
         fheadInstance().show();

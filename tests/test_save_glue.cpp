@@ -57,9 +57,7 @@ struct GlueHome
         home.addPatient(QStringLiteral("12"), QStringLiteral("佐藤　花子"), QStringLiteral("ｻﾄｳ ﾊﾅｺ"), 2, 19800105);
         home.addPatient(QStringLiteral("34"), QStringLiteral("鈴木　一郎"), QStringLiteral("ｽｽﾞｷ ｲﾁﾛｳ"), 1, 19700310);
         LookupPatient(QStringLiteral("12"));
-        for (const char *icon : {"icon/check.gif", "icon/uncheck.gif"})
-            QFile::copy(TestHome::sampleData() + QLatin1Char('/') + QLatin1String(icon),
-                        home.data(QLatin1String(icon)));
+        home.copyCheckIcons();
         ini(kKind);
         ini(kOther);
         InstallPersistenceHooks();

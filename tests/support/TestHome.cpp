@@ -52,6 +52,12 @@ QString TestHome::sampleData()
     return fromEnv.isEmpty() ? QStringLiteral(RYDOL_SOURCE_DIR "/data/DATA") : fromEnv;
 }
 
+void TestHome::copyCheckIcons() const
+{
+    for (const QString icon : {QStringLiteral("icon/check.gif"), QStringLiteral("icon/uncheck.gif")})
+        QFile::copy(sampleData() + u'/' + icon, data(icon));
+}
+
 void TestHome::writeIni(const QString &name, const QString &content) const
 {
     QFile f(data(QStringLiteral("ini/")) + name + QStringLiteral(".ini"));

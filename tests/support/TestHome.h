@@ -13,6 +13,8 @@ public:
 
     QString folder() const { return m_dir.path(); }
     QString data(const QString &relative = QString()) const;
+    // Copies the sample check-box pictures into DATA/icon.
+    void copyCheckIcons() const;
     // Writes DATA/ini/<name>.ini in CP932.
     void writeIni(const QString &name, const QString &content) const;
     // Adds a doctor / a patient straight into the database; returns the doctor ID.
