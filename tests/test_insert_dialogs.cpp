@@ -1,7 +1,7 @@
 #include "ScriptedPrompter.h"
 #include "TestHome.h"
 
-#include "app/ui/Fonts.h"
+#include "ui/Fonts.h"
 #include "inserts/Pictures.h"
 #include "inserts/ui/FImg.h"
 #include "inserts/ui/F文字挿入.h"

@@ -2,8 +2,8 @@
 #include "TestHome.h"
 
 #include "app/AppState.h"
-#include "app/ui/Fonts.h"
-#include "app/ui/Navigation.h"
+#include "ui/Fonts.h"
+#include "ui/Navigation.h"
 #include "patients/Patient.h"
 #include "patients/ui/F患者情報入力.h"
 #include "storage/Database.h"

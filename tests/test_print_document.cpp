@@ -5,7 +5,7 @@
 #include "app/AppState.h"
 #include "app/Units.h"
 #include "app/ui/FHead.h"
-#include "app/ui/Fonts.h"
+#include "ui/Fonts.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
 #include "document/ui/FMCanvas.h"

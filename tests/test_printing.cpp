@@ -3,7 +3,7 @@
 #include "ScriptedPrompter.h"
 #include "TestHome.h"
 
-#include "app/ui/Fonts.h"
+#include "ui/Fonts.h"
 #include "printing/PageRender.h"
 #include "printing/PageSplit.h"
 #include "printing/ui/Fプリンタ選択.h"

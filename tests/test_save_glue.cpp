@@ -3,7 +3,7 @@
 
 #include "app/AppState.h"
 #include "app/ui/FHead.h"
-#include "app/ui/Navigation.h"
+#include "ui/Navigation.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
 #include "patients/Patient.h"

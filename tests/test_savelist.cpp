@@ -2,7 +2,7 @@
 #include "TestHome.h"
 
 #include "app/AppState.h"
-#include "app/ui/Navigation.h"
+#include "ui/Navigation.h"
 #include "persistence/DocumentImage.h"
 #include "persistence/ui/FSaveList.h"
 #include "storage/Database.h"

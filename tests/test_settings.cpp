@@ -1,8 +1,8 @@
 #include "ScriptedPrompter.h"
 #include "TestHome.h"
 
-#include "app/ui/Fonts.h"
-#include "app/ui/Navigation.h"
+#include "ui/Fonts.h"
+#include "ui/Navigation.h"
 #include "settings/ui/F設定.h"
 #include "storage/Database.h"
 #include "storage/Ini.h"

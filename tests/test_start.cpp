@@ -3,9 +3,9 @@
 
 #include "app/AppState.h"
 #include "app/ui/FStart.h"
-#include "app/ui/Fonts.h"
+#include "ui/Fonts.h"
 #include "app/ui/Main.h"
-#include "app/ui/Navigation.h"
+#include "ui/Navigation.h"
 #include "settings/Doctors.h"
 #include "storage/Database.h"
 #include "storage/UserSettings.h"

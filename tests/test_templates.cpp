@@ -1,6 +1,6 @@
 #include "TestHome.h"
 
-#include "app/ui/Fonts.h"
+#include "ui/Fonts.h"
 #include "storage/Database.h"
 #include "storage/Ini.h"
 #include "templates/KindTable.h"

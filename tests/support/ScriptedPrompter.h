@@ -1,5 +1,5 @@
 #pragma once
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 
 #include <QColor>
 #include <QList>

@@ -2,7 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Units.h"
-#include "app/ui/Navigation.h"
+#include "ui/Navigation.h"
 #include "app/ui/WheelScroll.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"

@@ -1,7 +1,7 @@
 #include "app/ui/FHead.h"
 
 #include "app/Units.h"
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "app/ui/ToolIcons.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"

@@ -1,8 +1,8 @@
 #include "app/ui/FStart.h"
 
 #include "app/AppState.h"
-#include "app/ui/Navigation.h"
-#include "app/ui/Prompter.h"
+#include "ui/Navigation.h"
+#include "ui/Prompter.h"
 #include "app/ui/StartIcons.h"
 #include "settings/Doctors.h"
 #include "storage/UserSettings.h"

@@ -1,7 +1,8 @@
 #include "app/ui/Main.h"
 
 #include "app/ui/FStart.h"
-#include "app/ui/Navigation.h"
+#include "app/ui/InstallNavigation.h"
+#include "ui/Navigation.h"
 #include "patients/Patient.h"
 #include "storage/AppPaths.h"
 #include "storage/Database.h"

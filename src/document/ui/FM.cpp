@@ -2,7 +2,7 @@
 
 #include "app/Units.h"
 #include "app/ui/FHead.h"
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FMCanvas.h"
 #include "templates/TemplateReader.h"

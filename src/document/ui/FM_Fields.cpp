@@ -1,6 +1,6 @@
 #include "document/ui/FM.h"
 
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "inserts/ui/FSet.h"
 #include "storage/AppPaths.h"
 

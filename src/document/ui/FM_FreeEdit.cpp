@@ -2,7 +2,7 @@
 
 #include "app/Units.h"
 #include "app/ui/FHead.h"
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "document/ui/FMCanvas.h"
 #include "document/ui/FreeEdit.h"
 #include "inserts/ui/F文字挿入.h"

@@ -1,7 +1,7 @@
 #include "document/ui/FM.h"
 
 #include "app/ui/FHead.h"
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "document/YearMenuCaption.h"
 #include "document/ui/DocumentHooks.h"
 #include "templates/ui/BuildDocument.h"

@@ -1,7 +1,7 @@
 #include "document/ui/FM.h"
 
 #include "app/AppState.h"
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "storage/Database.h"
 
 #include <QMenu>

@@ -1,7 +1,7 @@
 #include "inserts/ui/FSet_Save.h"
 
 #include "app/AppState.h"
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "inserts/Phrases.h"
 #include "inserts/ui/FSet.h"
 #include "inserts/ui/PhraseLists.h"

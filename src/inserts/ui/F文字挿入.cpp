@@ -1,6 +1,6 @@
 #include "inserts/ui/F文字挿入.h"
 
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 
 #include <QCheckBox>
 #include <QComboBox>

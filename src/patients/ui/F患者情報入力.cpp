@@ -1,8 +1,8 @@
 #include "patients/ui/F患者情報入力.h"
 
 #include "app/AppState.h"
-#include "app/ui/Navigation.h"
-#include "app/ui/Prompter.h"
+#include "ui/Navigation.h"
+#include "ui/Prompter.h"
 #include "patients/Patient.h"
 #include "patients/PatientStore.h"
 

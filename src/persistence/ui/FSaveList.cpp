@@ -1,8 +1,8 @@
 #include "persistence/ui/FSaveList.h"
 
 #include "app/AppState.h"
-#include "app/ui/Navigation.h"
-#include "app/ui/Prompter.h"
+#include "ui/Navigation.h"
+#include "ui/Prompter.h"
 #include "patients/Patient.h"
 #include "persistence/SavedDocuments.h"
 #include "persistence/SavedDocumentsModel.h"

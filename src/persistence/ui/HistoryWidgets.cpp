@@ -1,6 +1,6 @@
 #include "persistence/ui/HistoryWidgets.h"
 
-#include "app/ui/Navigation.h"
+#include "ui/Navigation.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,7 +1,7 @@
 #include "persistence/ui/PersistenceHooks.h"
 
 #include "app/ui/FHead.h"
-#include "app/ui/Navigation.h"
+#include "ui/Navigation.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
 #include "persistence/ui/DocumentBinding.h"

@@ -1,6 +1,6 @@
 #include "persistence/ui/SaveCommands.h"
 
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "persistence/SaveDocument.h"
 
 namespace {

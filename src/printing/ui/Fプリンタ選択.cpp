@@ -1,6 +1,6 @@
 #include "printing/ui/Fプリンタ選択.h"
 
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "printing/PageSplit.h"
 #include "printing/PrintableDocument.h"
 #include "printing/ui/PrintJob.h"

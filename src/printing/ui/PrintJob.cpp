@@ -1,7 +1,7 @@
 #include "printing/ui/PrintJob.h"
 
 #include "app/Units.h"
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 #include "printing/PageRender.h"
 #include "printing/PrintableDocument.h"
 

@@ -1,7 +1,7 @@
 #include "settings/ui/F設定.h"
 
-#include "app/ui/Navigation.h"
-#include "app/ui/Prompter.h"
+#include "ui/Navigation.h"
+#include "ui/Prompter.h"
 #include "settings/Doctors.h"
 #include "storage/Ini.h"
 

@@ -17,5 +17,3 @@ struct Navigation
 };
 
 Navigation &nav();
-// Wires every window into nav(). Called once by Main.
-void InstallNavigation();

@@ -1,4 +1,5 @@
-#include "app/ui/Navigation.h"
+#include "app/ui/InstallNavigation.h"
+#include "ui/Navigation.h"
 
 #include "app/ui/FHead.h"
 #include "app/ui/FStart.h"
@@ -9,12 +10,6 @@
 #include "persistence/ui/PersistenceHooks.h"
 #include "printing/ui/PrintHooks.h"
 #include "settings/ui/F設定.h"
-
-Navigation &nav()
-{
-    static Navigation n;
-    return n;
-}
 
 void InstallNavigation()
 {

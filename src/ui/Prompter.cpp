@@ -1,4 +1,4 @@
-#include "app/ui/Prompter.h"
+#include "ui/Prompter.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,0 +1,7 @@
+#include "ui/Navigation.h"
+
+Navigation &nav()
+{
+    static Navigation n;
+    return n;
+}
