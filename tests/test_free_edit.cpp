@@ -65,6 +65,40 @@ struct DrawHome : AppHome
                 n += px(x, y) == c;
         return n;
     }
+    // Groups of touching (also diagonally) non-white pixels inside rect, and how many pixels they hold.
+    static QPair<int, int> inkGroups(const QImage &image, const QRect &rect)
+    {
+        auto ink = [&image](int x, int y) {
+            const QColor c = image.pixelColor(x, y);
+            return std::min({c.red(), c.green(), c.blue()}) < 240;
+        };
+        QVector<bool> seen(rect.width() * rect.height(), false);
+        int groups = 0, pixels = 0;
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x) {
+                if (seen[(y - rect.top()) * rect.width() + x - rect.left()] || !ink(x, y))
+                    continue;
+                ++groups;
+                QVector<QPoint> todo{QPoint(x, y)};
+                seen[(y - rect.top()) * rect.width() + x - rect.left()] = true;
+                while (!todo.isEmpty()) {
+                    const QPoint p = todo.takeLast();
+                    ++pixels;
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx) {
+                            const QPoint n = p + QPoint(dx, dy);
+                            if (!rect.contains(n))
+                                continue;
+                            bool &s = seen[(n.y() - rect.top()) * rect.width() + n.x() - rect.left()];
+                            if (!s && ink(n.x(), n.y())) {
+                                s = true;
+                                todo << n;
+                            }
+                        }
+                }
+            }
+        return {groups, pixels};
+    }
     bool allWhite() const { return count(doc->surface().rect(), kWhite) == doc->surface().width() * doc->surface().height(); }
 };
 }
@@ -83,6 +117,7 @@ private slots:
     void newTextPlacedByFirstMoveEditKeepsPlace();
     void newTextFollowsAMoveOverADisabledLabel();
     void leavingFreeEditBurnsInWithAnd();
+    void shrunkPictureKeepsItsThinOutlines();
     void clearAndColourChoice();
 };
 
@@ -422,6 +457,49 @@ void TestFreeEdit::leavingFreeEditBurnsInWithAnd()
     QVERIFY(h.head->PicLeft->isHidden());
     QVERIFY(doc->Label[0]->isEnabled());
     QCOMPARE(doc->LineG[0].color, kRed);
+}
+
+void TestFreeEdit::shrunkPictureKeepsItsThinOutlines()
+{
+    DrawHome h;
+    FM *doc = h.doc;
+    // A body chart of one-pixel outlines: a circle crossed by a diagonal, a
+    // horizontal and a vertical line, placed so that taking every third
+    // pixel would miss the straight lines altogether.
+    QImage chart(300, 300, QImage::Format_RGB32);
+    chart.fill(Qt::white);
+    {
+        QPainter p(&chart);
+        p.setPen(QPen(Qt::black, 1));
+        p.drawEllipse(QPoint(150, 150), 140, 140);
+        p.drawLine(20, 40, 280, 260);
+        p.drawLine(30, 101, 270, 101);
+        p.drawLine(200, 20, 200, 280);
+    }
+    QCOMPARE(DrawHome::inkGroups(chart, chart.rect()).first, 1);
+    doc->Img->setPixmap(QPixmap::fromImage(chart));
+    SetFloatTwips(doc->Img, QRect(1500, 1500, 1500, 1500)); // a third: 100 x 100 pixels at 100, 100
+    doc->Img->show();
+    doc->CmdImgDel->show();
+    doc->CmdImgSize->show();
+
+    // On screen the shrunk chart is still one drawing.
+    const QImage shown = doc->Img->grab().toImage().scaled(100, 100);
+    const auto onScreen = DrawHome::inkGroups(shown, shown.rect());
+    QCOMPARE(onScreen.first, 1);
+    QVERIFY2(onScreen.second > 400, qPrintable(QString::number(onScreen.second)));
+
+    // Pasted into the page, the outlines stay connected and every line is there.
+    h.head->Img貼付();
+    QVERIFY(doc->Img->isHidden());
+    const QRect pasted(100, 100, 100, 100);
+    const auto onPage = DrawHome::inkGroups(doc->surface(), pasted);
+    QCOMPARE(onPage.first, 1);
+    QVERIFY2(onPage.second > 400, qPrintable(QString::number(onPage.second)));
+    QVERIFY(DrawHome::inkGroups(doc->surface(), QRect(110, 132, 20, 3)).second >= 18); // y 101 / 3
+    QVERIFY(DrawHome::inkGroups(doc->surface(), QRect(165, 160, 3, 20)).second >= 18); // x 200 / 3
+    // Nothing spilled outside the picture's place.
+    QCOMPARE(DrawHome::inkGroups(doc->surface(), doc->surface().rect()).second, onPage.second);
 }
 
 void TestFreeEdit::clearAndColourChoice()
