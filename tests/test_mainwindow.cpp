@@ -20,6 +20,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QHeaderView>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWheelEvent>
@@ -128,6 +130,7 @@ void TestMainWindow::historyListFitsItsPanel()
     QTreeWidget *list = head.LV履歴;
     list->clear();
     list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.07", "12", "紹介状", "0"}));
+    list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.08", "345", "入院診療計画書", "1"}));
     QVERIFY(QTest::qWaitForWindowExposed(&head));
     QCOMPARE(list->columnCount(), 4);
     QCOMPARE(head.PicRight->width(), TwipsToPx(2400));
@@ -144,6 +147,21 @@ void TestMainWindow::historyListFitsItsPanel()
     QVERIFY(list->columnWidth(0) > fm.horizontalAdvance(QStringLiteral("2026.12.07")));
     QVERIFY(list->columnWidth(2) > fm.horizontalAdvance(QStringLiteral("紹介状")));
     QCOMPARE(list->headerItem()->toolTip(3), QStringLiteral("終了判定"));
+    // Every caption is read whole, on two lines where its column is narrow,
+    // and every date, number and flag fits its cell.
+    const int margin = list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list->header());
+    const QFontMetrics hm(list->header()->font());
+    for (int c = 0; c < 4; ++c) {
+        const QString caption = list->headerItem()->text(c);
+        const int room = list->columnWidth(c) - 2 * margin;
+        const QRect wrapped = hm.boundingRect(QRect(0, 0, room, 1000), int(Qt::TextWordWrap), caption);
+        QVERIFY2(wrapped.width() <= room && wrapped.height() <= list->header()->height() - 2,
+                 qPrintable(caption + QStringLiteral(" %1 in %2").arg(wrapped.width()).arg(room)));
+    }
+    for (int r = 0; r < list->topLevelItemCount(); ++r)
+        for (int c : {0, 1, 3})
+            QVERIFY2(list->columnWidth(c) > fm.horizontalAdvance(list->topLevelItem(r)->text(c)),
+                     qPrintable(list->topLevelItem(r)->text(c)));
     head.close();
 }
 

@@ -135,6 +135,7 @@ private slots:
     void closeQuestionYesStoresPendingDocument();
     void failedSaveStoresNothingAndKeepsDocumentOpen();
     void historyMenusFollowTheListAndThePatient();
+    void historyRowOpensWithADoubleClick();
     void saveListOpensDocumentForItsPatient();
 };
 
@@ -316,6 +317,50 @@ void TestSaveGlue::historyMenusFollowTheListAndThePatient()
     QCOMPARE(fm()->Tag, kKind); // the empty entry does nothing
     FM &fresh = h.build(kOther);
     QCOMPARE(fresh.M履歴.captions(), QStringList{QString()});
+}
+
+void TestSaveGlue::historyRowOpensWithADoubleClick()
+{
+    GlueHome h;
+    FM &first = h.build();
+    GlueHome::date(first, QStringLiteral("2006"), QStringLiteral("11"), QStringLiteral("30"));
+    first.LbItem[3]->setText(QStringLiteral("一通目"));
+    first.M保存[1]->trigger();
+    FM &second = h.build(kOther);
+    GlueHome::date(second, QStringLiteral("2006"), QStringLiteral("4"), QStringLiteral("5"));
+    second.LbItem[3]->setText(QStringLiteral("二通目"));
+    second.M保存[0]->trigger();
+    GlueHome::type(second, 3, QStringLiteral("書きかけ"));
+
+    FHead &head = fheadInstance();
+    head.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&head));
+    QTreeWidget *list = head.LV履歴;
+    QCOMPARE(historyColumn(2), (QStringList{kOther, kKind}));
+    // The pointer on the second row, as the user double-clicks it: the changed
+    // document asks first, as the history menu does.
+    h.prompts.clear();
+    h.prompts.answers = {false};
+    const QRect row = list->visualItemRect(list->topLevelItem(1));
+    QVERIFY(row.isValid());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+    QCOMPARE(h.prompts.questions, QStringList{kAsk});
+    QVERIFY(fm() && fm() != &second);
+    QCOMPARE(fm()->Tag, kKind);
+    QCOMPARE(fm()->Lb登録番号->text(), QStringLiteral("1"));
+    QCOMPARE(fm()->LbItem[3]->text(), QStringLiteral("一通目"));
+    QVERIFY(!fm()->更新チェック());
+
+    // A double-click below the last row opens nothing.
+    FM *open = fm();
+    h.prompts.clear();
+    const QPoint below(row.center().x(), list->viewport()->height() - 3);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, below);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, below);
+    QCOMPARE(fm(), open);
+    QVERIFY(h.prompts.asked.isEmpty());
+    head.hide();
 }
 
 void TestSaveGlue::saveListOpensDocumentForItsPatient()

@@ -1,5 +1,7 @@
 #include "ui/Prompter.h"
 
+#include "ui/Placement.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QInputDialog>
@@ -8,9 +10,10 @@
 
 namespace {
 
+// Boxes open centred over the window they belong to.
 QWidget *dialogParent()
 {
-    return QApplication::activeWindow();
+    return OwnerWindow();
 }
 
 QString titleOr(const QString &title)

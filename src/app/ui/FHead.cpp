@@ -6,6 +6,7 @@
 #include "app/ui/WheelScroll.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
+#include "inserts/ui/PhraseLists.h"
 #include "storage/Ini.h"
 #include "templates/TemplateReader.h"
 #include "templates/ui/BuildDocument.h"
@@ -26,6 +27,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -49,6 +51,56 @@ protected:
         p.setPen(QColor(150, 165, 190));
         p.drawLine(0, height() - 1, width(), height() - 1);
     }
+};
+
+// A header whose captions wrap onto a second line where a column is narrower
+// than its caption, so that every caption is read whole in the narrow panel.
+class WrappingHeader : public QHeaderView
+{
+public:
+    explicit WrappingHeader(QWidget *parent)
+        : QHeaderView(Qt::Horizontal, parent)
+    {
+    }
+
+    QSize sizeHint() const override
+    {
+        QSize size = QHeaderView::sizeHint();
+        const int twoLines = fontMetrics().boundingRect(QRect(0, 0, 1000, 1000), 0, QStringLiteral("X\nX")).height();
+        size.setHeight(std::max(size.height(), twoLines + 2 * margin() + 2));
+        return size;
+    }
+
+    // The caption's rectangle inside a section of the given width.
+    QRect captionRect(const QRect &section) const
+    {
+        return section.adjusted(margin(), 1, -margin(), -1);
+    }
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        if (!rect.isValid())
+            return;
+        QStyleOptionHeader opt;
+        initStyleOption(&opt);
+        opt.rect = rect;
+        opt.section = logicalIndex;
+        opt.text.clear();
+        opt.position = QStyleOptionHeader::Middle;
+        painter->save();
+        style()->drawControl(QStyle::CE_HeaderSection, &opt, painter, this);
+        painter->restore();
+        const QString caption = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+        painter->save();
+        painter->setFont(font());
+        painter->setPen(palette().color(QPalette::ButtonText));
+        painter->drawText(captionRect(rect), int(Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap), caption);
+        painter->restore();
+    }
+
+private:
+    int margin() const { return style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this); }
 };
 
 QLabel *PlacedLabel(QWidget *parent, const QString &text, const QRect &twips, Qt::Alignment align = Qt::AlignLeft)
@@ -217,17 +269,18 @@ void FHead::createRightPanel()
     PicRight->setMouseTracking(true);
     PicRight->installEventFilter(this);
     auto *v = new QVBoxLayout(PicRight);
-    v->setContentsMargins(4, 4, 4, 4);
+    v->setContentsMargins(2, 4, 2, 4);
     v->addWidget(new QLabel(QStringLiteral("定型文"), PicRight));
     CbSetName = new QComboBox(PicRight);
     v->addWidget(CbSetName);
     ListSet = new QListWidget(PicRight);
     v->addWidget(ListSet, 1);
     LV履歴 = new QTreeWidget(PicRight);
+    LV履歴->setHeader(new WrappingHeader(LV履歴));
     LV履歴->setRootIsDecorated(false);
     LV履歴->setHeaderLabels({QStringLiteral("日付"), QStringLiteral("ID"), QStringLiteral("書類名"),
                              QStringLiteral("終了判定")});
-    fitHistoryColumns();
+    setUpHistoryList();
     v->addWidget(LV履歴, 1);
     CheckLock = new QCheckBox(QStringLiteral("自動的に隠す"), PicRight);
     v->addWidget(CheckLock);
@@ -236,12 +289,15 @@ void FHead::createRightPanel()
         w->setMinimumWidth(0);
     setPicRightWidth(2400);
     QObject::connect(CbSetName, &QComboBox::activated, this, [this] { CbSetName_Click(); });
+    QObject::connect(ListSet, &QListWidget::itemDoubleClicked, this, [this] { ListSet_DblClick(); });
+    QObject::connect(LV履歴, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *row) {
+        LV履歴_DblClick(LV履歴->indexOfTopLevelItem(row));
+    });
 }
 
-// The panel is narrow, so the list uses a smaller face and fixed columns
-// sized for what they hold (a date, a short number, a 0/1 flag); the kind
-// name takes what is left and is elided rather than scrolled sideways.
-void FHead::fitHistoryColumns()
+// The panel is narrow, so the list uses a smaller face and never scrolls
+// sideways; captions may take two lines.
+void FHead::setUpHistoryList()
 {
     QFont small = LV履歴->font();
     if (small.pointSizeF() > 0)
@@ -259,17 +315,50 @@ void FHead::fitHistoryColumns()
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionResizeMode(2, QHeaderView::Stretch);
-    const QFontMetrics fm(small);
-    // Room for the cell's own text margins on both sides, and a little air.
-    const int pad = 2 * (LV履歴->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, LV履歴) + 1) + 2;
-    header->resizeSection(0, fm.horizontalAdvance(QStringLiteral("0000.00.00")) + pad);
-    header->resizeSection(1, std::max(fm.horizontalAdvance(QStringLiteral("ID")),
-                                      fm.horizontalAdvance(QStringLiteral("000"))) + pad);
-    // The flag column shows "0" or "1"; its caption is elided and spelt out in the tooltip.
-    header->resizeSection(3, fm.horizontalAdvance(QStringLiteral("終")) + pad);
     QTreeWidgetItem *captions = LV履歴->headerItem();
     for (int c = 0; c < LV履歴->columnCount(); ++c)
         captions->setToolTip(c, captions->text(c));
+    // The columns follow what the rows hold.
+    QAbstractItemModel *rows = LV履歴->model();
+    auto fit = [this] { fitHistoryColumns(); };
+    QObject::connect(rows, &QAbstractItemModel::rowsInserted, this, fit);
+    QObject::connect(rows, &QAbstractItemModel::rowsRemoved, this, fit);
+    QObject::connect(rows, &QAbstractItemModel::modelReset, this, fit);
+    QObject::connect(rows, &QAbstractItemModel::dataChanged, this, fit);
+    fitHistoryColumns();
+}
+
+// Date, number and flag columns are as wide as their widest text or their
+// caption on at most two lines; the kind name takes what is left and is
+// elided when it is longer.
+void FHead::fitHistoryColumns()
+{
+    const QFontMetrics fm(LV履歴->font());
+    QHeaderView *header = LV履歴->header();
+    // The cell's own text margins on both sides.
+    const int pad = 2 * (LV履歴->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, LV履歴) + 1);
+    const int captionPad = 2 * LV履歴->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 1;
+    const int twoLines = fm.boundingRect(QRect(0, 0, 1000, 1000), 0, QStringLiteral("X\nX")).height();
+    // The narrowest width at which a caption wraps onto two lines at most.
+    auto caption = [&fm, twoLines](const QString &text) {
+        const int whole = fm.horizontalAdvance(text);
+        for (int w = whole / 2; w < whole; ++w) {
+            const QRect wrapped = fm.boundingRect(QRect(0, 0, w, 1000), int(Qt::TextWordWrap), text);
+            if (wrapped.width() <= w && wrapped.height() <= twoLines)
+                return w;
+        }
+        return whole;
+    };
+    QTreeWidgetItem *captions = LV履歴->headerItem();
+    const QString least[] = {QStringLiteral("0000.00.00"), QStringLiteral("0"), QString(), QStringLiteral("0")};
+    for (int c : {0, 1, 3}) {
+        int width = fm.horizontalAdvance(least[c]);
+        for (int r = 0; r < LV履歴->topLevelItemCount(); ++r)
+            width = std::max(width, fm.horizontalAdvance(LV履歴->topLevelItem(r)->text(c)));
+        width = std::max(width + pad, caption(captions->text(c)) + captionPad);
+        if (header->sectionSize(c) != width)
+            header->resizeSection(c, width);
+    }
 }
 
 void FHead::setPicRightWidth(int twips)
@@ -366,6 +455,7 @@ void FHead::MDIForm_Load()
     }
 
     CbSetName->clear();
+    ListSet->clear();
     if (docHooks().loadPhraseClasses)
         docHooks().loadPhraseClasses(CbSetName);
 }
@@ -463,4 +553,21 @@ void FHead::CbSetName_Click()
 {
     if (docHooks().loadPhrases)
         docHooks().loadPhrases(CbSetName->currentText());
+    // The panel shows the class's phrases too, ready for a double-click.
+    FillPhraseList(ListSet, CbSetName->currentText());
+}
+
+void FHead::ListSet_DblClick()
+{
+    QListWidgetItem *phrase = ListSet->currentItem();
+    if (!phrase)
+        return;
+    if (QPlainTextEdit *field = PhraseInsertTarget())
+        InsertPhrasesInto(field, {phrase->text()});
+}
+
+void FHead::LV履歴_DblClick(int index)
+{
+    if (index >= 0)
+        OpenHistoryRow(index);
 }

@@ -107,6 +107,11 @@ public:
     void M履歴_Click(int index);
     void M終了_Click();
     void CbSetName_Click();
+    // Inserts the phrase under the cursor into the field being edited, as the
+    // picker's 挿入 does.
+    void ListSet_DblClick();
+    // Opens the document of the history row that was double-clicked.
+    void LV履歴_DblClick(int index);
     void Optツール_Click(int index);
     void ListPoint_Click();
     void Cmd色_Click();
@@ -126,6 +131,7 @@ protected:
 private:
     void createTopBar();
     void createRightPanel();
+    void setUpHistoryList();
     void fitHistoryColumns();
     void createPalette();
     void createMenus();

@@ -178,6 +178,9 @@ public:
     void Mマイナス_Click();
     void D_Menu_Click(int index);
     void M定型文_Click();
+    // Where template phrases go: TxtInput while it edits a field. Otherwise
+    // tells the user "挿入先が選択されていません" and gives nullptr.
+    DocEditor *PhraseTarget();
     // Opens the editor on field index.
     void OpenEditor(int index);
 
@@ -268,3 +271,6 @@ FM &fmInstance();
 // Unloads the document window through Form_Unload. True when it is gone (or
 // there was none), false when it stayed open.
 bool UnloadFM();
+// The document window's PhraseTarget(); with no document window the same
+// message and nullptr.
+DocEditor *PhraseInsertTarget();

@@ -1,5 +1,7 @@
 #include "inserts/ui/FImg.h"
 
+#include "document/ui/DocumentHost.h"
+#include "ui/Placement.h"
 #include "inserts/Pictures.h"
 
 #include <QComboBox>
@@ -66,9 +68,7 @@ FImg *FImg::showShared()
 {
     if (!g_dialog)
         g_dialog = new FImg;
-    g_dialog->show();
-    g_dialog->raise();
-    g_dialog->activateWindow();
+    ShowOver(g_dialog, documentHostWindow());
     return g_dialog;
 }
 
@@ -184,7 +184,6 @@ void FImg::Form_Load()
 {
     fillDrives();
     setFolder(StartPictureFolder());
-    move(0, 0);
 }
 
 void FImg::fillDrives()

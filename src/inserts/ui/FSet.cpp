@@ -1,5 +1,7 @@
 #include "inserts/ui/FSet.h"
 
+#include "document/ui/DocumentHost.h"
+#include "ui/Placement.h"
 #include "inserts/ui/FSet_Save.h"
 #include "inserts/ui/PhraseLists.h"
 
@@ -27,9 +29,7 @@ FSet *FSet::load()
 FSet *FSet::showShared()
 {
     FSet *w = load();
-    w->show();
-    w->raise();
-    w->activateWindow();
+    ShowOver(w, documentHostWindow());
     return w;
 }
 
@@ -124,12 +124,7 @@ void FSet::CmdOK_Click()
         if (ListSet->item(i)->isSelected())
             chosen << ListSet->item(i)->text();
     }
-    if (QPlainTextEdit *editor = g_insertTarget ? g_insertTarget() : nullptr) {
-        editor->setVisible(true);
-        editor->window()->activateWindow();
-        editor->setFocus();
-        InsertPhrasesAtCursor(editor, chosen);
-    }
+    InsertPhrasesInto(g_insertTarget ? g_insertTarget() : nullptr, chosen);
     unload();
 }
 

@@ -1,5 +1,7 @@
 #include "inserts/ui/FSet_Save.h"
 
+#include "document/ui/DocumentHost.h"
+#include "ui/Placement.h"
 #include "app/AppState.h"
 #include "ui/Prompter.h"
 #include "inserts/Phrases.h"
@@ -28,9 +30,7 @@ FSet_Save *FSet_Save::load()
 FSet_Save *FSet_Save::showShared()
 {
     FSet_Save *w = load();
-    w->show();
-    w->raise();
-    w->activateWindow();
+    ShowOver(w, documentHostWindow());
     return w;
 }
 

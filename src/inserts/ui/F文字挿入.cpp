@@ -1,5 +1,7 @@
 #include "inserts/ui/F文字挿入.h"
 
+#include "document/ui/DocumentHost.h"
+#include "ui/Placement.h"
 #include "ui/Prompter.h"
 
 #include <QCheckBox>
@@ -33,9 +35,7 @@ F文字挿入 *F文字挿入::showNew()
         unload();
     if (!g_dialog)
         g_dialog = new F文字挿入;
-    g_dialog->show();
-    g_dialog->raise();
-    g_dialog->activateWindow();
+    ShowOver(g_dialog, documentHostWindow());
     return g_dialog;
 }
 
@@ -44,9 +44,7 @@ F文字挿入 *F文字挿入::showForEdit(const FreeText &current)
     if (!g_dialog)
         g_dialog = new F文字挿入;
     F文字挿入 *w = g_dialog;
-    w->show();
-    w->raise();
-    w->activateWindow();
+    ShowOver(w, documentHostWindow());
     w->Txt文字->setText(current.text);
     w->setTextColor(current.color);
     QFont font = w->Txt文字->font();

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "ui/InputMethodSwitch.h"
 #include "ui/NumberInput.h"
 #include "ui/Prompter.h"
@@ -186,11 +187,9 @@ F患者情報入力 &F患者情報入力::shared()
     return *window;
 }
 
-void F患者情報入力::showAgain()
+void F患者情報入力::showAgain(const QWidget *owner)
 {
-    show();
-    raise();
-    activateWindow();
+    ShowOver(this, owner ? owner : OwnerWindow());
 }
 
 QString F患者情報入力::checkInput() const

@@ -18,8 +18,9 @@ public:
     explicit F患者情報入力(QWidget *parent = nullptr);
 
     static F患者情報入力 &shared();
-    // Shows the window with its boxes as they were left, in front.
-    void showAgain();
+    // Shows the window with its boxes as they were left, in front; a hidden
+    // window opens centred over owner (the window it was opened from).
+    void showAgain(const QWidget *owner = nullptr);
 
     // Loads the patient whose number is in TxtID into the boxes (and makes it
     // current); an unknown number leaves the boxes as they are.

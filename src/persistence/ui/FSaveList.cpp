@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "ui/Prompter.h"
 #include "patients/Patient.h"
 #include "persistence/SavedDocuments.h"
@@ -48,13 +49,11 @@ bool FSaveList::exists()
     return !g_instance.isNull();
 }
 
-void FSaveList::showList(bool finished)
+void FSaveList::showList(bool finished, const QWidget *owner)
 {
     const bool fresh = !exists();
     FSaveList *w = instance();
-    w->show();
-    w->raise();
-    w->activateWindow();
+    ShowOver(w, owner ? owner : OwnerWindow());
     if (finished)
         w->Set終了();
     else if (!fresh)

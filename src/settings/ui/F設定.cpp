@@ -1,6 +1,7 @@
 #include "settings/ui/F設定.h"
 
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "ui/Prompter.h"
 #include "settings/Doctors.h"
 #include "storage/Ini.h"
@@ -10,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -19,6 +21,7 @@ namespace {
 const QString kSettingFile = QStringLiteral("setting");
 const QString kDoctorNamePrompt = QStringLiteral("医師名を入力して下さい。");
 const QString kNotSaved = QStringLiteral("保存できませんでした。");
+const QString kSaved = QStringLiteral("設定を保存しました。");
 
 } // namespace
 
@@ -100,12 +103,10 @@ F設定 &F設定::shared()
     return *instance;
 }
 
-void F設定::openFresh()
+void F設定::openFresh(const QWidget *owner)
 {
     Form_Load();
-    show();
-    raise();
-    activateWindow();
+    ShowOver(this, owner ? owner : OwnerWindow());
 }
 
 void F設定::Form_Load()
@@ -176,8 +177,7 @@ void F設定::Cmd初期設定適用_Click()
     bool allWritten = true;
     for (const auto &[key, box] : keys)
         allWritten = WriteIni(kSettingFile, key, box->text()) != 0 && allWritten;
-    if (!allWritten)
-        prompter().message(kNotSaved);
+    prompter().message(allWritten ? kSaved : kNotSaved);
 }
 
 void F設定::closeEvent(QCloseEvent *event)
@@ -185,4 +185,14 @@ void F設定::closeEvent(QCloseEvent *event)
     event->accept();
     if (nav().showStart)
         nav().showStart();
+}
+
+void F設定::keyPressEvent(QKeyEvent *event)
+{
+    // Esc closes the window as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -3,6 +3,7 @@
 
 class QLineEdit;
 class QListWidget;
+class QKeyEvent;
 class QPushButton;
 class QTabWidget;
 
@@ -18,7 +19,7 @@ public:
 
     // Loads the dialog afresh and shows it: edits that were not applied before
     // the dialog was last closed are gone.
-    void openFresh();
+    void openFresh(const QWidget *owner = nullptr);
 
     void Form_Load();
     void DrList_Load();
@@ -43,6 +44,7 @@ public:
 protected:
     // Form_Unload: the start window comes back.
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QWidget *buildGeneralPage();
