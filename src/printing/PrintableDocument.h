@@ -26,7 +26,9 @@ public:
     virtual void hideEditor() = 0;
     // Paints the part sourceTwips of the page exactly as it shows on screen,
     // with sourceTwips.topLeft() at the painter's origin. The painter works in
-    // screen pixels (15 twips each) and is already clipped to the source size.
+    // screen pixels (15 twips each), usually scaled to a printer's resolution,
+    // and is not clipped: what is painted beyond the source size is covered
+    // with white afterwards.
     virtual void render(QPainter &painter, const QRect &sourceTwips) = 0;
     // Job and file title (the document kind).
     virtual QString printTitle() const { return QString(); }

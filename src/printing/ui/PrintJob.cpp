@@ -63,9 +63,7 @@ bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copie
                    QString *error)
 {
     PrintAidsHidden hidden(doc);
-    const QList<PrintSheet> sheets =
-        SplitPages(doc.hasPageLines() ? doc.pageLineOrdinates() : QList<int>(),
-                   doc.pageSizeTwips().height(), copies);
+    const QList<PrintSheet> sheets = DocumentSheets(doc, copies);
     if (sheets.isEmpty())
         return true;
     const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
@@ -93,8 +91,20 @@ void RenderWidgetTwips(QWidget *page, QPainter &painter, const QRect &sourceTwip
 {
     if (!page)
         return;
+    // The painter must not hold a clip here. QWidget::render lends the painter
+    // to every child with the painter's transform as the child's base; when
+    // a child restores a saved state (drawText does around text that
+    // overflows its box, and so do many styles), Qt re-applies the clip that
+    // was set before through that base a second time. On a printer, scaled
+    // 12.5 times, the clip lands far off the page, and every element painted
+    // after that child is blank on paper although it is in the file.
+    // (Switching the clip off is not enough: the saved clip is replayed and
+    // switched on again, so it is dropped altogether.)
+    painter.save();
+    painter.setClipRect(QRect(), Qt::NoClip);
     // No window background: where the page paints nothing the paper stays white.
     page->render(&painter, QPoint(0, 0), QRegion(TwipsToPx(sourceTwips)), QWidget::DrawChildren);
+    painter.restore();
 }
 
 void ExportPdfWithDialog(PrintableDocument &doc, QWidget *parent)
