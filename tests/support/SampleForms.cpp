@@ -247,7 +247,7 @@ QStringList ElementsMissingOnPaper(const QImage &screen, const QImage &paper, QP
     const QImage s = screen.convertToFormat(QImage::Format_RGB32);
     const QImage p = paper.convertToFormat(QImage::Format_RGB32);
     QStringList missing;
-    constexpr int slack = 2; // pixels of shift allowed
+    constexpr int slack = 3; // pixels of shift allowed (anti-aliasing, rounding of the placement)
     for (const PageElement &e : elements) {
         const QRect r = TwipsToPx(e.twips.translated(0, -bandTopTwips)) & s.rect();
         if (r.isEmpty())
@@ -255,8 +255,10 @@ QStringList ElementsMissingOnPaper(const QImage &screen, const QImage &paper, QP
         const Ink onScreen = InkIn(s, r);
         if (onScreen.count < 4)
             continue;
+        // Counted with room for a shift; placed within the box alone, where
+        // the ink of neighbours does not pull.
         const Ink onPaper = InkIn(p, r.translated(offset).adjusted(-slack, -slack, slack, slack));
-        const QPointF paperCentre = onPaper.centre - QPointF(offset);
+        const QPointF paperCentre = InkIn(p, r.translated(offset)).centre - QPointF(offset);
         const bool enough = onPaper.count * 2 >= onScreen.count;
         const bool samePlace = onPaper.count
                                && std::abs(paperCentre.x() - onScreen.centre.x()) <= slack + e.drift * r.width()
