@@ -1,13 +1,9 @@
 #include "SampleForms.h"
 #include "PdfPages.h"
 
-#include "app/AppState.h"
 #include "app/Units.h"
-#include "app/ui/FHead.h"
-#include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
 #include "printing/ui/FMPrintable.h"
-#include "templates/ui/BuildDocument.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -101,35 +97,28 @@ QStringList SampleKinds()
 }
 
 SampleFormsHome::SampleFormsHome()
+    : AppHome(true)
 {
-    CurrentDrID = QStringLiteral("1");
-    CurrentDrName = QStringLiteral("山田　太郎");
-    PatientID = QStringLiteral("20231187");
-    PatientName = QStringLiteral("長谷川　千代子右衛門");
-    PatientKana = QStringLiteral("ハセガワ　チヨコウエモン");
-    PatientSex = 2;
-    PatientBirth = 19410223;
-    PatientEra = QStringLiteral("昭和");
-    PatientEraYear = QStringLiteral("16");
-    PatientAddress = QStringLiteral("北海道札幌市中央区北一条西二十三丁目四番五号　グランドメゾン円山公園前第三ビル一二〇三号室");
-    PatientAge = 85;
-    fheadInstance().MDIForm_Load();
-}
-
-SampleFormsHome::~SampleFormsHome()
-{
-    docHooks() = DocumentHooks();
-    if (FM *doc = fm())
-        doc->更新チェック更新();
-    UnloadFM();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    setDoctor(QStringLiteral("1"), QStringLiteral("山田　太郎"));
+    TestPatient p;
+    p.id = QStringLiteral("20231187");
+    p.name = QStringLiteral("長谷川　千代子右衛門");
+    p.kana = QStringLiteral("ハセガワ　チヨコウエモン");
+    p.sex = 2;
+    p.birth = 19410223;
+    p.era = QStringLiteral("昭和");
+    p.eraYear = QStringLiteral("16");
+    p.address = QStringLiteral("北海道札幌市中央区北一条西二十三丁目四番五号　グランドメゾン円山公園前第三ビル一二〇三号室");
+    p.age = 85;
+    setPatient(p);
+    loadMainWindow();
 }
 
 FM *SampleFormsHome::buildFilled(const QString &kind)
 {
-    if (!BuildDocument(kind) || !fm())
+    FM *doc = build(kind);
+    if (!doc)
         return nullptr;
-    FM *doc = fm();
     FillLikeADoctor(*doc);
     doc->更新チェック更新();
     return doc;

@@ -1,6 +1,5 @@
 #pragma once
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include <QImage>
 #include <QList>
@@ -15,12 +14,9 @@ QStringList SampleKinds();
 
 // A home with the sample data, the main window loaded for a doctor and a
 // patient whose name and address are long.
-struct SampleFormsHome
+struct SampleFormsHome : AppHome
 {
-    TestHome home{true};
-    ScriptedPrompter prompts;
     SampleFormsHome();
-    ~SampleFormsHome();
     // Builds a document of kind and fills it as a doctor would (see FillLikeADoctor).
     FM *buildFilled(const QString &kind);
 };
