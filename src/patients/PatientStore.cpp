@@ -1,15 +1,24 @@
 #include "patients/PatientStore.h"
 
+#include "app/AppState.h"
+#include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Dialect.h"
 
-bool StorePatient(const PatientRecord &patient)
+#include <functional>
+
+namespace {
+
+// Adds or overwrites the row inside the open write transaction, with its
+// 操作履歴 row.
+bool writePatient(const PatientRecord &patient)
 {
     Recordset rs;
     if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("Select * From Kanja_Data Where ID =?"),
                  {patient.id}))
         return false;
-    if (!(rs.eof() ? rs.addNew() : rs.edit()))
+    const bool isNew = rs.eof();
+    if (!(isNew ? rs.addNew() : rs.edit()))
         return false;
     rs.setField(QStringLiteral("ID"), patient.id);
     rs.setField(QStringLiteral("Name"), patient.name);
@@ -18,9 +27,40 @@ bool StorePatient(const PatientRecord &patient)
     rs.setField(QStringLiteral("Sex"), patient.sex);
     rs.setField(QStringLiteral("Address"), patient.address);
     // update() also fails when one of the fields above could not be set.
-    const bool stored = rs.update();
-    rs.close();
-    return stored;
+    return rs.update()
+        && WriteAudit(isNew ? audit::NewPatient() : audit::PatientChange(), CurrentDrID, QString(), 0, patient.id);
+}
+
+bool inTransaction(const std::function<bool()> &work)
+{
+    // Other workstations wait until this one has read and written the
+    // patients table, so a number is never taken twice.
+    if (!BeginTrans())
+        return false;
+    if (!dialect::LockForNewRows(QuoteIdent(QStringLiteral("Kanja_Data"))) || !work() || !CommitTrans()) {
+        Rollback();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool StorePatient(const PatientRecord &patient)
+{
+    return inTransaction([&] { return writePatient(patient); });
+}
+
+bool RegisterNewPatient(PatientRecord &patient)
+{
+    PatientRecord numbered = patient;
+    if (!inTransaction([&] {
+            numbered.id = NextFreePatientID();
+            return !numbered.id.isEmpty() && writePatient(numbered);
+        }))
+        return false;
+    patient.id = numbered.id;
+    return true;
 }
 
 namespace {
