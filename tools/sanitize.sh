@@ -21,8 +21,12 @@ export LSAN_OPTIONS="suppressions=$tools/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 RYDOL_CUPS_DIR="$(mktemp -d /tmp/rydol-cups.XXXXXX)"
 export RYDOL_CUPS_DIR
-trap '"$tools/cups-test-env.sh" stop; rm -rf "$RYDOL_CUPS_DIR"' EXIT
+RYDOL_PG_DIR="$(mktemp -d /tmp/rydol-pg.XXXXXX)"
+export RYDOL_PG_DIR
+trap '"$tools/cups-test-env.sh" stop; rm -rf "$RYDOL_CUPS_DIR"; "$tools/pg-test-env.sh" stop; rm -rf "$RYDOL_PG_DIR"' EXIT
 cups_env="$("$tools/cups-test-env.sh" start)" || true
 eval "$cups_env"
+pg_env="$("$tools/pg-test-env.sh" start)" || true
+eval "$pg_env"
 cd "$dir"
 ctest --output-on-failure -j"$(nproc)" "$@"
