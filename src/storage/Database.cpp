@@ -20,6 +20,14 @@ const char *const kFixedTables[][2] = {
      "CREATE TABLE IF NOT EXISTS \"Kanja_Data\" (\"ID\" VARCHAR(50) NOT NULL UNIQUE, "
      "\"Name\" VARCHAR(255), \"Kana\" VARCHAR(255), \"Sex\" INTEGER, \"Birth\" INTEGER, "
      "\"Address\" VARCHAR(255))"},
+    // The patient search's folded key of each patient, with the name and kana
+    // it was folded from, so that a stale key can be told from a current one,
+    // and a revision that grows with every key written, so that a reader can
+    // fetch only what changed since it last looked.
+    {"Kanja_Search",
+     "CREATE TABLE IF NOT EXISTS \"Kanja_Search\" (\"ID\" VARCHAR(50) NOT NULL PRIMARY KEY, "
+     "\"Name\" VARCHAR(255), \"Kana\" VARCHAR(255), \"Fold\" VARCHAR(1000), \"Rev\" INTEGER NOT NULL); "
+     "CREATE INDEX IF NOT EXISTS \"Kanja_Search_Rev\" ON \"Kanja_Search\" (\"Rev\")"},
     {"医師",
      "CREATE TABLE IF NOT EXISTS \"医師\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
      "\"Name\" VARCHAR(255), \"Del\" INTEGER NOT NULL DEFAULT 0)"},
@@ -43,8 +51,11 @@ bool createFixedTables(QSqlDatabase &db)
     for (const auto &table : kFixedTables) {
         if (present.contains(QString::fromUtf8(table[0]), Qt::CaseInsensitive))
             continue;
-        QSqlQuery create(db);
-        create.exec(QString::fromUtf8(table[1])); // a read-only file: tables stay missing
+        // A read-only file: tables stay missing.
+        for (const QString &statement : QString::fromUtf8(table[1]).split(u';', Qt::SkipEmptyParts)) {
+            QSqlQuery create(db);
+            create.exec(statement);
+        }
     }
     return true;
 }
