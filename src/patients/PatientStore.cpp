@@ -23,11 +23,11 @@ bool WriteSearchKey(const QString &id, const QString &name, const QString &kana)
 {
     // Every write takes a revision above all others, also when it rewrites
     // the key that held the highest one.
-    const QString nextRevision = QStringLiteral("(SELECT COALESCE(MAX(\"Rev\"), 0) + 1 FROM \"Kanja_Search\")");
+    const QString nextRevision = QStringLiteral("(SELECT COALESCE(MAX(Rev), 0) + 1 FROM Kanja_Search)");
     const QString fold = SearchKey(id, name, kana);
     QSqlQuery update(gDB());
-    update.prepare(QStringLiteral("UPDATE \"Kanja_Search\" SET \"Name\"=?, \"Kana\"=?, \"Fold\"=?, \"Rev\"=")
-                   + nextRevision + QStringLiteral(" WHERE \"ID\"=?"));
+    update.prepare(QStringLiteral("UPDATE Kanja_Search SET Name=?, Kana=?, Fold=?, Rev=")
+                   + nextRevision + QStringLiteral(" WHERE ID=?"));
     update.addBindValue(name);
     update.addBindValue(kana);
     update.addBindValue(fold);
@@ -38,7 +38,7 @@ bool WriteSearchKey(const QString &id, const QString &name, const QString &kana)
         return true;
     QSqlQuery insert(gDB());
     insert.prepare(QStringLiteral(
-        "INSERT INTO \"Kanja_Search\" (\"ID\", \"Name\", \"Kana\", \"Fold\", \"Rev\") VALUES (?, ?, ?, ?, ")
+        "INSERT INTO Kanja_Search (ID, Name, Kana, Fold, Rev) VALUES (?, ?, ?, ?, ")
                    + nextRevision + QChar(u')'));
     insert.addBindValue(id);
     insert.addBindValue(name);
@@ -118,12 +118,13 @@ QString NextFreePatientID()
 bool SyncPatientSearchKeys()
 {
     QSqlDatabase db = gDB();
+    QSqlQuery(db).exec(QStringLiteral("CREATE INDEX IF NOT EXISTS Kanja_Search_Rev ON Kanja_Search (Rev)"));
     QSqlQuery stale(db);
     if (!stale.exec(QStringLiteral(
-            "SELECT d.\"ID\", d.\"Name\", d.\"Kana\" FROM \"Kanja_Data\" d "
-            "LEFT JOIN \"Kanja_Search\" s ON s.\"ID\" = d.\"ID\" "
-            "WHERE s.\"ID\" IS NULL OR COALESCE(s.\"Name\", '') <> COALESCE(d.\"Name\", '') "
-            "OR COALESCE(s.\"Kana\", '') <> COALESCE(d.\"Kana\", '')")))
+            "SELECT d.ID, d.Name, d.Kana FROM Kanja_Data d "
+            "LEFT JOIN Kanja_Search s ON s.ID = d.ID "
+            "WHERE s.ID IS NULL OR COALESCE(s.Name, '') <> COALESCE(d.Name, '') "
+            "OR COALESCE(s.Kana, '') <> COALESCE(d.Kana, '')")))
         return false;
     struct Row { QString id, name, kana; };
     QVector<Row> rows;
@@ -131,7 +132,7 @@ bool SyncPatientSearchKeys()
         rows.append({stale.value(0).toString(), stale.value(1).toString(), stale.value(2).toString()});
     QSqlQuery orphans(db);
     const bool orphansGone = orphans.exec(QStringLiteral(
-        "DELETE FROM \"Kanja_Search\" WHERE \"ID\" NOT IN (SELECT \"ID\" FROM \"Kanja_Data\")"));
+        "DELETE FROM Kanja_Search WHERE ID NOT IN (SELECT ID FROM Kanja_Data)"));
     if (rows.isEmpty())
         return orphansGone;
     const bool inTransaction = db.transaction();
@@ -148,8 +149,8 @@ namespace {
 bool SearchKeysInStep()
 {
     QSqlQuery count(gDB());
-    return count.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM \"Kanja_Data\"), "
-                                     "(SELECT COUNT(*) FROM \"Kanja_Search\")"))
+    return count.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM Kanja_Data), "
+                                     "(SELECT COUNT(*) FROM Kanja_Search)"))
            && count.next() && count.value(0).toLongLong() == count.value(1).toLongLong();
 }
 
@@ -187,7 +188,7 @@ struct KeyCache
         }
         QSqlQuery changed(db);
         changed.setForwardOnly(true);
-        changed.prepare(QStringLiteral("SELECT \"ID\", \"Fold\", \"Rev\" FROM \"Kanja_Search\" WHERE \"Rev\" > ?"));
+        changed.prepare(QStringLiteral("SELECT ID, Fold, Rev FROM Kanja_Search WHERE Rev > ?"));
         changed.addBindValue(revision);
         if (!changed.exec())
             return false;
@@ -245,13 +246,13 @@ std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text)
     wanted.remove(QChar(0x1f));
     const bool everybody = wanted.isEmpty();
     const QSet<QString> found = everybody ? QSet<QString>() : keys.find(wanted);
-    const QString columns = QStringLiteral("SELECT \"ID\", \"Name\", \"Birth\", \"Sex\" FROM \"Kanja_Data\"");
+    const QString columns = QStringLiteral("SELECT ID, Name, Birth, Sex FROM Kanja_Data");
     QVector<PatientHit> hits;
     // Many hits: one pass over the table costs less than a long list of numbers.
     if (everybody || found.size() > 500) {
         QSqlQuery all(gDB());
         all.setForwardOnly(true);
-        if (!all.exec(columns + QStringLiteral(" ORDER BY \"ID\" ASC")))
+        if (!all.exec(columns + QStringLiteral(" ORDER BY ID ASC")))
             return std::nullopt;
         while (all.next()) {
             if (everybody || found.contains(all.value(0).toString()))
@@ -265,7 +266,7 @@ std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text)
         QSqlQuery some(gDB());
         some.setForwardOnly(true);
         QStringList marks(chunk.size(), QStringLiteral("?"));
-        some.prepare(columns + QStringLiteral(" WHERE \"ID\" IN (") + marks.join(u',') + QChar(u')'));
+        some.prepare(columns + QStringLiteral(" WHERE ID IN (") + marks.join(u',') + QChar(u')'));
         for (const QString &id : chunk)
             some.addBindValue(id);
         if (!some.exec())
