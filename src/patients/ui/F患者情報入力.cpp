@@ -52,6 +52,21 @@ QLineEdit *DateBox(QWidget *parent)
     return box;
 }
 
+// "昭和27年03月14日"; empty for an unknown date.
+QString EraBirthText(int birth)
+{
+    const Era era = EraOfDate(birth);
+    if (birth <= 0 || era.name.isEmpty())
+        return QString();
+    return era.name + LastTwo(QString::number(era.year)) + QStringLiteral("年") + LastTwo(QString::number(birth / 100 % 100))
+           + QStringLiteral("月") + LastTwo(QString::number(birth % 100)) + QStringLiteral("日");
+}
+
+QString SexText(int sex)
+{
+    return sex == 1 ? QStringLiteral("男性") : sex == 2 ? QStringLiteral("女性") : QString();
+}
+
 } // namespace
 
 F患者情報入力::F患者情報入力(QWidget *parent)
@@ -139,12 +154,15 @@ F患者情報入力::F患者情報入力(QWidget *parent)
     searchRow->addWidget(Cmdカナ検索);
     searchLayout->addLayout(searchRow);
     LV患者リスト = new QTreeWidget(searchFrame);
-    LV患者リスト->setHeaderLabels({QStringLiteral("ID"), QStringLiteral("名前")});
+    LV患者リスト->setHeaderLabels(
+        {QStringLiteral("ID"), QStringLiteral("名前"), QStringLiteral("生年月日"), QStringLiteral("性別")});
     LV患者リスト->setRootIsDecorated(false);
     LV患者リスト->setUniformRowHeights(true);
     LV患者リスト->setSelectionMode(QAbstractItemView::SingleSelection);
     LV患者リスト->setColumnWidth(0, LV患者リスト->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16);
-    LV患者リスト->setMinimumWidth(LV患者リスト->fontMetrics().horizontalAdvance(QString(20, QChar(u'名'))));
+    LV患者リスト->setColumnWidth(1, LV患者リスト->fontMetrics().horizontalAdvance(QString(8, QChar(u'名'))) + 16);
+    LV患者リスト->setColumnWidth(2, LV患者リスト->fontMetrics().horizontalAdvance(QStringLiteral("昭和00年00月00日")) + 16);
+    LV患者リスト->setMinimumWidth(LV患者リスト->fontMetrics().horizontalAdvance(QString(28, QChar(u'名'))));
     searchLayout->addWidget(LV患者リスト, 1);
 
     // Bottom: the two buttons.
@@ -286,7 +304,7 @@ void F患者情報入力::Cmdカナ検索_Click()
         return;
     }
     for (const PatientHit &hit : *hits) {
-        auto *item = new QTreeWidgetItem(LV患者リスト, {hit.id, hit.name});
+        auto *item = new QTreeWidgetItem(LV患者リスト, {hit.id, hit.name, EraBirthText(hit.birth), SexText(hit.sex)});
         item->setData(0, kPatientRowRole, true);
     }
 }
