@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -159,10 +160,19 @@ F患者情報入力::F患者情報入力(QWidget *parent)
     LV患者リスト->setRootIsDecorated(false);
     LV患者リスト->setUniformRowHeights(true);
     LV患者リスト->setSelectionMode(QAbstractItemView::SingleSelection);
-    LV患者リスト->setColumnWidth(0, LV患者リスト->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16);
-    LV患者リスト->setColumnWidth(1, LV患者リスト->fontMetrics().horizontalAdvance(QString(8, QChar(u'名'))) + 16);
-    LV患者リスト->setColumnWidth(2, LV患者リスト->fontMetrics().horizontalAdvance(QStringLiteral("昭和00年00月00日")) + 16);
-    LV患者リスト->setMinimumWidth(LV患者リスト->fontMetrics().horizontalAdvance(QString(28, QChar(u'名'))));
+    // Every column shows its whole text without scrolling sideways: number,
+    // a name of up to eight characters, the birth date in its era and the sex.
+    const QFontMetrics metrics = LV患者リスト->fontMetrics();
+    const int columnWidths[] = {metrics.horizontalAdvance(QStringLiteral("00000000")) + 16,
+                                metrics.horizontalAdvance(QString(8, QChar(u'名'))) + 16,
+                                metrics.horizontalAdvance(QStringLiteral("昭和00年00月00日")) + 16,
+                                metrics.horizontalAdvance(QStringLiteral("性別")) + 16};
+    int listWidth = 2 * LV患者リスト->frameWidth() + LV患者リスト->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < 4; ++column) {
+        LV患者リスト->setColumnWidth(column, columnWidths[column]);
+        listWidth += columnWidths[column];
+    }
+    LV患者リスト->setMinimumWidth(listWidth);
     searchLayout->addWidget(LV患者リスト, 1);
 
     // Bottom: the two buttons.
