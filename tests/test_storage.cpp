@@ -8,6 +8,68 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+namespace {
+
+void exec(const QString &sql, const QVariantList &params = {})
+{
+    QSqlQuery q(gDB());
+    QVERIFY2(q.prepare(sql), qPrintable(sql));
+    for (const QVariant &p : params)
+        q.addBindValue(p);
+    QVERIFY2(q.exec(), qPrintable(sql));
+}
+
+bool tryExec(const QString &sql, const QVariantList &params = {})
+{
+    QSqlQuery q(gDB());
+    if (!q.prepare(sql))
+        return false;
+    for (const QVariant &p : params)
+        q.addBindValue(p);
+    return q.exec();
+}
+
+// How the database runs a statement: "SCAN t" reads every row of t, "SEARCH t
+// USING INDEX ..." goes straight to the rows asked for, "USE TEMP B-TREE"
+// sorts them afterwards.
+QString plan(const QString &sql, const QVariantList &params = {})
+{
+    QSqlQuery q(gDB());
+    QStringList steps;
+    if (!q.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + sql))
+        return QStringLiteral("cannot prepare ") + sql;
+    for (const QVariant &p : params)
+        q.addBindValue(p);
+    if (q.exec())
+        while (q.next())
+            steps << q.value(3).toString();
+    return steps.join(QStringLiteral("; "));
+}
+
+QString tableInfo(const QString &table)
+{
+    QSqlQuery q(gDB());
+    q.prepare(QStringLiteral("SELECT group_concat(name || ' ' || type || ' ' || \"notnull\" || ' ' || "
+                             "ifnull(dflt_value, '-') || ' ' || pk, ', ') FROM pragma_table_info(?)"));
+    q.addBindValue(table);
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
+}
+
+// The statements saving, reopening and the history run against a kind's table.
+void verifyKindLookupsUseIndexes(const QString &kind)
+{
+    const QString t = QuoteIdent(kind);
+    for (const QString &sql : {QStringLiteral("SELECT MAX(ID) FROM ") + t,
+                               QStringLiteral("SELECT rowid, * FROM ") + t + QStringLiteral(" WHERE ID=?"),
+                               QStringLiteral("SELECT ID FROM ") + t + QStringLiteral(" WHERE \"患者番号\"=?")}) {
+        const QString how = plan(sql, sql.contains(u'?') ? QVariantList{1} : QVariantList{});
+        QVERIFY2(how.contains(QStringLiteral("INDEX")) && !how.contains(QStringLiteral("SCAN")),
+                 qPrintable(sql + QStringLiteral(": ") + how));
+    }
+}
+
+} // namespace
+
 class TestStorage : public QObject
 {
     Q_OBJECT
@@ -27,6 +89,8 @@ private slots:
     void failedQueryKeepsPreviousResult();
     void boundValuesWithQuotesAndLikeEscaping();
     void updateFailsForUnknownColumn();
+    void fixedTableLookupsUseIndexes();
+    void kindTablesMadeBeforeAreIndexedOnOpen();
 };
 
 void TestStorage::iniRoundTripKeepsJapaneseInCp932()
@@ -207,6 +271,62 @@ void TestStorage::updateFailsForUnknownColumn()
     QVERIFY(!gRS.update());
     QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 医師")));
     QVERIFY(gRS.eof());
+}
+
+void TestStorage::fixedTableLookupsUseIndexes()
+{
+    TestHome home;
+    const QString patient = plan(QStringLiteral("Select * From Kanja_Data Where ID=?"), {QStringLiteral("1")});
+    QVERIFY2(!patient.contains(QStringLiteral("SCAN")), qPrintable(patient));
+    // The phrase classes of a doctor come out of the index already grouped,
+    // a doctor's value list already in entry order.
+    for (const QString &sql : {QStringLiteral("Select Class From 定型文 Where DrID=? Group By Class"),
+                               QStringLiteral("Select * From 定型文 Where DrID=? And Class=?"),
+                               QStringLiteral("Select * From メニュー Where DrID=? And Item=? Order By ID Asc")}) {
+        const QString how = plan(sql, sql.count(u'?') == 1 ? QVariantList{1} : QVariantList{1, QStringLiteral("x")});
+        QVERIFY2(!how.contains(QStringLiteral("SCAN")) && !how.contains(QStringLiteral("TEMP B-TREE")),
+                 qPrintable(sql + QStringLiteral(": ") + how));
+    }
+}
+
+void TestStorage::kindTablesMadeBeforeAreIndexedOnOpen()
+{
+    TestHome home;
+    const QString columns = QStringLiteral("(ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50), 所見 TEXT, "
+                                           "編集日 INTEGER, 終了判定 INTEGER)");
+    exec(QStringLiteral("CREATE TABLE 紹介状 ") + columns);
+    exec(QStringLiteral("CREATE TABLE \"二重 番号\" ") + columns);
+    exec(QStringLiteral("CREATE TABLE 控え (ID INTEGER, 患者番号 VARCHAR(50), 内容 TEXT)"));
+    for (int id : {1, 2})
+        exec(QStringLiteral("INSERT INTO 紹介状 (ID, 患者番号) VALUES (?, '1001')"), {id});
+    // An older table that already holds number 1 twice.
+    for (int id : {1, 1, 2})
+        exec(QStringLiteral("INSERT INTO \"二重 番号\" (ID, 患者番号) VALUES (?, '1001')"), {id});
+    exec(QStringLiteral("INSERT INTO 控え (ID) VALUES (1)"));
+    const QString layout = tableInfo(QStringLiteral("紹介状"));
+    QVERIFY(!plan(QStringLiteral("SELECT MAX(ID) FROM 紹介状")).contains(QStringLiteral("INDEX")));
+
+    QVERIFY(OpenDB());
+    verifyKindLookupsUseIndexes(QStringLiteral("紹介状"));
+    verifyKindLookupsUseIndexes(QStringLiteral("二重 番号"));
+    QCOMPARE(tableInfo(QStringLiteral("紹介状")), layout);
+    QCOMPARE(tableInfo(QStringLiteral("二重 番号")), layout);
+
+    // A number is stored once where the rows allow it; the older table keeps
+    // its rows and still takes new ones.
+    QVERIFY(!tryExec(QStringLiteral("INSERT INTO 紹介状 (ID) VALUES (2)")));
+    QVERIFY(tryExec(QStringLiteral("INSERT INTO 紹介状 (ID) VALUES (3)")));
+    QVERIFY(tryExec(QStringLiteral("INSERT INTO \"二重 番号\" (ID) VALUES (3)")));
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From \"二重 番号\" Where ID=?"), {1}));
+    QCOMPARE(gRS.recordCount(), 2);
+    // A table of another shape is left as it is.
+    QVERIFY(tryExec(QStringLiteral("INSERT INTO 控え (ID) VALUES (1)")));
+    QVERIFY(!plan(QStringLiteral("SELECT MAX(ID) FROM 控え")).contains(QStringLiteral("INDEX")));
+
+    // Opening again finds everything in place.
+    QVERIFY(OpenDB());
+    verifyKindLookupsUseIndexes(QStringLiteral("二重 番号"));
+    QVERIFY(!tryExec(QStringLiteral("INSERT INTO 紹介状 (ID) VALUES (3)")));
 }
 
 QTEST_GUILESS_MAIN(TestStorage)

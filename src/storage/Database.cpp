@@ -1,6 +1,7 @@
 #include "storage/Database.h"
 #include "storage/AppPaths.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -31,6 +32,66 @@ const char *const kFixedTables[][2] = {
      "\"DrID\" VARCHAR(50), \"Item\" VARCHAR(255), \"Value\" VARCHAR(255))"},
 };
 
+// What the queries of the fixed tables look rows up by. Patients are found by
+// number; phrases by doctor and class; value-menu entries by doctor and list.
+// Each index is named after its columns, joined by '+'.
+const char *const kFixedIndexes[][2] = {
+    {"Kanja_Data", "ID"},
+    {"定型文", "DrID+Class"},
+    {"メニュー", "DrID+Item"},
+};
+
+bool isFixedTable(const QString &name)
+{
+    for (const auto &table : kFixedTables)
+        if (name.compare(QString::fromUtf8(table[0]), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// A kind's table as the program makes it: ID, DrID and 患者番号 first, 編集日
+// and 終了判定 among the rest. Other tables are left unindexed, whatever
+// their columns are called.
+bool isKindTable(const QStringList &columns)
+{
+    auto at = [&](int i, const char16_t *name) {
+        return columns.size() > i && columns[i].compare(QString::fromUtf16(name), Qt::CaseInsensitive) == 0;
+    };
+    return at(0, u"ID") && at(1, u"DrID") && at(2, u"患者番号")
+        && columns.contains(QStringLiteral("編集日"), Qt::CaseInsensitive)
+        && columns.contains(QStringLiteral("終了判定"), Qt::CaseInsensitive);
+}
+
+QStringList columnsOf(const QSqlDatabase &db, const QString &table)
+{
+    QStringList names;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE 0")))
+        return names;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        names << rec.fieldName(i);
+    return names;
+}
+
+bool createIndex(const QSqlDatabase &db, const QString &table, const QString &what, const QString &columns,
+                 bool unique)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("CREATE %1INDEX IF NOT EXISTS %2 ON %3 (%4)")
+                      .arg(unique ? QStringLiteral("UNIQUE ") : QString(), QuoteIdent(IndexName(table, what)),
+                           QuoteIdent(table), columns));
+}
+
+void indexKindTable(const QSqlDatabase &db, const QString &table)
+{
+    const QString id = QStringLiteral("\"ID\"");
+    // A table that already holds a number twice keeps working with a plain index.
+    if (!createIndex(db, table, QStringLiteral("ID"), id, true))
+        createIndex(db, table, QStringLiteral("ID"), id, false);
+    createIndex(db, table, QStringLiteral("患者番号"), QStringLiteral("\"患者番号\""), false);
+}
+
 bool createFixedTables(QSqlDatabase &db)
 {
     QSqlQuery probe(db);
@@ -46,6 +107,19 @@ bool createFixedTables(QSqlDatabase &db)
         QSqlQuery create(db);
         create.exec(QString::fromUtf8(table[1])); // a read-only file: tables stay missing
     }
+    // Tables made by earlier versions get their indexes on the first open;
+    // afterwards these statements find them and write nothing.
+    for (const auto &index : kFixedIndexes) {
+        const QString what = QString::fromUtf8(index[1]);
+        QStringList columns = what.split(u'+');
+        for (QString &c : columns)
+            c = QuoteIdent(c);
+        createIndex(db, QString::fromUtf8(index[0]), what, columns.join(u','), false);
+    }
+    for (const QString &table : present)
+        if (!isFixedTable(table) && !table.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive)
+            && isKindTable(columnsOf(db, table)))
+            indexKindTable(db, table);
     return true;
 }
 
@@ -101,6 +175,28 @@ QString QuoteIdent(const QString &name)
     QString quoted = name;
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
+}
+
+QString IndexName(const QString &table, const QString &what)
+{
+    // '/' never occurs in a kind's name, so no table can take an index's name.
+    const QString name = table + u'/' + what;
+    constexpr int kLimit = 63; // bytes; some databases cut longer names short
+    if (name.toUtf8().size() <= kLimit)
+        return name;
+    const QString tail = u'~'
+        + QString::fromLatin1(QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(12))
+        + u'/' + what;
+    QString head = table;
+    while (!head.isEmpty() && (head + tail).toUtf8().size() > kLimit)
+        head.chop(head.back().isLowSurrogate() && head.size() > 1 ? 2 : 1);
+    return head + tail;
+}
+
+void IndexKindTable(const QString &table)
+{
+    if (g_open)
+        indexKindTable(gDB(), table);
 }
 
 QStringList TableNames()

@@ -111,8 +111,11 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
     columns.add(QStringLiteral("終了判定"), integer);
 
     QSqlQuery q(gDB());
-    return q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                      .arg(QuoteIdent(kind), columns.definitions().join(QStringLiteral(", "))));
+    if (!q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
+                    .arg(QuoteIdent(kind), columns.definitions().join(QStringLiteral(", ")))))
+        return false;
+    IndexKindTable(kind);
+    return true;
 }
 
 QList<KindColumnSource> KindColumnSources(const Template &t)
