@@ -4,8 +4,8 @@
 // and one pass of the event loop that paints it; whatever either leaves
 // pending is drained outside both clocks.
 // Run: QT_QPA_PLATFORM=offscreen build/bench_build [rounds]
+#include "AppHome.h"
 #include "BenchTiming.h"
-#include "TestHome.h"
 
 #include "app/ui/FHead.h"
 #include "document/ui/FM.h"
@@ -48,10 +48,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    TestHome home(true);
-    home.writeIni(QStringLiteral("bench"), GeneratedTemplate());
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
+    AppHome home(true);
+    home.home.writeIni(QStringLiteral("bench"), GeneratedTemplate());
+    FHead &head = home.loadMainWindow();
     head.resize(1200, 1000);
     head.show();
     BuildDocument(QStringLiteral("bench")); // the first use makes the kind's table

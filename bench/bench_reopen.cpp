@@ -6,10 +6,9 @@
 // pass of the event loop that paints it; what is left pending is drained
 // outside the clocks.
 // Run: QT_QPA_PLATFORM=offscreen build/bench_reopen [stored rows, default 100000] [rounds]
+#include "AppHome.h"
 #include "BenchData.h"
 #include "BenchTiming.h"
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
 
 #include "app/AppState.h"
 #include "app/ui/FHead.h"
@@ -156,16 +155,15 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
     const int stored = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 15;
-    TestHome home(true);
-    ScriptedPrompter prompts;
+    AppHome app(true);
+    const TestHome &home = app.home;
     CurrentDrID = QStringLiteral("1");
     PatientID = QStringLiteral("12");
     InstallPersistenceHooks();
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
+    FHead &head = app.loadMainWindow();
     head.resize(1200, 1000);
     head.show();
 
