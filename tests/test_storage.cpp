@@ -1,6 +1,7 @@
 #include "TestHome.h"
 
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 #include "storage/Ini.h"
 #include "storage/StoreLocation.h"
 #include "storage/UserSettings.h"
@@ -15,6 +16,10 @@ namespace {
 void exec(const QString &sql, const QVariantList &params = {})
 {
     QSqlQuery q(gDB());
+    if (params.isEmpty()) {
+        QVERIFY2(q.exec(sql), qPrintable(sql));
+        return;
+    }
     QVERIFY2(q.prepare(sql), qPrintable(sql));
     for (const QVariant &p : params)
         q.addBindValue(p);
@@ -24,6 +29,8 @@ void exec(const QString &sql, const QVariantList &params = {})
 bool tryExec(const QString &sql, const QVariantList &params = {})
 {
     QSqlQuery q(gDB());
+    if (params.isEmpty())
+        return q.exec(sql);
     if (!q.prepare(sql))
         return false;
     for (const QVariant &p : params)
@@ -48,18 +55,39 @@ QString plan(const QString &sql, const QVariantList &params = {})
     return steps.join(QStringLiteral("; "));
 }
 
+// The columns as the database describes them: name, type, nullability, default.
 QString tableInfo(const QString &table)
 {
     QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("SELECT group_concat(name || ' ' || type || ' ' || \"notnull\" || ' ' || "
-                             "ifnull(dflt_value, '-') || ' ' || pk, ', ') FROM pragma_table_info(?)"));
-    q.addBindValue(table);
+    if (TestOnServer())
+        q.prepare(QStringLiteral("SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable || ' ' || "
+                                 "coalesce(column_default, '-'), ', ' ORDER BY ordinal_position) "
+                                 "FROM information_schema.columns WHERE table_schema = current_schema() "
+                                 "AND table_name = ?"));
+    else
+        q.prepare(QStringLiteral("SELECT group_concat(name || ' ' || type || ' ' || \"notnull\" || ' ' || "
+                                 "ifnull(dflt_value, '-') || ' ' || pk, ', ') FROM pragma_table_info(?)"));
+    q.addBindValue(TestOnServer() ? dialect::StoredName(table) : table);
     return q.exec() && q.next() ? q.value(0).toString() : QString();
 }
 
-// The statements saving, reopening and the history run against a kind's table.
+// The statements saving, reopening and the history run against a kind's
+// table go straight to their rows. The server's planner reads small tables
+// whole whatever indexes they have, so there the indexes are looked up.
 void verifyKindLookupsUseIndexes(const QString &kind)
 {
+    if (TestOnServer()) {
+        QSqlQuery q(gDB());
+        q.prepare(QStringLiteral("SELECT indexdef FROM pg_indexes WHERE schemaname = current_schema() AND tablename = ?"));
+        q.addBindValue(dialect::StoredName(kind));
+        QVERIFY(q.exec());
+        QStringList definitions;
+        while (q.next())
+            definitions << q.value(0).toString();
+        QVERIFY2(!definitions.filter(QStringLiteral("(id)")).isEmpty(), qPrintable(definitions.join(u'\n')));
+        QVERIFY2(!definitions.filter(QStringLiteral("患者番号\")")).isEmpty(), qPrintable(definitions.join(u'\n')));
+        return;
+    }
     const QString t = QuoteIdent(kind);
     for (const QString &sql : {QStringLiteral("SELECT MAX(ID) FROM ") + t,
                                QStringLiteral("SELECT rowid, * FROM ") + t + QStringLiteral(" WHERE ID=?"),
@@ -281,6 +309,8 @@ void TestStorage::updateFailsForUnknownColumn()
 
 void TestStorage::fixedTableLookupsUseIndexes()
 {
+    if (TestOnServer())
+        QSKIP("the server's planner reads small tables whole");
     TestHome home;
     const QString patient = plan(QStringLiteral("Select * From Kanja_Data Where ID=?"), {QStringLiteral("1")});
     QVERIFY2(!patient.contains(QStringLiteral("SCAN")), qPrintable(patient));
@@ -310,7 +340,9 @@ void TestStorage::kindTablesMadeBeforeAreIndexedOnOpen()
         exec(QStringLiteral("INSERT INTO \"二重 番号\" (ID, 患者番号) VALUES (?, '1001')"), {id});
     exec(QStringLiteral("INSERT INTO 控え (ID) VALUES (1)"));
     const QString layout = tableInfo(QStringLiteral("紹介状"));
-    QVERIFY(!plan(QStringLiteral("SELECT MAX(ID) FROM 紹介状")).contains(QStringLiteral("INDEX")));
+    QVERIFY(!layout.isEmpty());
+    if (!TestOnServer())
+        QVERIFY(!plan(QStringLiteral("SELECT MAX(ID) FROM 紹介状")).contains(QStringLiteral("INDEX")));
 
     QVERIFY(OpenDB());
     verifyKindLookupsUseIndexes(QStringLiteral("紹介状"));
@@ -327,7 +359,8 @@ void TestStorage::kindTablesMadeBeforeAreIndexedOnOpen()
     QCOMPARE(gRS.recordCount(), 2);
     // A table of another shape is left as it is.
     QVERIFY(tryExec(QStringLiteral("INSERT INTO 控え (ID) VALUES (1)")));
-    QVERIFY(!plan(QStringLiteral("SELECT MAX(ID) FROM 控え")).contains(QStringLiteral("INDEX")));
+    if (!TestOnServer())
+        QVERIFY(!plan(QStringLiteral("SELECT MAX(ID) FROM 控え")).contains(QStringLiteral("INDEX")));
 
     // Opening again finds everything in place.
     QVERIFY(OpenDB());

@@ -2,6 +2,7 @@
 
 #include "persistence/DocumentImage.h"
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -183,7 +184,7 @@ bool namesAtOnce(const QStringList &ids, QHash<QString, QString> &names)
 {
     QSqlQuery q(gDB());
     q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT k.ID, k.Name FROM json_each(?) j JOIN Kanja_Data k ON k.ID = j.value")))
+    if (!q.prepare(QStringLiteral("SELECT k.ID, k.Name FROM %1 JOIN Kanja_Data k ON k.ID = j.value").arg(dialect::JsonTexts())))
         return false;
     q.addBindValue(QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(ids)).toJson(QJsonDocument::Compact)));
     if (!q.exec())

@@ -130,6 +130,13 @@ QString ListIndexes()
     return QStringLiteral("SELECT name FROM sqlite_master WHERE type='index'");
 }
 
+QString JsonTexts()
+{
+    if (pg())
+        return QStringLiteral("(SELECT value COLLATE \"C\" AS value FROM json_array_elements_text(CAST(? AS json))) AS j");
+    return QStringLiteral("json_each(?) AS j");
+}
+
 QString IdentifierKey(const QString &name)
 {
     return pg() ? clipped(asciiLower(name)) : asciiLower(name);
