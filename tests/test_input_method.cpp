@@ -1,5 +1,4 @@
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include "app/AppState.h"
 #include "app/ui/FHead.h"
@@ -98,14 +97,11 @@ private slots:
 void TestInputMethod::editorSwitchesByFieldKindOnClickAndTab()
 {
     StandInService service;
-    TestHome home;
-    ScriptedPrompter prompts;
+    AppHome h;
     CurrentDrID = QStringLiteral("1");
-    home.writeIni(QStringLiteral("検査票"), QStringLiteral("[DATA]\r\n") + kTemplate.join(QStringLiteral("\r\n")));
-    fheadInstance().MDIForm_Load();
-    fheadInstance().show();
-    QVERIFY(BuildDocument(QStringLiteral("検査票")));
-    FM *doc = fm();
+    h.writeTemplate(QStringLiteral("検査票"), kTemplate);
+    h.loadMainWindow(true);
+    FM *doc = h.build(QStringLiteral("検査票"));
     QVERIFY(doc);
     doc->LbItem_Click(0); // text, by click
     QCOMPARE(service.call(1), QStringLiteral("on"));
@@ -116,10 +112,6 @@ void TestInputMethod::editorSwitchesByFieldKindOnClickAndTab()
     QCOMPARE(service.call(4), QStringLiteral("off"));
     doc->LbItem_Click(2); // memo by click
     QCOMPARE(service.call(5), QStringLiteral("on"));
-    doc->更新チェック更新();
-    UnloadFM();
-    docHooks() = DocumentHooks();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void TestInputMethod::patientWindowSwitchesPerBox()
@@ -148,8 +140,7 @@ void TestInputMethod::patientWindowSwitchesPerBox()
 
 void TestInputMethod::fullWidthDigitsAreTakenAsAscii()
 {
-    TestHome home;
-    ScriptedPrompter prompts;
+    AppHome h;
     F患者情報入力 &w = F患者情報入力::shared();
     w.show();
     for (QLineEdit *box : {w.TxtSY, w.TxtSM, w.TxtSD}) {
@@ -165,11 +156,10 @@ void TestInputMethod::fullWidthDigitsAreTakenAsAscii()
     w.hide();
 
     CurrentDrID = QStringLiteral("1");
-    home.writeIni(QStringLiteral("検査票"), QStringLiteral("[DATA]\r\n") + kTemplate.join(QStringLiteral("\r\n")));
-    fheadInstance().MDIForm_Load();
-    fheadInstance().show();
-    QVERIFY(BuildDocument(QStringLiteral("検査票")));
-    FM *doc = fm();
+    h.writeTemplate(QStringLiteral("検査票"), kTemplate);
+    h.loadMainWindow(true);
+    FM *doc = h.build(QStringLiteral("検査票"));
+    QVERIFY(doc);
     doc->LbItem_Click(1); // 体温, a number
     doc->TxtInput->setText(QStringLiteral("３６．５"));
     doc->TxtInput_KeyDown(9, 0); // Tab commits
@@ -177,10 +167,6 @@ void TestInputMethod::fullWidthDigitsAreTakenAsAscii()
     doc->TxtInput->setText(QStringLiteral("３６度")); // a text field keeps what was typed
     doc->Form_Click();
     QCOMPARE(doc->LbItem[0]->text(), QStringLiteral("３６度"));
-    doc->更新チェック更新();
-    UnloadFM();
-    docHooks() = DocumentHooks();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 namespace {
