@@ -228,11 +228,19 @@ TemplateCheck ParseCheck(const QString &value)
 
 Template ReadTemplate(const QString &kind)
 {
+    if (kind.isEmpty()) {
+        Template t;
+        t.kind = kind;
+        return t;
+    }
+    return TemplateFromSection(kind, IniSection::load(kind));
+}
+
+Template TemplateFromSection(const QString &kind, const IniSection &section)
+{
     Template t;
     t.kind = kind;
-    if (kind.isEmpty())
-        return t;
-    const TemplateKeys keys(IniSection::load(kind));
+    const TemplateKeys keys(section);
     t.width = sizeByVal(keys.value(QStringLiteral("Width")));
     t.height = sizeByVal(keys.value(QStringLiteral("Height")));
     t.labels = readFamily<TemplateLabel>(keys, "label_", ParseLabel);
