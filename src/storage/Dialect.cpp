@@ -2,6 +2,7 @@
 
 #include "storage/Database.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -99,6 +100,13 @@ QList<FixedTable> FixedTables()
             {QStringLiteral("メニュー"),
              QStringLiteral("CREATE TABLE IF NOT EXISTS \"メニュー\" (id %1, drid VARCHAR(50), "
                             "item VARCHAR(255), value VARCHAR(255))").arg(serial)},
+            {QStringLiteral("書類版"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS \"書類版\" (\"書類\" VARCHAR(255) NOT NULL, "
+                            "id INTEGER NOT NULL, \"版\" INTEGER NOT NULL, PRIMARY KEY (\"書類\", id))")},
+            {QStringLiteral("操作履歴"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS \"操作履歴\" (id %1, \"日時\" VARCHAR(19), "
+                            "\"端末\" VARCHAR(255), drid VARCHAR(50), \"操作\" VARCHAR(50), "
+                            "\"書類\" VARCHAR(255), \"書類番号\" INTEGER, \"患者番号\" VARCHAR(50))").arg(serial)},
         };
     }
     return {
@@ -122,6 +130,13 @@ QList<FixedTable> FixedTables()
         {QStringLiteral("メニュー"),
          QStringLiteral("CREATE TABLE IF NOT EXISTS \"メニュー\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                         "\"DrID\" VARCHAR(50), \"Item\" VARCHAR(255), \"Value\" VARCHAR(255))")},
+        {QStringLiteral("書類版"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"書類版\" (\"書類\" VARCHAR(255) NOT NULL, "
+                        "\"ID\" INTEGER NOT NULL, \"版\" INTEGER NOT NULL, PRIMARY KEY (\"書類\", \"ID\"))")},
+        {QStringLiteral("操作履歴"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"操作履歴\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "\"日時\" VARCHAR(19), \"端末\" VARCHAR(255), \"DrID\" VARCHAR(50), \"操作\" VARCHAR(50), "
+                        "\"書類\" VARCHAR(255), \"書類番号\" INTEGER, \"患者番号\" VARCHAR(50))")},
     };
 }
 
@@ -153,6 +168,17 @@ bool AcceptsColumn(const QString &definition)
                                  pg() ? QStringLiteral("rydol_column_probe") : probe, definition));
     run(QStringLiteral("DROP TABLE IF EXISTS ") + probe);
     return ok;
+}
+
+QString ForUpdate()
+{
+    return pg() ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
+bool IsUniqueViolation(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return pg() ? code == u"23505" : (code == u"2067" || code == u"1555" || code == u"19");
 }
 
 QString ContainsLike(const QString &column)

@@ -87,6 +87,9 @@ public:
     // ---- other design elements -------------------------------------------------
     DocEditor *TxtInput = nullptr; // in-place editor; Tag = edited field index or ""
     QLabel *Lb登録番号 = nullptr;  // registration number, "0" until saved
+    // The stored version of the document as this window read or last saved
+    // it; a save finding another one was overtaken by another workstation.
+    int StoredVersion = 0;
     QLabel *Img = nullptr;         // floating picture
     QPushButton *CmdImgDel = nullptr;
     QPushButton *CmdImgSize = nullptr;

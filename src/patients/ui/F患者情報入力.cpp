@@ -274,8 +274,10 @@ void F患者情報入力::CmdOK_Click()
         prompter().message(problem);
         return;
     }
-    if (Check自動->isChecked() && TxtID->text().isEmpty())
-        TxtID->setText(新規ID検索());
+    // The free number is chosen inside the transaction that stores the
+    // patient, so that another workstation registering at the same moment
+    // cannot take it too.
+    const bool automatic = Check自動->isChecked() && TxtID->text().isEmpty();
 
     PatientRecord patient;
     patient.id = TxtID->text();
@@ -288,10 +290,13 @@ void F患者情報入力::CmdOK_Click()
         return;
     // Going on to the main window for a patient that was not stored would
     // show, and save documents for, somebody who does not exist.
-    if (patient.id.isEmpty() || !StorePatient(patient)) {
+    const bool stored = automatic ? RegisterNewPatient(patient) : !patient.id.isEmpty() && StorePatient(patient);
+    if (!stored) {
         prompter().message(QStringLiteral("保存できませんでした"));
         return;
     }
+    if (automatic)
+        TxtID->setText(patient.id);
 
     LookupPatient(patient.id);
     if (nav().showMainWindow)
