@@ -126,7 +126,10 @@ void benchSave()
 void benchSaveList()
 {
     TestHome home;
-    const int kinds = 10, documents = 10000, patients = 1000;
+    // RYDOL_BENCH_DOCUMENTS=100000 for the size of a hospital's server.
+    const int kinds = 10, patients = 1000;
+    const int documents = qEnvironmentVariableIntValue("RYDOL_BENCH_DOCUMENTS") > 0
+                              ? qEnvironmentVariableIntValue("RYDOL_BENCH_DOCUMENTS") : 10000;
     BeginTrans();
     {
         QSqlQuery q(gDB());
