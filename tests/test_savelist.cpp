@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -90,6 +92,7 @@ private slots:
     void rowsShowDatesNamesAndHideId();
     void headerClicksToggleOrder();
     void deleteAsksThenRemovesRowAndImage();
+    void deleteBoxesOnScreenHaveNoTitle();
     void emptyListIgnoresOkAndDelete();
     void okOpensDocumentOfItsPatient();
     void backAndCloseReturnToStart();
@@ -220,6 +223,32 @@ void TestSaveList::deleteAsksThenRemovesRowAndImage()
     prompts.answers = {true};
     w->Cmd削除_Click();
     QCOMPARE(prompts.messages, QStringList{QStringLiteral("削除できませんでした")});
+    QCOMPARE(w->rowCount(), 2);
+}
+
+// The real boxes, answered by a click on Yes or OK: the question and
+// the confirmation of a deletion carry no title, the save message the program's.
+void TestSaveList::deleteBoxesOnScreenHaveNoTitle()
+{
+    Fixture f;
+    FSaveList *w = FSaveList::instance();
+    w->show();
+    QStringList seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen << box->text() + QStringLiteral("|") + box->windowTitle().trimmed();
+        QAbstractButton *yes = box->button(QMessageBox::Yes);
+        (yes ? yes : box->button(QMessageBox::Ok))->click();
+    });
+    answer.start(20);
+    w->Cmd削除_Click();
+    prompter().message(QStringLiteral("保存しました"));
+    answer.stop();
+    QCOMPARE(seen, (QStringList{QStringLiteral("削除してもいいですか？|"), QStringLiteral("削除しました|"),
+                                QStringLiteral("保存しました|Rydol")}));
     QCOMPARE(w->rowCount(), 2);
 }
 

@@ -1,6 +1,9 @@
 #include "persistence/SavedDocuments.h"
 
+#include "app/AppState.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/DocumentVersion.h"
+#include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Dialect.h"
 
@@ -227,10 +230,19 @@ bool DeleteSavedDocument(const QString &kind, int id)
 {
     if (!IsUsableKindName(kind))
         return false;
-    Recordset rs;
-    if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
-        || !rs.remove())
+    if (!BeginTrans())
         return false;
+    Recordset rs;
+    bool done = rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
+             && !rs.eof();
+    const QString patient = done ? rs.text(QStringLiteral("患者番号")) : QString();
+    // A window still holding the document can no longer save over it.
+    done = done && rs.remove() && AdvanceVersion(kind, id, nullptr)
+        && WriteAudit(audit::Delete(), CurrentDrID, kind, id, patient) && CommitTrans();
+    if (!done) {
+        Rollback();
+        return false;
+    }
     QFile::remove(DocumentImagePath(kind, id));
     return true;
 }

@@ -155,6 +155,10 @@ bool OpenDBAt(const QString &path)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
     db.setDatabaseName(path);
+    // Another process saving in a loop can hold the write lock again and
+    // again; waiting longer than SQLite's usual 5 s keeps a save from failing
+    // only because the other one was quicker.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=60000"));
     return finishOpen(db);
 }
 

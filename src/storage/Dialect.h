@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlError;
+
 // Everything that differs between the embedded SQLite file and a PostgreSQL
 // server is decided here; the rest of the program writes one SQL for both.
 //
@@ -53,6 +55,12 @@ QString StoredName(const QString &name);
 
 // Whether the database takes a column definition on its own.
 bool AcceptsColumn(const QString &definition);
+
+// Suffix of a SELECT inside a write transaction that holds the rows read
+// until the transaction ends (PostgreSQL; SQLite's write lock already does).
+QString ForUpdate();
+// Whether a statement failed because a row with the same key exists.
+bool IsUniqueViolation(const QSqlError &error);
 
 // "column LIKE ? ESCAPE '\'" with the case rule of SQLite's LIKE (ASCII
 // letters match either case) on both stores.

@@ -1,5 +1,9 @@
 #include "printing/ui/PrintJob.h"
 
+#include "app/AppState.h"
+#include "storage/AuditTrail.h"
+#include "storage/Database.h"
+
 #include "app/Units.h"
 #include "ui/Prompter.h"
 #include "printing/PageRender.h"
@@ -59,6 +63,14 @@ bool submit(const QString &printerName, const QString &title, const QString &fil
 
 } // namespace
 
+// Printing and exporting change no record; their 操作履歴 row is written on
+// its own once the output went out.
+static void auditOutput(const QString &operation, const PrintableDocument &doc)
+{
+    if (DatabaseIsOpen())
+        WriteAudit(operation, CurrentDrID, doc.printTitle(), doc.documentNumber(), PatientID);
+}
+
 bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copies,
                    QString *error)
 {
@@ -86,7 +98,10 @@ bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copie
         return false;
     }
     file.close();
-    return submit(printerName, doc.printTitle(), file.fileName(), error);
+    if (!submit(printerName, doc.printTitle(), file.fileName(), error))
+        return false;
+    auditOutput(audit::Print(), doc);
+    return true;
 }
 
 void RenderWidgetTwips(QWidget *page, QPainter &painter, const QRect &sourceTwips)
@@ -112,4 +127,6 @@ void ExportPdfWithDialog(PrintableDocument &doc, QWidget *parent)
         path += QStringLiteral(".pdf");
     if (!ExportPdf(doc, path))
         prompter().message(QStringLiteral("PDFを出力できませんでした。\n%1").arg(path));
+    else
+        auditOutput(audit::PdfExport(), doc);
 }
