@@ -28,6 +28,7 @@ private slots:
     void kindTableColumnsFollowFieldsAndChecks();
     void kindTableFirstColumnOfANameWins();
     void kindTableWithAwkwardNames();
+    void kindTablesAreIndexedFromTheStart();
     void samplesUseEveryFamilyAndPatientTag();
     void samplesFitTheirPages();
 
@@ -311,6 +312,34 @@ void TestTemplates::kindTableWithAwkwardNames()
     QVERIFY(!CreateKindTable(QStringLiteral("sqlite_kind"), {}, {}));
     QVERIFY(!KindTableExists(QStringLiteral("sqlite_kind")));
     QVERIFY(!CreateKindTable(QString(), {}, {}));
+}
+
+void TestTemplates::kindTablesAreIndexedFromTheStart()
+{
+    TestHome home;
+    // Long names that differ only at their ends, and names that look like
+    // each other's indexes.
+    const QString stem = QStringLiteral("入院診療計画書兼退院療養計画書及び説明同意書様式第");
+    const QStringList kinds{stem + QStringLiteral("一号"), stem + QStringLiteral("二号"), QStringLiteral("控"),
+                            QStringLiteral("控_ID"), QStringLiteral("控 ID")};
+    for (const QString &kind : kinds)
+        QVERIFY2(CreateKindTable(kind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}), qPrintable(kind));
+    for (const QString &kind : kinds) {
+        const QString t = QuoteIdent(kind);
+        for (const QString &sql : {QStringLiteral("SELECT MAX(ID) FROM ") + t,
+                                   QStringLiteral("SELECT * FROM ") + t + QStringLiteral(" WHERE ID=1"),
+                                   QStringLiteral("SELECT * FROM ") + t + QStringLiteral(" WHERE 患者番号='1'")}) {
+            QSqlQuery q(gDB());
+            QVERIFY(q.exec(QStringLiteral("EXPLAIN QUERY PLAN ") + sql) && q.next());
+            const QString how = q.value(3).toString();
+            QVERIFY2(how.contains(QStringLiteral("INDEX")), qPrintable(sql + QStringLiteral(": ") + how));
+        }
+        // One row per number.
+        QSqlQuery insert(gDB());
+        QVERIFY(insert.exec(QStringLiteral("INSERT INTO %1 (ID) VALUES (1)").arg(t)));
+        QVERIFY(!insert.exec(QStringLiteral("INSERT INTO %1 (ID) VALUES (1)").arg(t)));
+    }
+    QCOMPARE(columnsOf(kinds[0]).size(), 6);
 }
 
 void TestTemplates::samplesUseEveryFamilyAndPatientTag()

@@ -114,6 +114,23 @@ bool RegisterNewPatient(PatientRecord &patient)
     return true;
 }
 
+std::optional<PatientRecord> ReadPatient(const QString &id)
+{
+    Recordset rs;
+    if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("Select * From Kanja_Data Where ID=?"), {id})
+        || rs.eof())
+        return std::nullopt;
+    PatientRecord patient;
+    patient.id = rs.text(QStringLiteral("ID"));
+    patient.name = rs.text(QStringLiteral("Name"));
+    patient.kana = rs.text(QStringLiteral("Kana"));
+    patient.birth = rs.field(QStringLiteral("Birth")).toInt();
+    patient.sex = rs.field(QStringLiteral("Sex")).toInt();
+    patient.address = rs.text(QStringLiteral("Address"));
+    rs.close();
+    return patient;
+}
+
 namespace {
 
 bool IdTaken(const QString &id, bool *readable)

@@ -23,6 +23,10 @@ bool StorePatient(const PatientRecord &patient);
 // on success.
 bool RegisterNewPatient(PatientRecord &patient);
 
+// The stored patient with this ID; nullopt when there is none (or the
+// patients cannot be read).
+std::optional<PatientRecord> ReadPatient(const QString &id);
+
 // A patient number nobody has yet: one above the highest numeric number in
 // Kanja_Data ("1" for an empty table). Empty when the patients cannot be read.
 QString NextFreePatientID();

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <sys/stat.h>
 
 namespace {
 
@@ -119,9 +120,41 @@ bool writeRow(const DocumentData &doc, const QString &state, int &number, int &v
     return true;
 }
 
+// The mode a file created the ordinary way gets: read-write for all, less
+// the user's umask (a temporary file starts readable by its owner only).
+QFileDevice::Permissions ordinaryFileMode()
+{
+    mode_t mask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    bool known = false;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:")) {
+                mask = mode_t(line.mid(6).trimmed().toUInt(&known, 8));
+                break;
+            }
+    }
+    if (!known) {
+        mask = ::umask(0);
+        ::umask(mask);
+    }
+    const mode_t mode = 0666 & ~mask;
+    QFileDevice::Permissions permissions;
+    const std::pair<mode_t, QFileDevice::Permissions> bits[] = {
+        {S_IRUSR, QFileDevice::ReadOwner | QFileDevice::ReadUser},
+        {S_IWUSR, QFileDevice::WriteOwner | QFileDevice::WriteUser},
+        {S_IRGRP, QFileDevice::ReadGroup}, {S_IWGRP, QFileDevice::WriteGroup},
+        {S_IROTH, QFileDevice::ReadOther}, {S_IWOTH, QFileDevice::WriteOther},
+    };
+    for (const auto &[bit, permission] : bits)
+        if (mode & bit)
+            permissions |= permission;
+    return permissions;
+}
+
 bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file)
 {
-    if (!file.open())
+    if (!file.open() || !file.setPermissions(ordinaryFileMode()))
         return false;
     const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush();
     file.close();

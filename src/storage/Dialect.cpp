@@ -148,6 +148,20 @@ QString ListTables()
     return QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'");
 }
 
+QString ListIndexes()
+{
+    if (pg())
+        return QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = current_schema()");
+    return QStringLiteral("SELECT name FROM sqlite_master WHERE type='index'");
+}
+
+QString JsonTexts()
+{
+    if (pg())
+        return QStringLiteral("(SELECT value COLLATE \"C\" AS value FROM json_array_elements_text(CAST(? AS json))) AS j");
+    return QStringLiteral("json_each(?) AS j");
+}
+
 QString IdentifierKey(const QString &name)
 {
     return pg() ? clipped(asciiLower(name)) : asciiLower(name);

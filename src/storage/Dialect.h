@@ -41,6 +41,12 @@ QList<FixedTable> FixedTables();
 
 // One column: the names of the tables of the database (current schema).
 QString ListTables();
+// One column: the names of the indexes of the database (current schema).
+QString ListIndexes();
+
+// A FROM item "j" with one text column "value": the strings of the JSON array
+// bound to its one placeholder, compared by code point like the stored texts.
+QString JsonTexts();
 
 // Two names are the same column or table when their keys are equal.
 QString IdentifierKey(const QString &name);

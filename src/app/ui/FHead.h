@@ -3,6 +3,7 @@
 #include "document/ui/MenuArray.h"
 
 #include <QColor>
+#include <QMargins>
 #include <QMainWindow>
 #include <QVector>
 
@@ -121,6 +122,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -130,6 +132,9 @@ private:
     void createPalette();
     void createMenus();
     void fillTopBar();
+    void resetToDesign();
+    QMargins expectedFrame() const;
+    void keepOnScreen();
 
     QMdiArea *m_mdi = nullptr;
     WheelScroll *m_wheel = nullptr;
@@ -137,6 +142,8 @@ private:
     QColor m_drawingColor = Qt::black;
     QColor m_dialogColor = Qt::black;
     FM *m_menusOf = nullptr;
+    QMargins m_frame;
+    bool m_frameKnown = false;
 };
 
 // Loads the main window for the current patient and doctor and shows it.

@@ -22,10 +22,17 @@ void FHead::Img貼付()
     if (!doc->Img->isHidden()) {
         const QPixmap picture = doc->Img->pixmap();
         if (!picture.isNull()) {
+            // Transparent parts count as white, so that they, like the white
+            // parts, leave the drawing underneath visible.
+            QImage opaque(picture.size(), QImage::Format_RGB32);
+            opaque.fill(Qt::white);
+            {
+                QPainter flatten(&opaque);
+                flatten.drawPixmap(0, 0, picture);
+            }
             QPainter p(&doc->surface());
-            // White parts of the picture leave the drawing underneath visible.
             p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-            p.drawPixmap(TwipsToPx(FloatTwips(doc->Img)), picture);
+            p.drawImage(TwipsToPx(FloatTwips(doc->Img)), opaque);
         }
         doc->CmdImgDel->hide();
         doc->CmdImgSize->hide();

@@ -26,7 +26,7 @@ void InstallNavigation()
     // Window hooks (one line per window):
     n.showStart = [] { FStart::shared().showAgain(); };
     n.showSettings = [] { F設定::shared().openFresh(); };
-    n.showPatientEntry = [] { F患者情報入力::shared().showAgain(); };
+    n.showPatientEntry = [] { F患者情報入力::shared().showNew(); };
     n.showSaveList = [](bool finished) { FSaveList::showList(finished); };
     n.showMainWindow = [] { ShowMainWindow(); };
     InstallPhraseHooks();

@@ -167,6 +167,8 @@ public:
     void M通常入力_Click();
     void Mフリー編集_Click();
     void M画像挿入_Click();
+    // Commits the in-place editor into its field when it is open.
+    void commitOpenEditor();
 
     // ---- field interactions -----------------------------------------------------
     void LbItem_Click(int index);

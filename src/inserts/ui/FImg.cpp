@@ -2,6 +2,7 @@
 
 #include "inserts/Pictures.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -317,4 +318,13 @@ void FImg::LV画像リスト_DblClick()
 void FImg::Cmdキャンセル_Click()
 {
     unload();
+}
+
+void FImg::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // Unloaded like by its cancel button, so the next opening starts from
+    // the design values instead of what this one left behind.
+    if (loaded() == this)
+        Cmdキャンセル_Click();
 }

@@ -214,8 +214,20 @@ F患者情報入力 &F患者情報入力::shared()
     return *window;
 }
 
-void F患者情報入力::showAgain()
+void F患者情報入力::clearBoxes()
 {
+    for (QLineEdit *box : {TxtID, TxtName, TxtKana, TxtSY, TxtSM, TxtSD, TxtAddress, Txtカナ名})
+        box->clear();
+    Check自動->setChecked(false);
+    Combo年号->setCurrentIndex(-1);
+    Combo性別->setCurrentIndex(-1);
+    LV患者リスト->clear();
+}
+
+void F患者情報入力::showNew()
+{
+    clearBoxes();
+    TxtID->setFocus(Qt::OtherFocusReason);
     show();
     raise();
     activateWindow();
@@ -229,8 +241,10 @@ QString F患者情報入力::checkInput() const
         return QStringLiteral("ｶﾅ名を入力してください");
     if (TxtName->text().isEmpty())
         return QStringLiteral("患者名を入力してください");
+    // A day that does not exist (2月30日, 平成32年) would be stored and
+    // give a wrong age.
     if (Combo年号->currentText().isEmpty() || TxtSY->text().isEmpty() || TxtSM->text().isEmpty()
-        || TxtSD->text().isEmpty())
+        || TxtSD->text().isEmpty() || !IsValidEraDate(birthAsEraDate()))
         return QStringLiteral("正しい生年月日を入力してください");
     if (Combo性別->currentText().isEmpty())
         return QStringLiteral("性別を選択してください");
@@ -241,6 +255,16 @@ QString F患者情報入力::birthAsEraDate() const
 {
     return Combo年号->currentText() + LastTwo(TxtSY->text()) + LastTwo(TxtSM->text())
         + LastTwo(TxtSD->text());
+}
+
+bool F患者情報入力::mayOverwrite(const PatientRecord &patient) const
+{
+    const std::optional<PatientRecord> stored = ReadPatient(patient.id);
+    if (!stored
+        || (stored->name == patient.name && stored->kana == patient.kana && stored->birth == patient.birth))
+        return true;
+    return prompter().question(QStringLiteral("患者番号 ") + patient.id + QStringLiteral("（") + stored->name
+                               + QStringLiteral("）の登録内容を変更します。よろしいですか？"));
 }
 
 void F患者情報入力::CmdOK_Click()
@@ -262,6 +286,8 @@ void F患者情報入力::CmdOK_Click()
     patient.birth = EraDateToNumber(birthAsEraDate());
     patient.sex = Combo性別->currentText() == QStringLiteral("男性") ? 1 : 2;
     patient.address = TxtAddress->text();
+    if (!patient.id.isEmpty() && !mayOverwrite(patient))
+        return;
     // Going on to the main window for a patient that was not stored would
     // show, and save documents for, somebody who does not exist.
     const bool stored = automatic ? RegisterNewPatient(patient) : !patient.id.isEmpty() && StorePatient(patient);

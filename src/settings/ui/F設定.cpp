@@ -147,7 +147,7 @@ void F設定::CmdDr変更_Click()
     if (!item || !item->isSelected())
         return;
     const int id = item->data(Qt::UserRole).toInt();
-    const auto name = prompter().input(kDoctorNamePrompt, QString(), item->text());
+    const auto name = prompter().input(kDoctorNamePrompt, AppTitle(), item->text());
     if (!name || name->isEmpty())
         return;
     if (!RenameDoctor(id, *name))
