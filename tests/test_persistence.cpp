@@ -16,9 +16,12 @@
 #include <QFile>
 #include <QMenu>
 #include <QPainter>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -27,10 +30,14 @@ const QString kKind = QStringLiteral("紹介状");
 void exec(const QString &sql, const QVariantList &params = {})
 {
     QSqlQuery q(gDB());
-    QVERIFY2(q.prepare(sql), qPrintable(sql));
+    if (params.isEmpty()) { // PostgreSQL does not prepare table definitions
+        QVERIFY2(q.exec(sql), qPrintable(sql + u' ' + q.lastError().text()));
+        return;
+    }
+    QVERIFY2(q.prepare(sql), qPrintable(sql + u' ' + q.lastError().text()));
     for (const QVariant &p : params)
         q.addBindValue(p);
-    QVERIFY2(q.exec(), qPrintable(sql));
+    QVERIFY2(q.exec(), qPrintable(sql + u' ' + q.lastError().text()));
 }
 
 // The table a built document of the kind gets: date fields, a number, a text
@@ -120,6 +127,7 @@ private slots:
     void missingColumnStoresNothing();
     void rowDeletedMeanwhileFailsNextSave();
     void unwritableImageFolderFailsCleanly();
+    void pageImagesGetTheUsersOrdinaryFileMode();
     void imageRoundTripsPixelForPixel();
     void damagedOrMissingImageIsNotDrawnButFieldsOpen();
     void reopenRestoresFieldsAndChecks();
@@ -310,6 +318,27 @@ void TestPersistence::unwritableImageFolderFailsCleanly()
     QFile::setPermissions(picSave, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+// On a DATA folder shared by several accounts, the others can read the page
+// images as they can read any other file the user creates.
+void TestPersistence::pageImagesGetTheUsersOrdinaryFileMode()
+{
+    TestHome home;
+    makeKindTable();
+    const mode_t previous = ::umask(0);
+    for (const mode_t mask : {mode_t(022), mode_t(002), mode_t(077)}) {
+        ::umask(mask);
+        DocumentData doc = document();
+        const bool saved = SaveDocument(doc, QStringLiteral("0"));
+        ::umask(previous);
+        QVERIFY(saved);
+        struct stat info;
+        QCOMPARE(::stat(QFile::encodeName(DocumentImagePath(kKind, doc.number)).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0666 & ~mask);
+        ::umask(0);
+    }
+    ::umask(previous);
+}
+
 void TestPersistence::imageRoundTripsPixelForPixel()
 {
     TestHome home;
@@ -477,7 +506,8 @@ void TestPersistence::historyWidgetsDropStaleEntries()
     TestHome home;
     home.writeIni(QStringLiteral("A&B"), QStringLiteral("[DATA]\r\n"));
     makeKindTable(QStringLiteral("A&B"));
-    const QString insert = QStringLiteral("INSERT INTO \"A&B\" (ID, 患者番号, 日付Y, 日付M, 日付D, 終了判定) VALUES (?, ?, 2006, ?, 1, ?)");
+    const QString insert = QStringLiteral("INSERT INTO %1 (ID, 患者番号, 日付Y, 日付M, 日付D, 終了判定) VALUES (?, ?, 2006, ?, 1, ?)")
+                               .arg(QuoteIdent(QStringLiteral("A&B")));
     for (int i = 1; i <= 3; ++i)
         exec(insert, {i, QStringLiteral("1001"), i, i % 2});
     exec(insert, {4, QStringLiteral("2002"), 9, 1});

@@ -81,6 +81,7 @@ private slots:
     void insertionThroughThePicker();
     void phrasesLoadedFromTheMainWindowKeepTheirClass();
     void sidePanelPhrasesGoIntoTheEditedField();
+    void closeBoxesUnloadLikeCancel();
 };
 
 void TestPhrases::cleanup()
@@ -417,6 +418,51 @@ void TestPhrases::sidePanelPhrasesGoIntoTheEditedField()
     QCOMPARE(head.ListSet->count(), 0);
     QCOMPARE(texts(head.CbSetName), QStringList{QStringLiteral("所見")});
     head.hide();
+}
+
+// The title-bar close box of the editor and of the picker: the next opening
+// starts afresh, so "定型文を追加する" shows an empty editor without 削除.
+void TestPhrases::closeBoxesUnloadLikeCancel()
+{
+    TestHome home;
+    ScriptedPrompter prompts;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+    addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("異常なし"));
+
+    FSet *picker = FSet::showShared();
+    chooseClass(picker, QStringLiteral("所見"));
+    picker->ListSet->setCurrentRow(0);
+    picker->ListSet_DblClick();
+    FSet_Save *editor = FSet_Save::loaded();
+    QVERIFY(editor && editor->isVisible());
+    QVERIFY(editor->close());
+    QVERIFY(!FSet_Save::loaded());
+    // As with ｷｬﾝｾﾙ, the picker comes back without a chosen class.
+    picker = FSet::loaded();
+    QVERIFY(picker && picker->isVisible());
+    QCOMPARE(picker->ListSet->count(), 0);
+    flushDeletes();
+
+    picker->Cmd追加_Click();
+    editor = FSet_Save::loaded();
+    QVERIFY(editor);
+    QCOMPARE(editor->tag(), QStringLiteral("0"));
+    QVERIFY(!editor->Cmd削除->isVisibleTo(editor));
+    QCOMPARE(editor->TxtValue->toPlainText(), QString());
+    editor->Cmdキャンセル_Click();
+    flushDeletes();
+
+    picker = FSet::loaded();
+    chooseClass(picker, QStringLiteral("所見"));
+    picker->ListSet->setCurrentRow(0);
+    QVERIFY(picker->close());
+    QVERIFY(!FSet::loaded());
+    flushDeletes();
+    picker = FSet::showShared();
+    QCOMPARE(picker->ListSet->count(), 0);
+    QVERIFY(picker->ListSet->selectedItems().isEmpty());
+    QCOMPARE(PhrasesOf(CurrentDrID, QStringLiteral("所見")).size(), 1);
+    QVERIFY(prompts.asked.isEmpty());
 }
 
 QTEST_MAIN(TestPhrases)

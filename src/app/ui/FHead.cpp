@@ -1,6 +1,7 @@
 #include "app/ui/FHead.h"
 
 #include "app/AppState.h"
+#include "app/ScreenFit.h"
 #include "app/Units.h"
 #include "ui/Navigation.h"
 #include "app/ui/WheelScroll.h"
@@ -11,6 +12,7 @@
 #include "templates/TemplateReader.h"
 #include "templates/ui/BuildDocument.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -25,14 +27,26 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShowEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOption>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
 FHead *g_head = nullptr;
+
+// What the window system puts around a shown window (title bar, borders).
+QMargins FrameOf(const QWidget *window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
+}
 
 // The top bar's background: a light band the width of the window.
 class TopBar : public QWidget
@@ -406,10 +420,14 @@ int FHead::WidthTwips() const
 
 void FHead::fillTopBar()
 {
-    const QString birth = QString::number(PatientBirth);
+    // No birth date (or no patient) leaves month, day and age empty rather
+    // than "0", here and in the document fields copied from these labels.
+    const bool hasBirth = PatientBirth != 0;
+    const QString birth = hasBirth ? QString::number(PatientBirth) : QString();
     const QString values[9] = {
         PatientID, PatientKana, PatientName, PatientEra + PatientEraYear, birth.mid(4, 2), birth.right(2),
-        QString::number(PatientAge), PatientSex == 1 ? QStringLiteral("男") : QStringLiteral("女"),
+        hasBirth ? QString::number(PatientAge) : QString(),
+        PatientSex == 1 ? QStringLiteral("男") : QStringLiteral("女"),
         PatientAddress,
     };
     for (int i = 0; i < Lb基本情報.size() && i < 9; ++i)
@@ -417,8 +435,26 @@ void FHead::fillTopBar()
     Lb入力者->setText(CurrentDrName);
 }
 
+// Closing the window unloads it: whatever free editing left behind (palette
+// shown, a drawing tool chosen, the right panel hidden or narrowed, another
+// colour) does not carry over into the next opening.
+void FHead::resetToDesign()
+{
+    for (int i = 0; i < Optツール.size(); ++i) {
+        const QSignalBlocker quiet(Optツール[i]);
+        Optツール[i]->setChecked(i == 0);
+    }
+    PicLeft->hide();
+    CheckLock->setChecked(false);
+    setPicRightWidth(2400);
+    PicRight->show();
+    m_dialogColor = Qt::black;
+    setDrawingColor(Qt::black);
+}
+
 void FHead::MDIForm_Load()
 {
+    resetToDesign();
     m_wheel->hook();
 
     MDoc.unloadAll();
@@ -427,13 +463,22 @@ void FHead::MDIForm_Load()
     for (int n = 0; n < kinds.size(); ++n)
         MDoc.load(n)->setText(kinds[n]);
 
+    QRect wanted(pos(), size());
     if (!ReadIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width")).isEmpty()) {
         auto read = [](const char *key) { return int(Val(ReadIni(QStringLiteral("setting"), QString::fromLatin1(key)))); };
         const int left = read("Fhead_Left"), top = read("Fhead_Top");
         const int w = read("Fhead_Width"), h = read("Fhead_Height");
-        move(TwipsToPx(left), TwipsToPx(top));
-        resize(TwipsToPx(w), TwipsToPx(h));
+        wanted = QRect(TwipsToPx(left), TwipsToPx(top), TwipsToPx(w), TwipsToPx(h));
     }
+    // A size or place remembered from a larger screen, or the design size on
+    // a small one, is brought inside the usable screen; the page scrolls.
+    const QScreen *screen = QGuiApplication::screenAt(wanted.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        wanted = FitWindowToScreen(wanted, expectedFrame(), screen->availableGeometry());
+    move(wanted.topLeft());
+    resize(wanted.size());
 
     fillTopBar();
 
@@ -470,15 +515,37 @@ void FHead::MDIForm_Resize()
     doc->setLeft(mainWidth >= width ? (mainWidth - width - 500) / 2 : 0);
 }
 
+// What the window system will put around the window: known while it is
+// shown; before that, the frame it had last time, or the frame of the
+// window the user came from.
+QMargins FHead::expectedFrame() const
+{
+    if (isVisible())
+        return FrameOf(this);
+    if (m_frameKnown)
+        return m_frame;
+    for (const QWidget *other : QApplication::topLevelWidgets())
+        if (other != this && other->isVisible() && other->windowType() == Qt::Window
+            && !other->windowFlags().testFlag(Qt::FramelessWindowHint))
+            return FrameOf(other);
+    return QMargins();
+}
+
 void FHead::MDIForm_Unload()
 {
+    if (isVisible()) {
+        m_frame = FrameOf(this);
+        m_frameKnown = true;
+    }
     m_wheel->unhook();
     if (!(windowState() & Qt::WindowMinimized)) {
-        const QString setting = QStringLiteral("setting");
-        WriteIni(setting, QStringLiteral("Fhead_Left"), QString::number(int(PxToTwips(x()))));
-        WriteIni(setting, QStringLiteral("Fhead_Top"), QString::number(int(PxToTwips(y()))));
-        WriteIni(setting, QStringLiteral("Fhead_Width"), QString::number(int(PxToTwips(width()))));
-        WriteIni(setting, QStringLiteral("Fhead_Height"), QString::number(int(PxToTwips(height()))));
+        // One write for the four keys: a stop half-way never leaves a mixed position.
+        WriteIni(QStringLiteral("setting"), IniEntries{
+            {QStringLiteral("Fhead_Left"), QString::number(int(PxToTwips(x())))},
+            {QStringLiteral("Fhead_Top"), QString::number(int(PxToTwips(y())))},
+            {QStringLiteral("Fhead_Width"), QString::number(int(PxToTwips(width())))},
+            {QStringLiteral("Fhead_Height"), QString::number(int(PxToTwips(height())))},
+        });
     }
     if (nav().showStart)
         nav().showStart();
@@ -492,6 +559,28 @@ void FHead::closeEvent(QCloseEvent *event)
     }
     MDIForm_Unload();
     event->accept();
+}
+
+void FHead::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Now the window system has put its frame around the window; when that
+    // frame reaches past the usable screen, the window moves and shrinks.
+    if (!event->spontaneous())
+        keepOnScreen();
+}
+
+void FHead::keepOnScreen()
+{
+    const QScreen *shownOn = screen();
+    if (!shownOn || isMaximized() || isFullScreen())
+        return;
+    const QRect available = shownOn->availableGeometry();
+    if (available.contains(frameGeometry()))
+        return;
+    const QRect fit = FitWindowToScreen(QRect(pos(), size()), FrameOf(this), available);
+    move(fit.topLeft());
+    resize(fit.size());
 }
 
 void FHead::resizeEvent(QResizeEvent *event)

@@ -3,6 +3,7 @@
 #include "document/ui/MenuArray.h"
 
 #include <QColor>
+#include <QMargins>
 #include <QMainWindow>
 #include <QVector>
 
@@ -126,6 +127,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -136,6 +138,9 @@ private:
     void createPalette();
     void createMenus();
     void fillTopBar();
+    void resetToDesign();
+    QMargins expectedFrame() const;
+    void keepOnScreen();
 
     QMdiArea *m_mdi = nullptr;
     WheelScroll *m_wheel = nullptr;
@@ -143,6 +148,8 @@ private:
     QColor m_drawingColor = Qt::black;
     QColor m_dialogColor = Qt::black;
     FM *m_menusOf = nullptr;
+    QMargins m_frame;
+    bool m_frameKnown = false;
 };
 
 // Loads the main window for the current patient and doctor and shows it.

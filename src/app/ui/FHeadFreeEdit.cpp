@@ -24,10 +24,17 @@ void FHead::Img貼付()
         const QPixmap picture = doc->Img->pixmap();
         if (!picture.isNull()) {
             const QRect at = TwipsToPx(FloatTwips(doc->Img));
+            // Transparent parts count as white, so that they, like the white
+            // parts, leave the drawing underneath visible.
+            QImage opaque(picture.size(), QImage::Format_RGB32);
+            opaque.fill(Qt::white);
+            {
+                QPainter flatten(&opaque);
+                flatten.drawPixmap(0, 0, picture);
+            }
             QPainter p(&doc->surface());
-            // White parts of the picture leave the drawing underneath visible.
             p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-            p.drawImage(at.topLeft(), ScaledPicture(picture.toImage(), at.size()));
+            p.drawImage(at.topLeft(), ScaledPicture(opaque, at.size()));
         }
         doc->CmdImgDel->hide();
         doc->CmdImgSize->hide();

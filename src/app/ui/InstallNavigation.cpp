@@ -27,7 +27,7 @@ void InstallNavigation()
     n.showStart = [] { FStart::shared().showAgain(); };
     // Windows opened from the start window open over it, also when it has hidden itself.
     n.showSettings = [] { F設定::shared().openFresh(&FStart::shared()); };
-    n.showPatientEntry = [] { F患者情報入力::shared().showAgain(&FStart::shared()); };
+    n.showPatientEntry = [] { F患者情報入力::shared().showNew(&FStart::shared()); };
     n.showSaveList = [](bool finished) { FSaveList::showList(finished, &FStart::shared()); };
     n.showMainWindow = [] { ShowMainWindow(); };
     InstallPhraseHooks();

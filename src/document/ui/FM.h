@@ -87,6 +87,9 @@ public:
     // ---- other design elements -------------------------------------------------
     DocEditor *TxtInput = nullptr; // in-place editor; Tag = edited field index or ""
     QLabel *Lb登録番号 = nullptr;  // registration number, "0" until saved
+    // The stored version of the document as this window read or last saved
+    // it; a save finding another one was overtaken by another workstation.
+    int StoredVersion = 0;
     QLabel *Img = nullptr;         // floating picture
     QPushButton *CmdImgDel = nullptr;
     QPushButton *CmdImgSize = nullptr;
@@ -164,6 +167,8 @@ public:
     void M通常入力_Click();
     void Mフリー編集_Click();
     void M画像挿入_Click();
+    // Commits the in-place editor into its field when it is open.
+    void commitOpenEditor();
 
     // ---- field interactions -----------------------------------------------------
     void LbItem_Click(int index);

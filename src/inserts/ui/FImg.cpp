@@ -4,6 +4,7 @@
 #include "ui/Placement.h"
 #include "inserts/Pictures.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -316,4 +317,13 @@ void FImg::LV画像リスト_DblClick()
 void FImg::Cmdキャンセル_Click()
 {
     unload();
+}
+
+void FImg::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // Unloaded like by its cancel button, so the next opening starts from
+    // the design values instead of what this one left behind.
+    if (loaded() == this)
+        Cmdキャンセル_Click();
 }

@@ -5,6 +5,7 @@
 #include "inserts/ui/FSet_Save.h"
 #include "inserts/ui/PhraseLists.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QComboBox>
@@ -152,4 +153,13 @@ void FSet::Cmd追加_Click()
 void FSet::Cmdキャンセル_Click()
 {
     unload();
+}
+
+void FSet::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // Unloaded like by its cancel button, so the next opening starts from
+    // the design values instead of what this one left behind.
+    if (loaded() == this)
+        Cmdキャンセル_Click();
 }

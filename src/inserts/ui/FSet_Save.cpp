@@ -8,6 +8,7 @@
 #include "inserts/ui/FSet.h"
 #include "inserts/ui/PhraseLists.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -131,4 +132,13 @@ void FSet_Save::backToPicker()
     // so the class list always reflects what was just saved or deleted.
     FSet::unload();
     FSet::showShared();
+}
+
+void FSet_Save::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // Unloaded like by its cancel button, so the next opening starts from
+    // the design values instead of what this one left behind.
+    if (loaded() == this)
+        Cmdキャンセル_Click();
 }

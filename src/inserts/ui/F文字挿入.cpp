@@ -4,6 +4,7 @@
 #include "ui/Placement.h"
 #include "ui/Prompter.h"
 
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -257,4 +258,13 @@ void F文字挿入::CmdOK_Click()
 void F文字挿入::Cmdキャンセル_Click()
 {
     unload();
+}
+
+void F文字挿入::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // Unloaded like by its cancel button, so the next opening starts from
+    // the design values instead of what this one left behind.
+    if (loaded() == this)
+        Cmdキャンセル_Click();
 }

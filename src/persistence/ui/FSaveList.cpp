@@ -234,7 +234,7 @@ void FSaveList::CmdOK_Click()
     LookupPatient(document.patientId);
     m_documentOpened = true;
     if (nav().openSavedDocument)
-        nav().openSavedDocument(document.kind, document.id.toInt());
+        nav().openSavedDocument(document.kind, document.id);
     close();
 }
 
@@ -246,7 +246,7 @@ void FSaveList::Cmd削除_Click()
     if (!prompter().question(QStringLiteral("削除してもいいですか？"), QString()))
         return;
     const SavedDocumentRow document = LVListRows->row(row);
-    if (!DeleteSavedDocument(document.kind, document.id.toInt())) {
+    if (!DeleteSavedDocument(document.kind, document.id)) {
         prompter().message(QStringLiteral("削除できませんでした"), QString());
         return;
     }

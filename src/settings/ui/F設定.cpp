@@ -1,4 +1,5 @@
 #include "settings/ui/F設定.h"
+#include "settings/ui/F操作履歴.h"
 
 #include "ui/Navigation.h"
 #include "ui/Placement.h"
@@ -38,6 +39,7 @@ F設定::F設定(QWidget *parent)
     setMinimumSize(520, 320);
 
     connect(Cmd初期設定適用, &QPushButton::clicked, this, [this] { Cmd初期設定適用_Click(); });
+    connect(Cmd操作履歴, &QPushButton::clicked, this, [this] { Cmd操作履歴_Click(); });
     connect(CmdDr追加, &QPushButton::clicked, this, [this] { CmdDr追加_Click(); });
     connect(CmdDr変更, &QPushButton::clicked, this, [this] { CmdDr変更_Click(); });
     connect(CmdDr削除, &QPushButton::clicked, this, [this] { CmdDr削除_Click(); });
@@ -57,6 +59,7 @@ QWidget *F設定::buildGeneralPage()
     TxtTEL->setMaximumWidth(220);
     TxtFAX->setMaximumWidth(220);
     Cmd初期設定適用 = new QPushButton(QStringLiteral("適用"), page);
+    Cmd操作履歴 = new QPushButton(QStringLiteral("操作履歴"), page);
 
     auto *form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
@@ -67,6 +70,7 @@ QWidget *F設定::buildGeneralPage()
     form->addRow(QStringLiteral("FAX"), TxtFAX);
 
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(Cmd操作履歴);
     buttons->addStretch(1);
     buttons->addWidget(Cmd初期設定適用);
 
@@ -144,7 +148,7 @@ void F設定::CmdDr変更_Click()
     if (!item || !item->isSelected())
         return;
     const int id = item->data(Qt::UserRole).toInt();
-    const auto name = prompter().input(kDoctorNamePrompt, QString(), item->text());
+    const auto name = prompter().input(kDoctorNamePrompt, AppTitle(), item->text());
     if (!name || name->isEmpty())
         return;
     if (!RenameDoctor(id, *name))
@@ -165,6 +169,13 @@ void F設定::CmdDr削除_Click()
     DrList_Load();
 }
 
+void F設定::Cmd操作履歴_Click()
+{
+    F操作履歴 &trail = F操作履歴::shared();
+    trail.Cmd検索_Click();
+    ShowOver(&trail, this);
+}
+
 void F設定::Cmd初期設定適用_Click()
 {
     const std::pair<QString, QLineEdit *> keys[] = {
@@ -174,10 +185,10 @@ void F設定::Cmd初期設定適用_Click()
         {QStringLiteral("TEL"), TxtTEL},
         {QStringLiteral("FAX"), TxtFAX},
     };
-    bool allWritten = true;
+    IniEntries entries;
     for (const auto &[key, box] : keys)
-        allWritten = WriteIni(kSettingFile, key, box->text()) != 0 && allWritten;
-    prompter().message(allWritten ? kSaved : kNotSaved);
+        entries.push_back({key, box->text()});
+    prompter().message(WriteIni(kSettingFile, entries) == 0 ? kNotSaved : kSaved);
 }
 
 void F設定::closeEvent(QCloseEvent *event)

@@ -28,6 +28,8 @@ public:
     void CmdDr変更_Click();
     void CmdDr削除_Click();
     void Cmd初期設定適用_Click();
+    // Shows the audit trail window.
+    void Cmd操作履歴_Click();
 
     QTabWidget *SSTab;
     QLineEdit *Txt病院名;
@@ -36,6 +38,7 @@ public:
     QLineEdit *TxtTEL;
     QLineEdit *TxtFAX;
     QPushButton *Cmd初期設定適用;
+    QPushButton *Cmd操作履歴;
     QListWidget *ListDr;
     QPushButton *CmdDr追加;
     QPushButton *CmdDr変更;
