@@ -65,6 +65,7 @@ private slots:
     void menuTreeCaptionsAndKinds();
     void viewSwitchLooksAndRestoresLineColours();
     void pastingBurnsPictureWithAndAndPrintsText();
+    void ruledLinesAndFramesOnScreenAsThePenDrawsThem();
 };
 
 void TestDocument::builtElementsTakeTemplateValues()
@@ -578,6 +579,69 @@ void TestDocument::pastingBurnsPictureWithAndAndPrintsText()
     const QImage before = s.copy();
     fheadInstance().Img貼付();
     QCOMPARE(doc->surface(), before);
+}
+
+
+// The page fills straight solid lines and field frames as rectangles; the
+// pixels on screen must be the ones the pen would have drawn, whatever the
+// width, direction and length of a line.
+void TestDocument::ruledLinesAndFramesOnScreenAsThePenDrawsThem()
+{
+    DocHome h;
+    QStringList lines{QStringLiteral("Width=9000"), QStringLiteral("Height=9000")};
+    int n = 0;
+    auto line = [&](int x1, int y1, int x2, int y2, int style, int width) {
+        lines << QStringLiteral("LineG_%1=%2|%3|%4|%5|%6|%7|%8")
+                     .arg(n++).arg(x1).arg(y1).arg(x2).arg(y2).arg(n % 2 ? 255 : 0).arg(style).arg(width);
+    };
+    // Horizontal and vertical, both ways, widths 1 to 6, lengths from none
+    // to a few pixels; between them dashed, dotted and slanted ones.
+    for (int width = 1; width <= 6; ++width)
+        for (int length = 0; length <= 4; ++length) {
+            const int x = 300 + length * 600, y = 300 + width * 600;
+            line(x, y, x + length * 15, y, 1, width);
+            line(x + length * 15 + 150, y + 150, x + 150, y + 150, 1, width);
+            line(x + 300, y, x + 300, y + length * 15, 1, width);
+            line(x + 450, y + length * 15, x + 450, y, 1, width);
+        }
+    line(300, 5000, 8000, 5000, 2, 1);
+    line(300, 5200, 8000, 5400, 1, 1);
+    line(300, 5600, 8000, 5600, 3, 2);
+    line(8500, 300, 8500, 8000, 1, 3);
+    lines << QStringLiteral("LineG_%1=").arg(n);
+    // Field frames of a few sizes, the smallest one pixel across.
+    const QList<QRect> fields{QRect(600, 6000, 1200, 255), QRect(2400, 6000, 15, 15), QRect(3000, 6000, 30, 1),
+                              QRect(3600, 6000, 2000, 900)};
+    for (int i = 0; i < fields.size(); ++i)
+        lines << QStringLiteral("lbItem_%1=%2|%3|%4|%5|0||ＭＳ 明朝|10.5|0|%1|欄%1|1|")
+                     .arg(i).arg(fields[i].x()).arg(fields[i].y()).arg(fields[i].width()).arg(fields[i].height());
+    h.writeTemplate(QStringLiteral("罫線"), lines);
+    h.loadMainWindow(true);
+    FM *doc = h.build(QStringLiteral("罫線"));
+    QVERIFY(doc);
+    const QImage shown = doc->canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+    QImage expected(shown.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    QPainter p(&expected);
+    for (const DocLine &l : doc->LineG)
+        if (l.visible) {
+            p.setPen(PenFor(l.color, l.style, l.width));
+            p.drawLine(QPointF(TwipsToPx(l.x1), TwipsToPx(l.y1)), QPointF(TwipsToPx(l.x2), TwipsToPx(l.y2)));
+        }
+    p.setBrush(Qt::NoBrush);
+    for (const DocShape &frame : doc->Shape枠)
+        if (frame.visible) {
+            p.setPen(PenFor(frame.borderColor, frame.borderStyle, frame.borderWidth));
+            p.drawRect(TwipsToPx(frame.twips).adjusted(0, 0, -1, -1));
+        }
+    p.end();
+    QCOMPARE(n, 124);
+    QCOMPARE(doc->Shape枠.size(), fields.size());
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (shown.pixel(x, y) != expected.pixel(x, y))
+                QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
 }
 
 QTEST_MAIN(TestDocument)

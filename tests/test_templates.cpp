@@ -31,6 +31,7 @@ private slots:
     void kindTablesAreIndexedFromTheStart();
     void samplesUseEveryFamilyAndPatientTag();
     void samplesFitTheirPages();
+    void aTemplateChangedOnDiskIsReadAfresh();
 
 private:
     static QList<QPair<QString, QString>> columnsOf(const QString &table);
@@ -485,6 +486,33 @@ void TestTemplates::samplesFitTheirPages()
                 QVERIFY(page.adjusted(0, 0, 1, 1).contains(QPoint(*l.x2, *l.y2)));
             }
     }
+}
+
+// Templates are kept parsed between documents; an edit of the file, even
+// one keeping its size within the same instant, or another home's file of
+// the same name, must show at once.
+void TestTemplates::aTemplateChangedOnDiskIsReadAfresh()
+{
+    const QString kind = QStringLiteral("紹介状");
+    {
+        TestHome home(false, false);
+        home.writeIni(kind, QStringLiteral("[DATA]\r\nWidth=1000\r\nlbItem_0=100|200|300|400\r\n"));
+        QCOMPARE(ReadTemplate(kind).items.value(0).geometry, QRect(100, 200, 300, 400));
+        home.writeIni(kind, QStringLiteral("[DATA]\r\nWidth=2000\r\nlbItem_0=500|600|700|800\r\n"));
+        const Template edited = ReadTemplate(kind);
+        QCOMPARE(edited.width, 2000);
+        QCOMPARE(edited.items.value(0).geometry, QRect(500, 600, 700, 800));
+        QFile::remove(IniPath(kind));
+        QVERIFY(ReadTemplate(kind).items.isEmpty());
+        home.writeIni(kind, QStringLiteral("[DATA]\r\nWidth=1000\r\nlbItem_0=100|200|300|400\r\n"));
+        QCOMPARE(ReadTemplate(kind).width, 1000);
+    }
+    TestHome other(false, false);
+    other.writeIni(kind, QStringLiteral("[DATA]\r\nWidth=3000\r\n"));
+    const Template t = ReadTemplate(kind);
+    QCOMPARE(t.width, 3000);
+    QVERIFY(t.items.isEmpty());
+    QCOMPARE(t.kind, kind);
 }
 
 QTEST_MAIN(TestTemplates)

@@ -4,6 +4,8 @@
 #include "storage/Ini.h"
 
 #include <QDir>
+#include <QFile>
+#include <QMutex>
 #include <QFileInfo>
 #include <QHash>
 
@@ -233,7 +235,38 @@ Template ReadTemplate(const QString &kind)
         t.kind = kind;
         return t;
     }
-    return TemplateFromSection(kind, IniSection::load(kind));
+    // A template is read every time a document of its kind is opened, and
+    // parsing its hundreds of keys costs far more than reading the file. The
+    // parsed form of the last few files is kept with the bytes it came from
+    // and reused while the file holds exactly those bytes.
+    struct Parsed
+    {
+        QString path;
+        QByteArray bytes;
+        Template parsed;
+    };
+    static QMutex mutex;
+    static QList<Parsed> parsed;
+    constexpr qsizetype kKept = 8;
+
+    const QString path = IniPath(kind);
+    QFile file(path);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QMutexLocker lock(&mutex);
+    for (qsizetype i = 0; i < parsed.size(); ++i)
+        if (parsed[i].path == path && parsed[i].bytes == bytes) {
+            parsed.move(i, 0);
+            Template t = parsed.first().parsed;
+            t.kind = kind;
+            return t;
+        }
+    lock.unlock();
+    Template t = TemplateFromSection(kind, IniSection::parse(bytes));
+    lock.relock();
+    parsed.prepend({path, bytes, t});
+    if (parsed.size() > kKept)
+        parsed.removeLast();
+    return t;
 }
 
 Template TemplateFromSection(const QString &kind, const IniSection &section)

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -73,8 +74,14 @@ void DocLabel::copyPropertiesFrom(const DocLabel &design)
     Tag = design.Tag;
     LinkItem = design.LinkItem;
     DataField = design.DataField;
-    setCursor(design.cursor());
-    setToolTip(design.toolTip());
+    // Only what the design element has set: setting a cursor or tool tip is
+    // not free, and a page copies hundreds of elements.
+    if (design.testAttribute(Qt::WA_SetCursor))
+        setCursor(design.cursor());
+    else if (testAttribute(Qt::WA_SetCursor))
+        unsetCursor();
+    if (design.toolTip() != toolTip())
+        setToolTip(design.toolTip());
     setEnabled(design.isEnabled());
     setTwips(design.m_twips);
 }
@@ -126,11 +133,22 @@ void DocLabel::setFontUnderline(bool underline)
 
 QFont DocLabel::pixelFont() const
 {
-    QFont f(m_fontName);
     // One point is 20 twips.
-    f.setPixelSize(std::max(1, TwipsToPx(m_fontSize * 20)));
+    const int pixels = std::max(1, TwipsToPx(m_fontSize * 20));
+    // A page shows hundreds of labels in a handful of fonts; labels of one
+    // font share one QFont, so the font is looked up once, not per label.
+    static QHash<QString, QFont> fonts;
+    const QString key = m_fontName + QChar(0) + QString::number(pixels * 4 + m_bold * 2 + m_underline);
+    const auto found = fonts.constFind(key);
+    if (found != fonts.constEnd())
+        return *found;
+    QFont f(m_fontName);
+    f.setPixelSize(pixels);
     f.setBold(m_bold);
     f.setUnderline(m_underline);
+    if (fonts.size() > 256)
+        fonts.clear();
+    fonts.insert(key, f);
     return f;
 }
 
@@ -166,6 +184,9 @@ void DocLabel::setPicture(const QPixmap &picture)
 
 void DocLabel::paintEvent(QPaintEvent *)
 {
+    // Most input fields of a new document are empty and see-through.
+    if (m_transparent && m_picture.isNull() && m_text.isEmpty() && !m_border)
+        return;
     QPainter p(this);
     if (!m_transparent)
         p.fillRect(rect(), m_backColor);

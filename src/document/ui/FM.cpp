@@ -226,8 +226,9 @@ void FM::setPageSize(int widthTwips, int heightTwips)
 {
     m_pageWidth = std::max(0, widthTwips);
     m_pageHeight = std::max(0, heightTwips);
-    const QSize px(std::max(1, TwipsToPx(m_pageWidth)), std::max(1, TwipsToPx(m_pageHeight)));
-    if (m_surface.size() != px) {
+    const QSize px = pagePixels();
+    // A white page needs no surface yet; one drawn on grows with the page.
+    if (!m_surface.isNull() && m_surface.size() != px) {
         QImage grown(px, QImage::Format_RGB32);
         grown.fill(Qt::white);
         if (!m_surface.isNull()) {
@@ -242,9 +243,37 @@ void FM::setPageSize(int widthTwips, int heightTwips)
         sub->adjustSize();
 }
 
+QSize FM::pagePixels() const
+{
+    return QSize(std::max(1, TwipsToPx(m_pageWidth)), std::max(1, TwipsToPx(m_pageHeight)));
+}
+
+QImage &FM::surface()
+{
+    if (m_surface.isNull()) {
+        m_surface = QImage(pagePixels(), QImage::Format_RGB32);
+        m_surface.fill(Qt::white);
+    }
+    return m_surface;
+}
+
+void FM::setSurface(const QImage &picture)
+{
+    if (picture.size() == pagePixels()) {
+        m_surface = picture;
+        return;
+    }
+    if (picture.isNull())
+        return;
+    QImage &page = surface();
+    QPainter p(&page);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(0, 0, picture);
+}
+
 void FM::clearSurface()
 {
-    m_surface.fill(Qt::white);
+    m_surface = QImage();
     refreshCanvas();
 }
 

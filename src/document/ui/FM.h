@@ -43,7 +43,12 @@ public:
     FMCanvas *canvas() const { return m_canvas; }
     // The persistent drawing surface under every element (free drawing,
     // pasted pictures and texts); white where nothing was drawn.
-    QImage &surface() { return m_surface; }
+    QImage &surface();
+    // The surface as drawn so far; a null image while the page is all white
+    // (a new document has no surface until something is drawn on it).
+    const QImage &drawnSurface() const { return m_surface; }
+    // Puts a picture of the page's size in place of the surface.
+    void setSurface(const QImage &picture);
     // Removes the background picture: the surface becomes white again.
     void clearSurface();
     // Repaints the page after element data (lines, frames, rubber bands) changed.
@@ -254,6 +259,7 @@ protected:
 private:
     friend bool UnloadFM();
     void createDesignElements();
+    QSize pagePixels() const;
     void createMenus();
     void connectLabel(DocLabel *label, void (FM::*onClick)(int));
     DocLabel *loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*onClick)(int));

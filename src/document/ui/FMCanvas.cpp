@@ -5,25 +5,57 @@
 
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPaintEngine>
 #include <QPainter>
 
+#include <cmath>
+#include <optional>
+
 namespace {
-QPointF PxPoint(double xTwips, double yTwips)
+// A page is mostly ruled with solid horizontal and vertical lines. On the
+// screen (raster, no scaling) those are filled as the pixel rectangles the
+// pen would cover, which is the same picture for a fraction of the work:
+// a one-pixel pen covers the pixels from the lower end up to, not including,
+// the upper end (one pixel for a line of no length); a wider one is centred
+// on the line, its upper half first, and covers nothing for no length.
+bool FillsExactly(const QPainter &p, const QColor &color, int style)
 {
-    return QPointF(TwipsToPx(xTwips), TwipsToPx(yTwips));
+    if (style != LineSolid || color.alpha() != 255 || p.testRenderHint(QPainter::Antialiasing)
+        || !p.paintEngine() || p.paintEngine()->type() != QPaintEngine::Raster)
+        return false;
+    const QTransform t = p.deviceTransform();
+    return t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy());
+}
+
+std::optional<QRect> AxisLineRect(QPoint a, QPoint b, int widthPx)
+{
+    const bool horizontal = a.y() == b.y();
+    if (!horizontal && a.x() != b.x())
+        return std::nullopt;
+    const int from = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
+    const int length = horizontal ? std::abs(a.x() - b.x()) : std::abs(a.y() - b.y());
+    const int width = std::max(1, widthPx);
+    const int along = width == 1 ? std::max(1, length) : length;
+    const int across = (horizontal ? a.y() : a.x()) - width / 2;
+    return horizontal ? QRect(from, across, along, width) : QRect(across, from, width, along);
 }
 
 void PaintLine(QPainter &p, const DocLine &line, const QRect &dirty)
 {
     if (!line.visible || line.style == LineTransparent)
         return;
-    const QPointF a = PxPoint(line.x1, line.y1);
-    const QPointF b = PxPoint(line.x2, line.y2);
+    const QPoint a(TwipsToPx(line.x1), TwipsToPx(line.y1));
+    const QPoint b(TwipsToPx(line.x2), TwipsToPx(line.y2));
     const int margin = line.width + 1;
-    if (!QRectF(a, b).normalized().adjusted(-margin, -margin, margin, margin).intersects(dirty))
+    if (!QRect(a, b).normalized().adjusted(-margin, -margin, margin, margin).intersects(dirty))
         return;
+    if (FillsExactly(p, line.color, line.style))
+        if (const std::optional<QRect> r = AxisLineRect(a, b, line.width)) {
+            p.fillRect(*r, line.color);
+            return;
+        }
     p.setPen(PenFor(line.color, line.style, line.width));
-    p.drawLine(a, b);
+    p.drawLine(QPointF(a), QPointF(b));
 }
 
 void PaintShape(QPainter &p, const DocShape &shape, const QRect &dirty)
@@ -37,6 +69,15 @@ void PaintShape(QPainter &p, const DocShape &shape, const QRect &dirty)
     }
     if (!r.adjusted(-2, -2, 2, 2).intersects(dirty))
         return;
+    // A field frame: a one-pixel solid outline, filled edge by edge.
+    if (shape.kind == DocShape::Rectangle && shape.fillStyle == FillTransparent && shape.borderWidth <= 1
+        && r.width() >= 2 && r.height() >= 2 && FillsExactly(p, shape.borderColor, shape.borderStyle)) {
+        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), shape.borderColor);
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), shape.borderColor);
+        p.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), shape.borderColor);
+        p.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), shape.borderColor);
+        return;
+    }
     p.setPen(PenFor(shape.borderColor, shape.borderStyle, shape.borderWidth));
     switch (shape.fillStyle) {
     case FillSolid:
@@ -68,7 +109,11 @@ void FMCanvas::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
     const QRect dirty = event->rect();
-    p.drawImage(dirty, m_fm->surface(), dirty);
+    const QImage &surface = m_fm->drawnSurface();
+    if (surface.isNull())
+        p.fillRect(dirty, Qt::white);
+    else
+        p.drawImage(dirty, surface, dirty);
     for (const DocLine &line : m_fm->LineG)
         PaintLine(p, line, dirty);
     for (const DocLine &line : m_fm->LinePage)

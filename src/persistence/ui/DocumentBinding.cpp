@@ -11,7 +11,6 @@
 #include <QFuture>
 #include <QLabel>
 #include <QtConcurrent/QtConcurrentRun>
-#include <QPainter>
 #include <QPixmap>
 
 DocumentData CollectDocument(FM &window)
@@ -50,14 +49,7 @@ void ApplyDocument(FM &window, const DocumentData &doc)
             check->setPicture(picture);
     }
 
-    QImage &surface = window.surface();
-    if (doc.surface.size() == surface.size()) {
-        surface = doc.surface;
-    } else if (!doc.surface.isNull()) {
-        QPainter p(&surface);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(0, 0, doc.surface);
-    }
+    window.setSurface(doc.surface);
     window.Lb登録番号->setText(QString::number(doc.number));
     window.StoredVersion = doc.version;
     window.refreshCanvas();

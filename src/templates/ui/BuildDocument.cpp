@@ -81,7 +81,9 @@ void BuildFamilies(FM &w, const Template &t)
             e->LinkItem = *item.dataKind;
         if (item.clickAction)
             e->DataField = *item.clickAction;
-        e->setCursor(item.hasClickAction() ? QCursor(Qt::PointingHandCursor) : QCursor(Qt::ArrowCursor));
+        const Qt::CursorShape pointer = item.hasClickAction() ? Qt::PointingHandCursor : Qt::ArrowCursor;
+        if (!e->testAttribute(Qt::WA_SetCursor) || e->cursor().shape() != pointer)
+            e->setCursor(pointer);
         e->show();
     }
 
@@ -223,9 +225,22 @@ bool BuildDocument(const QString &kind)
 void BuildTabOrder(FM &window)
 {
     window.LVTabIndex.clear();
-    auto pad = [](int v) { return (QStringLiteral("00000000") + QString::number(v)).right(8); };
-    for (const DocLabel *item : window.LbItem)
-        window.LVTabIndex.append({QString::number(item->index), pad(item->twipTop()) + QLatin1Char(':') + pad(item->twipLeft())});
+    // The last eight characters of the number with zeros in front.
+    auto pad = [](int v, QString &out) {
+        const QString digits = QString::number(v);
+        if (digits.size() < 8)
+            out.append(QString(8 - digits.size(), QLatin1Char('0')));
+        out.append(QStringView(digits).right(8));
+    };
+    window.LVTabIndex.reserve(window.LbItem.size());
+    for (const DocLabel *item : window.LbItem) {
+        QString key;
+        key.reserve(17);
+        pad(item->twipTop(), key);
+        key.append(QLatin1Char(':'));
+        pad(item->twipLeft(), key);
+        window.LVTabIndex.append({QString::number(item->index), key});
+    }
     std::stable_sort(window.LVTabIndex.begin(), window.LVTabIndex.end(),
                      [](const FM::TabRow &a, const FM::TabRow &b) { return a.key < b.key; });
 }
