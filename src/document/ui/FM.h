@@ -38,6 +38,8 @@ public:
     void setPageSize(int widthTwips, int heightTwips);
     int pageWidth() const { return m_pageWidth; }
     int pageHeight() const { return m_pageHeight; }
+    // The page's size on the screen.
+    QSize pagePixels() const;
 
     // ---- the page ------------------------------------------------------------
     FMCanvas *canvas() const { return m_canvas; }
@@ -259,7 +261,6 @@ protected:
 private:
     friend bool UnloadFM();
     void createDesignElements();
-    QSize pagePixels() const;
     void createMenus();
     void connectLabel(DocLabel *label, void (FM::*onClick)(int));
     DocLabel *loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*onClick)(int));

@@ -13,7 +13,9 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <QPixmap>
 
-DocumentData CollectDocument(FM &window)
+namespace {
+// Everything of the window but its page.
+DocumentData CollectFields(const FM &window)
 {
     DocumentData doc;
     doc.kind = window.Tag;
@@ -25,6 +27,13 @@ DocumentData CollectDocument(FM &window)
     doc.checks.reserve(window.ImgCheck.size());
     for (const DocLabel *check : window.ImgCheck)
         doc.checks.append({check->Tag, check->DataField});
+    return doc;
+}
+}
+
+DocumentData CollectDocument(FM &window)
+{
+    DocumentData doc = CollectFields(window);
     doc.surface = window.surface();
     return doc;
 }
@@ -89,10 +98,16 @@ bool ReopenWindowDocument(FM &window, int id)
 bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
 {
     window.refreshCanvas();
-    DocumentData doc = CollectDocument(window);
+    DocumentData doc = CollectFields(window);
     const bool found = LoadSavedDocument(doc.kind, id, doc);
     if (found) {
-        DrawPngImage(pageImage, doc.surface);
+        // A stored page covering the whole page needs no white one beneath.
+        if (pageImage.size() == window.pagePixels() && pageImage.format() == QImage::Format_RGB32) {
+            doc.surface = pageImage;
+        } else {
+            doc.surface = window.surface();
+            DrawPngImage(pageImage, doc.surface);
+        }
         ApplyDocument(window, doc);
     }
     window.更新チェック更新();
@@ -101,9 +116,13 @@ bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
 
 bool ReopenSavedDocument(const QString &kind, int id)
 {
-    // The page image decodes on another core while the window is built.
+    // The page image decodes on another core while the window is built; the
+    // stored values go in before the window shows.
     QFuture<QImage> pageImage = QtConcurrent::run(ReadPngImage, DocumentImagePath(kind, id));
-    const bool built = BuildDocument(kind) && fm() && fm()->Tag == kind;
-    const QImage image = pageImage.result();
-    return built && ReopenWindowDocument(*fm(), id, image);
+    bool found = false;
+    const bool built = BuildDocument(kind, [&](FM &window) {
+        found = window.Tag == kind && ReopenWindowDocument(window, id, pageImage.result());
+    });
+    pageImage.waitForFinished();
+    return built && found && fm() && fm()->Tag == kind;
 }

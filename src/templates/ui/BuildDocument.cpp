@@ -192,7 +192,7 @@ void MakeImageFolder(const QString &kind)
 
 } // namespace
 
-bool BuildDocument(const QString &kind)
+bool BuildDocument(const QString &kind, const std::function<void(FM &)> &beforeShown)
 {
     if (!UnloadFM())
         return false;
@@ -209,6 +209,8 @@ bool BuildDocument(const QString &kind)
     FillPatientFields(w);
     FillFixedSourceFields(w);
     BuildTabOrder(w);
+    if (beforeShown)
+        beforeShown(w);
 
     if (sub)
         sub->show();
