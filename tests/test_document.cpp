@@ -66,6 +66,7 @@ private slots:
     void viewSwitchLooksAndRestoresLineColours();
     void pastingBurnsPictureWithAndAndPrintsText();
     void ruledLinesAndFramesOnScreenAsThePenDrawsThem();
+    void labelTextsOnScreenAsDrawnText();
 };
 
 void TestDocument::builtElementsTakeTemplateValues()
@@ -219,6 +220,7 @@ void TestDocument::readingOrderAndLI()
         QStringLiteral("lbItem_0=3000|2160|900|255|0||ＭＳ 明朝|10|0|1|A|1|"),
         QStringLiteral("lbItem_1=1440|2160|900|255|0||ＭＳ 明朝|10|0|1|B|1|"),
         QStringLiteral("lbItem_2=8000|2060|900|255|0||ＭＳ 明朝|10|0|1|A|1|"),
+        QStringLiteral("lbItem_3=9999999|-500|900|255|0||ＭＳ 明朝|10|0|1|D|1|"),
     });
     h.loadMainWindow();
     h.build(QStringLiteral("k"));
@@ -228,8 +230,10 @@ void TestDocument::readingOrderAndLI()
         order << row.text;
         keys << row.key;
     }
-    QCOMPARE(order, QStringList({"2", "1", "0"}));
-    QCOMPARE(keys[1], QStringLiteral("00002160:00001440"));
+    // Keys are the last eight characters of each number with zeros in front.
+    QCOMPARE(order, QStringList({"3", "2", "1", "0"}));
+    QCOMPARE(keys[0], QStringLiteral("0000-500:09999999"));
+    QCOMPARE(keys[2], QStringLiteral("00002160:00001440"));
     QCOMPARE(doc->LI(QStringLiteral("A")), doc->LbItem[2]);
     QCOMPARE(doc->LI(QStringLiteral("B")), doc->LbItem[1]);
     QCOMPARE(doc->LI(QStringLiteral("C")), nullptr);
@@ -642,6 +646,62 @@ void TestDocument::ruledLinesAndFramesOnScreenAsThePenDrawsThem()
         for (int x = 0; x < shown.width(); ++x)
             if (shown.pixel(x, y) != expected.pixel(x, y))
                 QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
+}
+
+// Label texts are laid out once and drawn from that on screen; they must
+// look as drawing the text into the box does: every alignment, font and size,
+// wrapped lines, line breaks, a disabled label, the same page opened twice.
+void TestDocument::labelTextsOnScreenAsDrawnText()
+{
+    DocHome h;
+    const QStringList texts{QStringLiteral("見出し1"), QStringLiteral("患者氏名"), QStringLiteral("平成３０年１２月８日"),
+                            QStringLiteral("これは長い文章で、箱の幅で折り返します。"), QStringLiteral("abc def ghi jkl mno"),
+                            QStringLiteral("記載内容　二行目"), QStringLiteral("▼"), QStringLiteral("12345.5")};
+    const QStringList fonts{QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("ＭＳ 明朝")};
+    QStringList lines{QStringLiteral("Width=12000"), QStringLiteral("Height=15000")};
+    int n = 0;
+    for (const QString &text : texts)
+        for (int alignment = 0; alignment < 3; ++alignment)
+            for (int f = 0; f < fonts.size(); ++f) {
+                const int x = 100 + (n % 6) * 1950, y = 100 + (n / 6) * 450;
+                lines << QStringLiteral("label_%1=%2|%3|%4|420|%5|%6|%7|%8|%9")
+                             .arg(n).arg(x).arg(y).arg(n % 4 == 3 ? 600 : 1900).arg(alignment)
+                             .arg(text)
+                             .arg(fonts[f]).arg(f ? 10.5 : 9 + n % 3 * 3).arg(n % 5 == 0 ? 255 : 0);
+                ++n;
+            }
+    h.writeTemplate(QStringLiteral("見出し"), lines);
+    h.loadMainWindow(true);
+    for (int opened = 0; opened < 2; ++opened) {
+        FM *doc = h.build(QStringLiteral("見出し"));
+        QVERIFY(doc);
+        QCOMPARE(doc->Label.size(), n);
+        doc->Label[7]->setText(QStringLiteral("一行目\n二行目"));
+        doc->Label[8]->setEnabled(false);
+        const QImage shown = doc->canvas()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+
+        QImage expected(shown.size(), QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        for (const DocLabel *label : doc->Label) {
+            if (label->isHidden())
+                continue;
+            QPainter p(&expected);
+            p.translate(label->pos());
+            p.setFont(label->pixelFont());
+            p.setPen(label->isEnabled() ? label->foreColor() : QColor(160, 160, 160));
+            p.setClipRect(label->rect());
+            p.drawText(label->rect(),
+                       int(AlignmentFromInt(label->alignment()) | Qt::AlignTop | Qt::TextWordWrap | Qt::TextDontClip),
+                       label->text());
+        }
+        QVERIFY(shown != QImage(shown.size(), QImage::Format_RGB32));
+        if (shown != expected) {
+            for (const DocLabel *label : doc->Label)
+                if (shown.copy(label->geometry()) != expected.copy(label->geometry()))
+                    QFAIL(qPrintable(QStringLiteral("label %1 \"%2\" differs").arg(label->index).arg(label->text())));
+            QFAIL("the page differs outside the labels");
+        }
+    }
 }
 
 QTEST_MAIN(TestDocument)

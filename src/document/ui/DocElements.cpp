@@ -7,7 +7,12 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QStaticText>
+#include <QTextOption>
+
+#include <cmath>
 
 Qt::Alignment AlignmentFromInt(int alignment)
 {
@@ -47,6 +52,48 @@ QPen PenFor(const QColor &color, int style, int widthPx)
         break;
     }
     return pen;
+}
+
+bool PaintsScreenPixels(const QPainter &p)
+{
+    if (p.testRenderHint(QPainter::Antialiasing) || !p.paintEngine()
+        || p.paintEngine()->type() != QPaintEngine::Raster)
+        return false;
+    const QTransform t = p.deviceTransform();
+    return t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy());
+}
+
+namespace {
+// The laid-out texts of the labels shown lately. A page shows the same
+// captions every time a document of its kind is opened; laying them out
+// (shaping and breaking into lines) costs more than drawing them.
+// Texts with control characters (line breaks) and underlined fonts are
+// drawn as they come: laid out once they would not come out the same.
+const QStaticText *LaidOutText(const QString &text, const QFont &font, int width, Qt::Alignment alignment)
+{
+    if (font.underline())
+        return nullptr;
+    for (const QChar c : text)
+        if (c.unicode() < 0x20)
+            return nullptr;
+    static QHash<QString, QStaticText> laidOut;
+    const QString key = text + QChar(0) + font.key() + QChar(0) + QString::number(width) + QChar(0)
+        + QString::number(int(alignment));
+    auto found = laidOut.find(key);
+    if (found == laidOut.end()) {
+        if (laidOut.size() > 4096)
+            laidOut.clear();
+        QStaticText t(text);
+        t.setTextFormat(Qt::PlainText);
+        QTextOption option(alignment);
+        option.setWrapMode(QTextOption::WordWrap);
+        t.setTextOption(option);
+        t.setTextWidth(width);
+        t.prepare(QTransform(), font);
+        found = laidOut.insert(key, t);
+    }
+    return &*found;
+}
 }
 
 DocLabel::DocLabel(QWidget *parent, int index)
@@ -200,8 +247,14 @@ void DocLabel::paintEvent(QPaintEvent *)
         // around the text: a restore inside a page rendered onto a printer
         // can bring back a clip that is off the page.
         p.setClipRect(rect());
-        p.drawText(rect(), int(AlignmentFromInt(m_alignment) | Qt::AlignTop | Qt::TextWordWrap | Qt::TextDontClip),
-                   m_text);
+        const QFont font = p.font();
+        const QStaticText *laidOut =
+            PaintsScreenPixels(p) ? LaidOutText(m_text, font, width(), AlignmentFromInt(m_alignment)) : nullptr;
+        if (laidOut)
+            p.drawStaticText(QPoint(0, 0), *laidOut);
+        else
+            p.drawText(rect(), int(AlignmentFromInt(m_alignment) | Qt::AlignTop | Qt::TextWordWrap | Qt::TextDontClip),
+                       m_text);
     }
     if (m_border) {
         p.setPen(Qt::black);
@@ -235,8 +288,14 @@ void DocLabel::mouseReleaseEvent(QMouseEvent *event)
     const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_pressed = false;
     emit mouseReleased(index, event);
-    if (click)
-        emit clicked(index);
+    if (click) {
+        // The handler may close the document, this label with it.
+        const std::function<void(int)> handler = onClick;
+        const int at = index;
+        emit clicked(at);
+        if (handler)
+            handler(at);
+    }
 }
 
 void DocLabel::mouseDoubleClickEvent(QMouseEvent *event)

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <functional>
 
+class QPainter;
+
 // The element kinds of a document page. Every position and size is kept in
 // twips; the pixel geometry is derived from it, so moving an element away
 // and back (printing) restores it exactly.
@@ -71,6 +73,9 @@ public:
     QString Tag;
     QString LinkItem;  // data kind: "0" number, "1" text, "2" memo
     QString DataField; // click action, or "0"/"1" state of a check box
+    // What a click does, set by the window that shows the label (called
+    // after the clicked signal; cheaper than a connection per element).
+    std::function<void(int index)> onClick;
 
 signals:
     void mousePressed(int index, QMouseEvent *event);
@@ -140,6 +145,11 @@ struct DocShape
 };
 
 QPen PenFor(const QColor &color, int style, int widthPx);
+
+// Whether p draws onto pixels as the screen has them: the raster engine, no
+// scaling, a whole-pixel offset, no antialiasing. Painting on the screen takes
+// shortcuts that give exactly these pixels; a printer gets the plain drawing.
+bool PaintsScreenPixels(const QPainter &p);
 
 // The in-place editor laid over an input field.
 class DocEditor : public QPlainTextEdit

@@ -178,7 +178,7 @@ void FM::createDesignElements()
 
 void FM::connectLabel(DocLabel *label, void (FM::*onClick)(int))
 {
-    connect(label, &DocLabel::clicked, this, [this, onClick](int index) { (this->*onClick)(index); });
+    label->onClick = [this, onClick](int index) { (this->*onClick)(index); };
 }
 
 QMdiSubWindow *FM::subWindow() const

@@ -5,10 +5,8 @@
 
 #include <QMouseEvent>
 #include <QPaintEvent>
-#include <QPaintEngine>
 #include <QPainter>
 
-#include <cmath>
 #include <optional>
 
 namespace {
@@ -20,11 +18,7 @@ namespace {
 // on the line, its upper half first, and covers nothing for no length.
 bool FillsExactly(const QPainter &p, const QColor &color, int style)
 {
-    if (style != LineSolid || color.alpha() != 255 || p.testRenderHint(QPainter::Antialiasing)
-        || !p.paintEngine() || p.paintEngine()->type() != QPaintEngine::Raster)
-        return false;
-    const QTransform t = p.deviceTransform();
-    return t.type() <= QTransform::TxTranslate && t.dx() == std::floor(t.dx()) && t.dy() == std::floor(t.dy());
+    return style == LineSolid && color.alpha() == 255 && PaintsScreenPixels(p);
 }
 
 std::optional<QRect> AxisLineRect(QPoint a, QPoint b, int widthPx)

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -228,20 +229,19 @@ void BuildTabOrder(FM &window)
 {
     window.LVTabIndex.clear();
     // The last eight characters of the number with zeros in front.
-    auto pad = [](int v, QString &out) {
-        const QString digits = QString::number(v);
-        if (digits.size() < 8)
-            out.append(QString(8 - digits.size(), QLatin1Char('0')));
-        out.append(QStringView(digits).right(8));
+    auto pad = [](int v, char *out) {
+        char digits[16];
+        const int n = std::snprintf(digits, sizeof digits, "%d", v);
+        for (int i = 0; i < 8; ++i)
+            out[i] = n - 8 + i >= 0 ? digits[n - 8 + i] : '0';
     };
     window.LVTabIndex.reserve(window.LbItem.size());
     for (const DocLabel *item : window.LbItem) {
-        QString key;
-        key.reserve(17);
+        char key[17];
         pad(item->twipTop(), key);
-        key.append(QLatin1Char(':'));
-        pad(item->twipLeft(), key);
-        window.LVTabIndex.append({QString::number(item->index), key});
+        key[8] = ':';
+        pad(item->twipLeft(), key + 9);
+        window.LVTabIndex.append({QString::number(item->index), QString::fromLatin1(key, 17)});
     }
     std::stable_sort(window.LVTabIndex.begin(), window.LVTabIndex.end(),
                      [](const FM::TabRow &a, const FM::TabRow &b) { return a.key < b.key; });
