@@ -41,7 +41,7 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
     if (!IsUsableKindName(kind))
         return false;
     Recordset rs;
-    if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
+    if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM ") + QuoteIdent(StoredTableName(kind)) + QStringLiteral(" WHERE ID=?"), {id})
         || rs.eof())
         return false;
     for (FieldValue &field : out.fields) {

@@ -3,26 +3,35 @@
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
 #include "storage/Database.h"
+#include "storage/FileJournal.h"
 #include "storage/Ini.h"
+#include "templates/KindTable.h"
 
 #include <QDate>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryFile>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace {
+
+QString g_lastError;
+
+bool fail(const QString &reason = QString())
+{
+    g_lastError = reason;
+    return false;
+}
 
 // The leading number of a caption as the 32-bit integer a number column
 // holds; halves round to even. nullopt when it does not fit.
 std::optional<int> numberOfCaption(const QString &text)
 {
     const double value = std::nearbyint(Val(text));
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+    if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()))
         return std::nullopt;
     return int(value);
 }
@@ -33,19 +42,26 @@ int today()
     return d.year() * 10000 + d.month() * 100 + d.day();
 }
 
-int nextNumber(const QString &kind, bool *ok)
+// The highest number the kind has used, in its table or among its page
+// images (the table may have been lost or replaced while the images stayed),
+// plus one.
+std::optional<int> nextNumber(const QString &table)
 {
     QSqlQuery q(gDB());
-    *ok = q.exec(QStringLiteral("SELECT MAX(ID) FROM ") + QuoteIdent(kind)) && q.next();
-    if (!*ok)
-        return 0;
-    return q.value(0).isNull() ? 1 : q.value(0).toInt() + 1;
+    if (!q.exec(QStringLiteral("SELECT MAX(\"ID\") FROM ") + QuoteIdent(table)) || !q.next())
+        return std::nullopt;
+    const qint64 highest = std::max<qint64>(q.value(0).toLongLong(), HighestImageNumber(table));
+    if (highest >= std::numeric_limits<int>::max()) {
+        fail(QStringLiteral("書類番号が上限の %1 に達しています。").arg(std::numeric_limits<int>::max()));
+        return std::nullopt;
+    }
+    return int(highest + 1);
 }
 
 bool writeFields(Recordset &rs, const DocumentData &doc)
 {
     for (const FieldValue &f : doc.fields) {
-        if (f.tag.isEmpty())
+        if (f.tag.isEmpty() || IsFixedKindColumn(f.tag))
             continue;
         bool kindOk = false;
         const int kind = f.dataKind.trimmed().toInt(&kindOk);
@@ -53,33 +69,37 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
             return false;
         if (kind == 0) {
             const auto number = numberOfCaption(f.text);
-            if (!number || !rs.setField(f.tag, *number))
+            if (!number)
+                return fail(f.tag + QStringLiteral(" の値が大きすぎます。"));
+            if (!rs.setField(f.tag, *number))
                 return false;
         } else if (!rs.setField(f.tag, f.text)) {
             return false;
         }
     }
     for (const CheckValue &c : doc.checks) {
-        if (!c.tag.isEmpty() && !rs.setField(c.tag, int(Val(c.state))))
+        if (!c.tag.isEmpty() && !IsFixedKindColumn(c.tag) && !rs.setField(c.tag, int(Val(c.state))))
             return false;
     }
     return true;
 }
 
 // Adds or edits the row inside the open transaction; number is the row's ID.
-bool writeRow(const DocumentData &doc, const QString &state, int &number)
+bool writeRow(const QString &table, const DocumentData &doc, const QString &state, int &number)
 {
-    const QString table = QuoteIdent(doc.kind);
+    const QString quoted = QuoteIdent(table);
     Recordset rs;
     const bool isNew = number == 0;
     if (isNew) {
-        bool ok = false;
-        number = nextNumber(doc.kind, &ok);
-        if (!ok || !rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE 0"))
+        const auto next = nextNumber(table);
+        if (!next)
+            return false;
+        number = *next;
+        if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE 0"))
             || !rs.addNew() || !rs.setField(QStringLiteral("ID"), number)
             || !rs.setField(QStringLiteral("DrID"), CurrentDrID))
             return false;
-    } else if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ID=?"), {number})
+    } else if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE ID=?"), {number})
                || !rs.edit()) {
         return false;
     }
@@ -95,44 +115,60 @@ bool writeRow(const DocumentData &doc, const QString &state, int &number)
     return rs.update();
 }
 
+// The complete image, on the disk with its name, before the row commits.
 bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file)
 {
     if (!file.open())
         return false;
-    const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush();
+    const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush()
+                      && SyncFile(int(file.handle()));
     file.close();
-    return written && file.error() == QFileDevice::NoError;
-}
-
-// Replaces any older image; rename(2) does that in one step.
-bool moveIntoPlace(const QString &from, const QString &to)
-{
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    return written && file.error() == QFileDevice::NoError
+        && SyncFolder(QFileInfo(file.fileName()).absolutePath());
 }
 
 } // namespace
 
+QString LastSaveError()
+{
+    return g_lastError;
+}
+
 bool SaveDocument(DocumentData &doc, const QString &state)
 {
+    g_lastError.clear();
     if (!IsUsableKindName(doc.kind) || doc.surface.isNull() || !DatabaseIsOpen())
         return false;
-    const QString folder = DocumentImageFolder(doc.kind);
+    const QString table = StoredTableName(doc.kind);
+    const QString folder = DocumentImageFolder(table);
     if (!QDir().mkpath(folder))
-        return false;
-    QTemporaryFile image(folder + QStringLiteral("/.saving-XXXXXX.tmp"));
+        return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + folder);
+    QTemporaryFile image(TemporaryFileTemplate(folder));
     if (!writeTemporaryImage(doc.surface, image))
-        return false;
+        return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + folder);
 
     if (!BeginTrans())
         return false;
     int number = doc.number;
-    if (!writeRow(doc, state, number) || !CommitTrans()) {
+    auto abandon = [](const QString &reason = QString()) {
         Rollback();
-        return false;
-    }
-    doc.number = number;
-    if (!moveIntoPlace(image.fileName(), DocumentImagePath(doc.kind, number)))
-        return false;
+        return reason.isEmpty() ? false : fail(reason);
+    };
+    if (!writeRow(table, doc, state, number))
+        return abandon();
+    const QString target = DocumentImagePath(table, number);
+    const QFileInfo existing(target);
+    if ((existing.exists() || existing.isSymLink()) && !existing.isFile())
+        return abandon(QStringLiteral("ページの画像を書き込めませんでした。\n") + target);
+    const QString aside = doc.keepDamagedImage && existing.exists() ? AsideImagePath(target) : QString();
+    if (!RecordFileStep(target, image.fileName(), aside) || !CommitTrans())
+        return abandon();
+    // Committed: the step is carried out now, or at the next start if the
+    // program stops before it is done.
     image.setAutoRemove(false);
+    doc.number = number;
+    if (!CarryOutFileStep(target, image.fileName(), aside))
+        return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + target);
+    doc.keepDamagedImage = false;
     return true;
 }

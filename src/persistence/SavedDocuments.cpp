@@ -2,6 +2,7 @@
 
 #include "persistence/DocumentImage.h"
 #include "storage/Database.h"
+#include "storage/FileJournal.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -42,7 +43,8 @@ QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &d
     QList<SavedDocumentRow> rows;
     if (!DatabaseIsOpen())
         return rows;
-    const QStringList columns = TableColumns(kind);
+    const QString table = StoredTableName(kind);
+    const QStringList columns = TableColumns(table);
     if (columns.isEmpty())
         return rows;
     QSqlQuery q(gDB());
@@ -52,7 +54,7 @@ QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &d
             .arg(SelectableColumn(columns, QStringLiteral("編集日")), SelectableColumn(columns, QStringLiteral("日付Y")),
                  SelectableColumn(columns, QStringLiteral("日付M")), SelectableColumn(columns, QStringLiteral("日付D")),
                  SelectableColumn(columns, QStringLiteral("患者番号")), SelectableColumn(columns, QStringLiteral("ID")),
-                 QuoteIdent(kind));
+                 QuoteIdent(table));
     if (!q.prepare(sql))
         return rows;
     q.addBindValue(drId);
@@ -100,12 +102,24 @@ QHash<QString, QString> PatientNames(const QStringList &patientIds)
 
 bool DeleteSavedDocument(const QString &kind, int id)
 {
-    if (!IsUsableKindName(kind))
+    if (!IsUsableKindName(kind) || !DatabaseIsOpen())
         return false;
-    Recordset rs;
-    if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
-        || !rs.remove())
+    const QString table = StoredTableName(kind);
+    const QString image = DocumentImagePath(table, id);
+    // The row and the intent to remove its image commit together; the image
+    // goes now, or at the next start if the program stops first.
+    if (!BeginTrans())
         return false;
-    QFile::remove(DocumentImagePath(kind, id));
+    QSqlQuery q(gDB());
+    if (!q.prepare(QStringLiteral("DELETE FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE \"ID\"=?"))) {
+        Rollback();
+        return false;
+    }
+    q.addBindValue(id);
+    if (!q.exec() || q.numRowsAffected() < 1 || !RecordFileStep(image, QString(), QString()) || !CommitTrans()) {
+        Rollback();
+        return false;
+    }
+    CarryOutFileStep(image, QString(), QString());
     return true;
 }

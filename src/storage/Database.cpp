@@ -1,8 +1,11 @@
 #include "storage/Database.h"
 #include "storage/AppPaths.h"
+#include "storage/FileJournal.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -29,7 +32,51 @@ const char *const kFixedTables[][2] = {
     {"メニュー",
      "CREATE TABLE IF NOT EXISTS \"メニュー\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
      "\"DrID\" VARCHAR(50), \"Item\" VARCHAR(255), \"Value\" VARCHAR(255))"},
+    // File steps that belong to committed row changes (storage/FileJournal.h).
+    {"FileJournal",
+     "CREATE TABLE IF NOT EXISTS \"FileJournal\" (\"Target\" VARCHAR(1000), "
+     "\"Temporary\" VARCHAR(1000), \"Aside\" VARCHAR(1000))"},
 };
+
+quint32 bigEndian(const QByteArray &bytes, int at, int size)
+{
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | quint8(bytes[at + i]);
+    return value;
+}
+
+// A database file is opened only when it is missing, empty, or an SQLite
+// file as long as its header says: a folder, any other content, or a file
+// cut short is refused before the engine touches it.
+bool usableDatabaseFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return true;
+    if (!info.isFile())
+        return false;
+    if (info.size() == 0)
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return false;
+    qint64 pageSize = bigEndian(header, 16, 2);
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        return false;
+    // The page count of the header holds when it was written with the
+    // change counter it carries.
+    const bool countValid = bigEndian(header, 92, 4) == bigEndian(header, 24, 4);
+    const qint64 pages = bigEndian(header, 28, 4);
+    if (countValid && pages > 0 && info.size() < pages * pageSize)
+        return false;
+    return true;
+}
 
 bool createFixedTables(QSqlDatabase &db)
 {
@@ -54,6 +101,8 @@ bool createFixedTables(QSqlDatabase &db)
 bool OpenDBAt(const QString &path)
 {
     CloseDB();
+    if (!usableDatabaseFile(path))
+        return false;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
     db.setDatabaseName(path);
@@ -63,12 +112,18 @@ bool OpenDBAt(const QString &path)
         return false;
     }
     g_open = true;
+    SettleFileSteps();
     return true;
+}
+
+QString DatabasePath()
+{
+    return DataPath(QStringLiteral("Rydol.db"));
 }
 
 bool OpenDB()
 {
-    return OpenDBAt(DataPath(QStringLiteral("Rydol.db")));
+    return OpenDBAt(DatabasePath());
 }
 
 void CloseDB()
@@ -117,16 +172,36 @@ QStringList TableNames()
 
 QStringList TableColumns(const QString &table)
 {
+    // Read from the table's own definition: the driver's record of a query
+    // loses quotes that are part of a name.
     QStringList names;
     if (!g_open)
         return names;
     QSqlQuery q(gDB());
-    if (!q.exec(QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE 0")))
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid")))
         return names;
-    const QSqlRecord rec = q.record();
-    for (int i = 0; i < rec.count(); ++i)
-        names << rec.fieldName(i);
+    q.addBindValue(table);
+    if (q.exec())
+        while (q.next())
+            names << q.value(0).toString();
     return names;
+}
+
+QString StoredTableName(const QString &name)
+{
+    const QStringList names = TableNames();
+    if (names.contains(name))
+        return name;
+    for (const QString &table : names)
+        if (table.compare(name, Qt::CaseInsensitive) == 0)
+            return table;
+    return name;
+}
+
+int MaxTableColumns()
+{
+    return 2000; // SQLite's default SQLITE_MAX_COLUMN
 }
 
 QString SelectableColumn(const QStringList &columns, const QString &name)
@@ -188,11 +263,13 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
         statement = QStringLiteral("SELECT * FROM ") + table;
     }
     bool withRowId = false;
-    if (dynaset) {
-        if (auto m = selectAll.match(statement); m.hasMatch()) {
-            table = m.captured(1);
-            if (!table.startsWith(u'"'))
-                table = QuoteIdent(table);
+    bool wholeRows = false;
+    if (auto m = selectAll.match(statement); m.hasMatch()) {
+        table = m.captured(1);
+        if (!table.startsWith(u'"'))
+            table = QuoteIdent(table);
+        wholeRows = true;
+        if (dynaset) {
             statement = QStringLiteral("SELECT rowid AS \"__rowid__\", * FROM ") + table + m.captured(2);
             withRowId = true;
         }
@@ -216,6 +293,19 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
     QStringList columns;
     for (int i = first; i < rec.count(); ++i)
         columns << rec.fieldName(i);
+    if (wholeRows) {
+        // "SELECT *" lists the table's columns in table order; their own
+        // spelling keeps quotes that the driver's record drops.
+        QString bare = table.mid(1, table.size() - 2);
+        bare.replace(QStringLiteral("\"\""), QStringLiteral("\""));
+        const QStringList own = TableColumns(bare);
+        if (own.size() == columns.size())
+            columns = own;
+    }
+    QHash<QString, int> index;
+    index.reserve(columns.size());
+    for (int i = int(columns.size()) - 1; i >= 0; --i) // the first of a name wins
+        index.insert(columns[i].toCaseFolded(), i);
     QVector<QVariantList> rows;
     QVector<qint64> rowIds;
     while (q.next()) {
@@ -231,6 +321,7 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
     m_dynaset = dynaset && withRowId;
     m_table = table;
     m_columns = columns;
+    m_index = std::move(index);
     m_rows = std::move(rows);
     m_rowIds = std::move(rowIds);
     m_pos = 0;
@@ -265,10 +356,7 @@ void Recordset::moveFirst()
 
 int Recordset::column(const QString &name) const
 {
-    for (int i = 0; i < m_columns.size(); ++i)
-        if (m_columns[i].compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    return m_index.value(name.toCaseFolded(), -1);
 }
 
 QVariant Recordset::field(const QString &name) const

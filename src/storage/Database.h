@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -6,10 +7,13 @@
 #include <QVector>
 
 // The one database of the run: DATA/Rydol.db. Opens it, creating the fixed
-// tables when the file or one of them is missing. False when the file cannot
-// be used (not SQLite, folder not writable, ...); the program then goes on
-// with every later query failing.
+// tables when the file or one of them is missing, and finishes the file steps
+// of saves and deletions that an earlier run left half done
+// (storage/FileJournal.h). False, with the file untouched, when it cannot be
+// used: a folder, not SQLite, cut short, folder not writable.
 bool OpenDB();
+// DATA/Rydol.db
+QString DatabasePath();
 // Opens another file as the database of the run (tests, benchmarks).
 bool OpenDBAt(const QString &path);
 void CloseDB();
@@ -20,8 +24,15 @@ QSqlDatabase gDB();
 // "name" with embedded quotes doubled: table and column names that come from templates.
 QString QuoteIdent(const QString &name);
 QStringList TableNames();
-// The column names of a table, in table order; empty when it does not exist.
+// The column names of a table, in table order, exactly as the table spells
+// them; empty when it does not exist.
 QStringList TableColumns(const QString &table);
+// The name of the existing table that name denotes: the table spelled exactly
+// so, else one whose name differs only in letter case (any script), else name
+// itself. Kinds use it for their table and their image folder alike.
+QString StoredTableName(const QString &name);
+// How many columns one table may have.
+int MaxTableColumns();
 // The column as the table names it (case-insensitive match), quoted, or NULL
 // when the table has no such column, for SELECT lists over tables of any age.
 QString SelectableColumn(const QStringList &columns, const QString &name);
@@ -74,6 +85,7 @@ private:
     bool m_dynaset = false;
     QString m_table;
     QStringList m_columns;  // without the hidden rowid column
+    QHash<QString, int> m_index; // case-folded name -> first column of that name
     QVector<QVariantList> m_rows;
     QVector<qint64> m_rowIds;
     int m_pos = 0;

@@ -2,6 +2,8 @@
 
 #include "storage/Database.h"
 
+#include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -47,7 +49,8 @@ QString definition(const Column &c)
     return QuoteIdent(c.name) + u' ' + c.type;
 }
 
-// Whether SQLite takes the column on its own (tried on a scratch table).
+// Whether the database takes the column on its own (tried on a scratch
+// table); asked only when the whole table was refused.
 bool databaseAccepts(const Column &c)
 {
     QSqlQuery q(gDB());
@@ -66,37 +69,58 @@ public:
         if (name.isEmpty() || type.isEmpty() || shadowsRowId(name))
             return;
         const QString key = asciiFolded(name);
-        for (const Column &c : m_columns)
-            if (asciiFolded(c.name) == key)
-                return;
-        const Column column{name, type};
-        if (databaseAccepts(column))
-            m_columns << column;
+        if (m_names.contains(key))
+            return;
+        m_names.insert(key);
+        m_columns << Column{name, type};
     }
 
-    QStringList definitions() const
+    int size() const { return int(m_columns.size()); }
+
+    QString definitions() const
     {
         QStringList result;
         for (const Column &c : m_columns)
             result << definition(c);
-        return result;
+        return result.join(QStringLiteral(", "));
+    }
+
+    // Leaves out the columns the database refuses on their own.
+    void dropRefused()
+    {
+        QList<Column> kept;
+        for (const Column &c : m_columns)
+            if (databaseAccepts(c))
+                kept << c;
+        m_columns = kept;
     }
 
 private:
     QList<Column> m_columns;
+    QSet<QString> m_names;
 };
 
 } // namespace
 
+bool IsFixedKindColumn(const QString &name)
+{
+    static const QStringList fixed = {QStringLiteral("ID"), QStringLiteral("DrID"), QStringLiteral("患者番号"),
+                                      QStringLiteral("編集日"), QStringLiteral("終了判定")};
+    for (const QString &column : fixed)
+        if (name.compare(column, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 bool KindTableExists(const QString &kind)
 {
-    return TableNames().contains(kind, Qt::CaseSensitive);
+    return TableNames().contains(kind, Qt::CaseInsensitive);
 }
 
 bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
-                     const QStringList &checkTags)
+                     const QStringList &checkTags, QString *reason)
 {
-    if (kind.isEmpty() || !DatabaseIsOpen())
+    if (kind.isEmpty() || !DatabaseIsOpen() || KindTableExists(kind))
         return false;
     ColumnList columns;
     const QString integer = QStringLiteral("INTEGER");
@@ -104,15 +128,31 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
     columns.add(QStringLiteral("DrID"), QStringLiteral("VARCHAR(50)"));
     columns.add(QStringLiteral("患者番号"), QStringLiteral("VARCHAR(50)"));
     for (const KindColumnSource &f : fields)
-        columns.add(f.tag, fieldType(f.dataKind));
+        if (!IsFixedKindColumn(f.tag))
+            columns.add(f.tag, fieldType(f.dataKind));
     for (const QString &tag : checkTags)
-        columns.add(tag, integer);
+        if (!IsFixedKindColumn(tag))
+            columns.add(tag, integer);
     columns.add(QStringLiteral("編集日"), integer);
     columns.add(QStringLiteral("終了判定"), integer);
 
+    if (columns.size() > MaxTableColumns()) {
+        if (reason)
+            *reason = QStringLiteral("入力欄とチェックボックスが多すぎます（表の列 %1、データベースの上限 %2）。")
+                          .arg(columns.size())
+                          .arg(MaxTableColumns());
+        return false;
+    }
+    const QString create = QStringLiteral("CREATE TABLE %1 (%2)").arg(QuoteIdent(kind));
     QSqlQuery q(gDB());
-    return q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                      .arg(QuoteIdent(kind), columns.definitions().join(QStringLiteral(", "))));
+    if (q.exec(create.arg(columns.definitions())))
+        return true;
+    columns.dropRefused();
+    if (q.exec(create.arg(columns.definitions())))
+        return true;
+    if (reason)
+        *reason = q.lastError().text();
+    return false;
 }
 
 QList<KindColumnSource> KindColumnSources(const Template &t)

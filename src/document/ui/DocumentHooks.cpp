@@ -5,3 +5,10 @@ DocumentHooks &docHooks()
     static DocumentHooks hooks;
     return hooks;
 }
+
+QString SaveFailedMessage()
+{
+    const QString reason = docHooks().saveFailureReason ? docHooks().saveFailureReason() : QString();
+    const QString failed = QStringLiteral("保存できませんでした");
+    return reason.isEmpty() ? failed : failed + u'\n' + reason;
+}

@@ -7,12 +7,18 @@
 #include "storage/AppPaths.h"
 #include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
+#include "ui/Prompter.h"
 
 #include <QFuture>
 #include <QLabel>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QPainter>
 #include <QPixmap>
+
+namespace {
+// Set on a window whose stored page image could not be read back.
+const char *const kDamagedImage = "rydolDamagedPageImage";
+}
 
 DocumentData CollectDocument(FM &window)
 {
@@ -26,6 +32,7 @@ DocumentData CollectDocument(FM &window)
     for (const DocLabel *check : window.ImgCheck)
         doc.checks.append({check->Tag, check->DataField});
     doc.surface = window.surface();
+    doc.keepDamagedImage = window.property(kDamagedImage).toBool();
     return doc;
 }
 
@@ -67,6 +74,8 @@ bool SaveWindowDocument(FM &window, int number, const QString &state)
     DocumentData doc = CollectDocument(window);
     doc.number = number;
     const bool saved = SaveDocument(doc, state);
+    if (saved)
+        window.setProperty(kDamagedImage, QVariant());
     // Also after a failure that happened once the row was stored (its image
     // could not be put in place): the next save must update that row.
     if (doc.number != number)
@@ -89,6 +98,12 @@ bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
         ApplyDocument(window, doc);
     }
     window.更新チェック更新();
+    if (found && pageImage.isNull()) {
+        // The fields are back; the drawing is not. The file stays as it is
+        // for whoever can mend it, and the next save keeps it aside.
+        window.setProperty(kDamagedImage, true);
+        prompter().message(QStringLiteral("ページの画像を読み込めませんでした。"));
+    }
     return found;
 }
 

@@ -6,6 +6,7 @@
 #include "document/ui/FM.h"
 #include "persistence/ui/DocumentBinding.h"
 #include "persistence/ui/HistoryWidgets.h"
+#include "persistence/SaveDocument.h"
 
 #include <QTreeWidget>
 
@@ -56,6 +57,7 @@ void InstallPersistenceHooks()
             RefreshHistoryWindows();
         return saved;
     };
+    hooks.saveFailureReason = [] { return LastSaveError(); };
     hooks.refreshPatientHistory = [] { RefreshHistoryWindows(); };
     hooks.fillHistoryMenu = [] {
         FM *doc = fm();

@@ -4,13 +4,18 @@
 #include "persistence/SaveDocument.h"
 
 namespace {
-const QString kFailed = QStringLiteral("保存できませんでした");
+QString failed()
+{
+    const QString reason = LastSaveError();
+    return reason.isEmpty() ? QStringLiteral("保存できませんでした")
+                            : QStringLiteral("保存できませんでした\n") + reason;
+}
 }
 
 bool SaveFromMenu(DocumentData &doc, const QString &state)
 {
     const bool saved = SaveDocument(doc, state);
-    prompter().message(saved ? QStringLiteral("保存しました") : kFailed);
+    prompter().message(saved ? QStringLiteral("保存しました") : failed());
     return saved;
 }
 
@@ -18,6 +23,6 @@ bool SaveOnClose(DocumentData &doc)
 {
     const bool saved = SaveDocument(doc, QString());
     if (!saved)
-        prompter().message(kFailed);
+        prompter().message(failed());
     return saved;
 }

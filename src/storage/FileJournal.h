@@ -1,0 +1,38 @@
+#pragma once
+#include <QString>
+
+// A file change that belongs to a row change (a page image put in place or
+// removed) is recorded in the table FileJournal inside the same transaction
+// as the row. After the commit the caller carries it out; when the program
+// stops before that is done, the next opening of the database finishes it.
+// So the file always ends up as the committed row says, and a change whose
+// transaction never committed leaves only its temporary file, which that
+// opening removes.
+//
+// A step names, as absolute paths below DATA/:
+//   target     the file the row goes with;
+//   temporary  the complete new content, written and synced beside target
+//              before the commit; empty for a removal of target;
+//   aside      where an earlier target is kept instead of being replaced
+//              (empty: replaced).
+
+// The name pattern of a temporary file in folder (QTemporaryFile template).
+// Temporaries live beside their targets, in the folders below DATA/pic_save.
+QString TemporaryFileTemplate(const QString &folder);
+
+// Flushes a written file / a folder's entries to the disk. True on success
+// (and where the system offers no such call).
+bool SyncFile(int fileDescriptor);
+bool SyncFolder(const QString &folder);
+
+// Records the step inside the open transaction, replacing an unfinished step
+// of the same target.
+bool RecordFileStep(const QString &target, const QString &temporary, const QString &aside);
+// Carries a recorded step out and, once the files are synced, forgets it.
+// False when a file could not be moved or removed; the step then stays
+// recorded and the next opening tries again.
+bool CarryOutFileStep(const QString &target, const QString &temporary, const QString &aside);
+
+// Finishes every recorded step and removes the temporary files no step names.
+// Run by OpenDB once the tables are there.
+void SettleFileSteps();
