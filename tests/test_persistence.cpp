@@ -145,7 +145,6 @@ private slots:
     void fieldsTaggedLikeFixedColumnsAreNotStored();
     void kindsDifferingInLetterCaseAreOneKind();
     void quotedTagsSaveAndHugeNumbersAreNamed();
-    void deletedDocumentLosesRowAndImage();
 };
 
 void TestPersistence::init()
@@ -687,23 +686,6 @@ void TestPersistence::quotedTagsSaveAndHugeNumbersAreNamed()
     QCOMPARE(rowCount(), 1);
     QVERIFY(LoadSavedDocument(kKind, doc.number, back));
     QCOMPARE(back.fields[0].text, QStringLiteral("引用 \"ok\""));
-}
-
-void TestPersistence::deletedDocumentLosesRowAndImage()
-{
-    TestHome home;
-    makeKindTable();
-    DocumentData a = document(), b = document();
-    QVERIFY(SaveDocument(a, QStringLiteral("0")));
-    QVERIFY(SaveDocument(b, QStringLiteral("0")));
-    QVERIFY(DeleteSavedDocument(kKind, a.number));
-    QVERIFY(!DeleteSavedDocument(kKind, a.number));
-    QCOMPARE(rowCount(), 1);
-    QCOMPARE(filesIn(DocumentImageFolder(kKind)), QStringList{QStringLiteral("2.png")});
-    // A new document does not take the deleted one's number back either.
-    DocumentData c = document();
-    QVERIFY(SaveDocument(c, QStringLiteral("0")));
-    QCOMPARE(c.number, 3);
 }
 
 QTEST_MAIN(TestPersistence)
