@@ -2,9 +2,11 @@
 
 #include "storage/Database.h"
 #include "storage/Ini.h"
+#include "storage/StoreLocation.h"
 #include "storage/UserSettings.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -27,6 +29,8 @@ private slots:
     void failedQueryKeepsPreviousResult();
     void boundValuesWithQuotesAndLikeEscaping();
     void updateFailsForUnknownColumn();
+    void storeAddressesAreReadLikeLibpq();
+    void japaneseAndQuotedNamesMeetOnEveryStore();
 };
 
 void TestStorage::iniRoundTripKeepsJapaneseInCp932()
@@ -110,12 +114,14 @@ void TestStorage::openDbCreatesFixedTables()
     QVERIFY(DatabaseIsOpen());
     const QStringList tables = TableNames();
     for (const char *t : {"Kanja_Data", "医師", "定型文", "メニュー"})
-        QVERIFY2(tables.contains(QString::fromUtf8(t)), t);
-    QVERIFY(QFile::exists(home.data(QStringLiteral("Rydol.db"))));
+        QVERIFY2(tables.contains(QString::fromUtf8(t), Qt::CaseInsensitive), t);
+    QCOMPARE(QFile::exists(home.data(QStringLiteral("Rydol.db"))), !TestOnServer());
 }
 
 void TestStorage::openDbRefusesNonSqliteFile()
 {
+    if (TestOnServer())
+        QSKIP("the embedded file only");
     TestHome home(false, false);
     QFile f(home.data(QStringLiteral("Rydol.db")));
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -207,6 +213,90 @@ void TestStorage::updateFailsForUnknownColumn()
     QVERIFY(!gRS.update());
     QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 医師")));
     QVERIFY(gRS.eof());
+}
+
+void TestStorage::storeAddressesAreReadLikeLibpq()
+{
+    using K = StoreLocation::Kind;
+    for (const char *embedded : {"", "  ", "sqlite", "SQLITE"})
+        QCOMPARE(ParseStoreLocation(QString::fromLatin1(embedded)).kind, K::Embedded);
+
+    StoreLocation a = ParseStoreLocation(QStringLiteral("postgresql://rydol@db.byoin.local:5433/カルテ?sslmode=require"));
+    QCOMPARE(a.kind, K::Server);
+    QCOMPARE(a.user, QStringLiteral("rydol"));
+    QCOMPARE(a.host, QStringLiteral("db.byoin.local"));
+    QCOMPARE(a.port, 5433);
+    QCOMPARE(a.database, QStringLiteral("カルテ"));
+    QCOMPARE(a.options, QStringLiteral("sslmode='require'"));
+
+    StoreLocation b = ParseStoreLocation(QStringLiteral("postgres://%2Fvar%2Frun%2Fpostgresql/rydol"));
+    QCOMPARE(b.kind, K::Server);
+    QCOMPARE(b.host, QStringLiteral("/var/run/postgresql"));
+    QVERIFY(b.user.isEmpty());
+    QCOMPARE(b.port, -1);
+
+    StoreLocation c = ParseStoreLocation(QStringLiteral("postgresql://u@[::1]:6000/d?host=/tmp/s&application_name=it's"));
+    QCOMPARE(c.host, QStringLiteral("/tmp/s"));
+    QCOMPARE(c.port, 6000);
+    QCOMPARE(c.options, QStringLiteral("application_name='it\\'s'"));
+    QCOMPARE(ParseStoreLocation(ServerUrl(c, QStringLiteral("other db"))).database, QStringLiteral("other db"));
+    QCOMPARE(ParseStoreLocation(ServerUrl(c, QStringLiteral("x"))).host, QStringLiteral("/tmp/s"));
+
+    StoreLocation secret = ParseStoreLocation(QStringLiteral("postgresql://u:pw@h/d"));
+    QVERIFY(secret.hasPassword);
+    QVERIFY(!secret.text.contains(QStringLiteral("pw")));
+    QVERIFY(ParseStoreLocation(QStringLiteral("postgresql://h/d?password=pw")).hasPassword);
+    QVERIFY(!OpenServer(secret));
+
+    for (const char *bad : {"postgresql://h:port/d", "postgresql://h/", "mysql://h/d", "Rydol.db", "postgresql://h:0/d"})
+        QCOMPARE(ParseStoreLocation(QString::fromLatin1(bad)).kind, K::Invalid);
+}
+
+void TestStorage::japaneseAndQuotedNamesMeetOnEveryStore()
+{
+    TestHome home;
+    // Names from templates are quoted; ASCII letters match in either case,
+    // quoted or not, on both stores.
+    const QString kind = QStringLiteral("Kind \"A\" 紹介");
+    QSqlQuery q(gDB());
+    QVERIFY2(q.exec(QStringLiteral("CREATE TABLE %1 (%2 INTEGER PRIMARY KEY, %3 VARCHAR(50))")
+                        .arg(QuoteIdent(kind), QuoteIdent(QStringLiteral("ID")), QuoteIdent(QStringLiteral("所見 'x'")))),
+             qPrintable(q.lastError().text()));
+    QVERIFY(TableNames().contains(kind, Qt::CaseInsensitive));
+    QCOMPARE(TableColumns(kind).size(), 2);
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QuoteIdent(kind)));
+    QVERIFY(gRS.addNew());
+    QVERIFY(gRS.setField(QStringLiteral("id"), 7));
+    QVERIFY(gRS.setField(QStringLiteral("所見 'x'"), QStringLiteral("O'Brien \\ 100%")));
+    QVERIFY(gRS.update());
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("Select * From %1 Where ID=?").arg(QuoteIdent(kind)), {7}));
+    QCOMPARE(gRS.text(QStringLiteral("所見 'x'")), QStringLiteral("O'Brien \\ 100%"));
+    QVERIFY(gRS.edit());
+    gRS.setField(QStringLiteral("所見 'x'"), QStringLiteral("改"));
+    QVERIFY(gRS.update());
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From %1").arg(QuoteIdent(kind))));
+    QCOMPARE(gRS.recordCount(), 1);
+    QCOMPARE(gRS.text(QStringLiteral("所見 'x'")), QStringLiteral("改"));
+
+    // A table made by hand without a key is still edited row by row.
+    QVERIFY(q.exec(QStringLiteral("CREATE TABLE 手製 (ID INTEGER, 値 VARCHAR(50))")));
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO 手製 VALUES (1, 'a')")));
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO 手製 VALUES (1, 'b')")));
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("Select * From 手製 Where 値=?"), {QStringLiteral("b")}));
+    QVERIFY(gRS.edit());
+    gRS.setField(QStringLiteral("値"), QStringLiteral("c"));
+    QVERIFY(gRS.update());
+    QVERIFY(gRS.edit());
+    gRS.setField(QStringLiteral("値"), QStringLiteral("d"));
+    QVERIFY(gRS.update());
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 手製 Order By 値")));
+    QCOMPARE(gRS.text(QStringLiteral("値")), QStringLiteral("a"));
+    gRS.moveNext();
+    QCOMPARE(gRS.text(QStringLiteral("値")), QStringLiteral("d"));
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("Select * From 手製 Where 値=?"), {QStringLiteral("a")}));
+    QVERIFY(gRS.remove());
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 手製")));
+    QCOMPARE(gRS.recordCount(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStorage)

@@ -12,7 +12,7 @@
 
 QString DocumentImageFolder(const QString &kind)
 {
-    return DataPath(QStringLiteral("pic_save/") + StoredTableName(kind));
+    return FolderIgnoringCase(DataPath(QStringLiteral("pic_save")), kind);
 }
 
 int HighestImageNumber(const QString &kind)

@@ -2,9 +2,10 @@
 #include <QImage>
 #include <QString>
 
-// Page images live in DATA/pic_save/<kind>/<number>.png. The folder is
-// spelled like the kind's table (StoredTableName), so that kinds whose names
-// differ only in letter case share one table and one folder.
+// Page images live in DATA/pic_save/<kind>/<number>.png. Kinds whose names
+// differ only in letter case are one kind: one table (StoredTableName) and
+// one folder, the one already there whatever its spelling
+// (FolderIgnoringCase).
 QString DocumentImageFolder(const QString &kind);
 QString DocumentImagePath(const QString &kind, int number);
 // The highest document number of the kind's folder: files (or anything else)

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 #include "storage/FileJournal.h"
 #include "storage/Ini.h"
 #include "templates/KindTable.h"
@@ -47,8 +48,11 @@ int today()
 // plus one.
 std::optional<int> nextNumber(const QString &table)
 {
+    // Other workstations add no rows to the table until this one commits.
+    if (!dialect::LockForNewRows(QuoteIdent(table)))
+        return std::nullopt;
     QSqlQuery q(gDB());
-    if (!q.exec(QStringLiteral("SELECT MAX(\"ID\") FROM ") + QuoteIdent(table)) || !q.next())
+    if (!q.exec(QStringLiteral("SELECT MAX(ID) FROM ") + QuoteIdent(table)) || !q.next())
         return std::nullopt;
     const qint64 highest = std::max<qint64>(q.value(0).toLongLong(), HighestImageNumber(table));
     if (highest >= std::numeric_limits<int>::max()) {
@@ -95,7 +99,7 @@ bool writeRow(const QString &table, const DocumentData &doc, const QString &stat
         if (!next)
             return false;
         number = *next;
-        if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE 0"))
+        if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE 1=0"))
             || !rs.addNew() || !rs.setField(QStringLiteral("ID"), number)
             || !rs.setField(QStringLiteral("DrID"), CurrentDrID))
             return false;

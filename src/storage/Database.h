@@ -6,20 +6,33 @@
 #include <QVariant>
 #include <QVector>
 
-// The one database of the run: DATA/Rydol.db. Opens it, creating the fixed
-// tables when the file or one of them is missing, and finishes the file steps
-// of saves and deletions that an earlier run left half done
-// (storage/FileJournal.h). False, with the file untouched, when it cannot be
-// used: a folder, not SQLite, cut short, folder not writable.
+struct StoreLocation;
+
+// The one database of the run: DATA/Rydol.db, or the PostgreSQL server that
+// setting.ini's DB (or RYDOL_DB) names (see StoreLocation.h). Opens it,
+// creating the fixed tables when they are missing. False when it cannot be
+// used (a folder, not SQLite, cut short, folder not writable, server
+// unreachable, ...); a file that cannot be read is not touched. Once open,
+// finishes the file steps of saves and deletions that an earlier run left
+// half done (storage/FileJournal.h).
 bool OpenDB();
 // DATA/Rydol.db
 QString DatabasePath();
 // Opens another file as the database of the run (tests, benchmarks).
 bool OpenDBAt(const QString &path);
+// Opens a PostgreSQL database as the database of the run.
+bool OpenServer(const StoreLocation &location);
+// Why the last opening failed (the driver's words, for logs and tools).
+QString DatabaseOpenError();
 void CloseDB();
 bool DatabaseIsOpen();
 // The open connection (invalid when OpenDB failed).
 QSqlDatabase gDB();
+
+class QSqlQuery;
+// Column i of the query's current row; an empty QVariant for NULL, as
+// SQLite gives it (PostgreSQL's NULL integer would read as "0").
+QVariant SqlValue(const QSqlQuery &q, int i);
 
 // "name" with embedded quotes doubled: table and column names that come from templates.
 QString QuoteIdent(const QString &name);
@@ -29,7 +42,8 @@ QStringList TableNames();
 QStringList TableColumns(const QString &table);
 // The name of the existing table that name denotes: the table spelled exactly
 // so, else one whose name differs only in letter case (any script), else name
-// itself. Kinds use it for their table and their image folder alike.
+// itself. Kinds whose names differ only in letter case are one kind with one
+// table.
 QString StoredTableName(const QString &name);
 // How many columns one table may have.
 int MaxTableColumns();
@@ -84,10 +98,21 @@ private:
     bool m_open = false;
     bool m_dynaset = false;
     QString m_table;
-    QStringList m_columns;  // without the hidden rowid column
+    enum class Identity { None, RowId, Key, TupleAndValues };
+    // The WHERE condition for the current row; its values are appended.
+    QString keyCondition(QVariantList &values) const;
+
+    QStringList m_columns;  // without SQLite's hidden rowid column
     QHash<QString, int> m_index; // case-folded name -> first column of that name
     QVector<QVariantList> m_rows;
-    QVector<qint64> m_rowIds;
+    // What identifies each row: SQLite's rowid; on PostgreSQL the primary
+    // key's values as read (m_keyColumns are their places in m_columns), or
+    // for a table without one the tuple id (checked together with every value
+    // as read).
+    Identity m_identity = Identity::None;
+    QVector<QVariantList> m_keys;
+    QStringList m_keyNames;
+    QVector<int> m_keyColumns;
     int m_pos = 0;
     enum class EditMode { None, Add, Edit } m_mode = EditMode::None;
     QVariantList m_buffer;

@@ -59,7 +59,7 @@ bool replaceFile(const QString &from, const QString &to)
 bool forget(const QString &target)
 {
     QSqlQuery q(gDB());
-    if (!q.prepare(QStringLiteral("DELETE FROM \"FileJournal\" WHERE \"Target\"=?")))
+    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")))))
         return false;
     q.addBindValue(stored(target));
     return q.exec();
@@ -101,8 +101,9 @@ bool RecordFileStep(const QString &target, const QString &temporary, const QStri
     if (!forget(target))
         return false;
     QSqlQuery q(gDB());
-    if (!q.prepare(QStringLiteral(
-            "INSERT INTO \"FileJournal\" (\"Target\", \"Temporary\", \"Aside\") VALUES (?, ?, ?)")))
+    if (!q.prepare(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")
+                       .arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")),
+                            QuoteIdent(QStringLiteral("Temporary")), QuoteIdent(QStringLiteral("Aside")))))
         return false;
     q.addBindValue(stored(target));
     q.addBindValue(stored(temporary));
@@ -140,7 +141,9 @@ void SettleFileSteps()
     {
         QSqlQuery q(gDB());
         q.setForwardOnly(true);
-        if (q.exec(QStringLiteral("SELECT \"Target\", \"Temporary\", \"Aside\" FROM \"FileJournal\"")))
+        if (q.exec(QStringLiteral("SELECT %2, %3, %4 FROM %1")
+                       .arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")),
+                            QuoteIdent(QStringLiteral("Temporary")), QuoteIdent(QStringLiteral("Aside")))))
             while (q.next())
                 steps.append({absolute(q.value(0).toString()), absolute(q.value(1).toString()),
                               absolute(q.value(2).toString())});

@@ -1,6 +1,7 @@
 #include "templates/KindTable.h"
 
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 
 #include <QSet>
 #include <QSqlError>
@@ -14,51 +15,30 @@ struct Column
     QString type;
 };
 
-// SQLite folds only ASCII letters when it compares column names.
-QString asciiFolded(const QString &name)
-{
-    QString folded = name;
-    for (QChar &c : folded)
-        if (c >= u'A' && c <= u'Z')
-            c = QChar(c.unicode() + (u'a' - u'A'));
-    return folded;
-}
-
-// Names that would hide the row id, which updating and deleting a saved
-// document rely on.
+// Names that would hide SQLite's row id, which updating and deleting a saved
+// document rely on there; left out on every store so that a kind has the same
+// columns wherever it is kept.
 bool shadowsRowId(const QString &name)
 {
     static const QStringList reserved = {QStringLiteral("rowid"), QStringLiteral("oid"),
                                          QStringLiteral("_rowid_"), QStringLiteral("__rowid__")};
-    return reserved.contains(asciiFolded(name));
+    return reserved.contains(name.toLower());
 }
 
 QString fieldType(const QString &dataKind)
 {
     if (dataKind == u"0")
-        return QStringLiteral("INTEGER");
+        return dialect::IntegerType();
     if (dataKind == u"1")
-        return QStringLiteral("VARCHAR(255)");
+        return dialect::TextType(255);
     if (dataKind == u"2")
-        return QStringLiteral("TEXT");
+        return dialect::MemoType();
     return QString();
 }
 
 QString definition(const Column &c)
 {
     return QuoteIdent(c.name) + u' ' + c.type;
-}
-
-// Whether the database takes the column on its own (tried on a scratch
-// table); asked only when the whole table was refused.
-bool databaseAccepts(const Column &c)
-{
-    QSqlQuery q(gDB());
-    const QString probe = QStringLiteral("temp.\"rydol_column_probe\"");
-    q.exec(QStringLiteral("DROP TABLE IF EXISTS ") + probe);
-    const bool ok = q.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(probe, definition(c)));
-    q.exec(QStringLiteral("DROP TABLE IF EXISTS ") + probe);
-    return ok;
 }
 
 class ColumnList
@@ -68,7 +48,7 @@ public:
     {
         if (name.isEmpty() || type.isEmpty() || shadowsRowId(name))
             return;
-        const QString key = asciiFolded(name);
+        const QString key = dialect::IdentifierKey(name);
         if (m_names.contains(key))
             return;
         m_names.insert(key);
@@ -77,20 +57,21 @@ public:
 
     int size() const { return int(m_columns.size()); }
 
-    QString definitions() const
+    QStringList definitions() const
     {
         QStringList result;
         for (const Column &c : m_columns)
             result << definition(c);
-        return result.join(QStringLiteral(", "));
+        return result;
     }
 
-    // Leaves out the columns the database refuses on their own.
+    // Leaves out the columns the database refuses on their own; asked only
+    // when the whole table was refused, so that a wide table is made at once.
     void dropRefused()
     {
         QList<Column> kept;
         for (const Column &c : m_columns)
-            if (databaseAccepts(c))
+            if (dialect::AcceptsColumn(definition(c)))
                 kept << c;
         m_columns = kept;
     }
@@ -114,7 +95,7 @@ bool IsFixedKindColumn(const QString &name)
 
 bool KindTableExists(const QString &kind)
 {
-    return TableNames().contains(kind, Qt::CaseInsensitive);
+    return TableNames().contains(dialect::StoredName(kind), Qt::CaseInsensitive);
 }
 
 bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
@@ -123,10 +104,10 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
     if (kind.isEmpty() || !DatabaseIsOpen() || KindTableExists(kind))
         return false;
     ColumnList columns;
-    const QString integer = QStringLiteral("INTEGER");
+    const QString integer = dialect::IntegerType();
     columns.add(QStringLiteral("ID"), integer);
-    columns.add(QStringLiteral("DrID"), QStringLiteral("VARCHAR(50)"));
-    columns.add(QStringLiteral("患者番号"), QStringLiteral("VARCHAR(50)"));
+    columns.add(QStringLiteral("DrID"), dialect::TextType(50));
+    columns.add(QStringLiteral("患者番号"), dialect::TextType(50));
     for (const KindColumnSource &f : fields)
         if (!IsFixedKindColumn(f.tag))
             columns.add(f.tag, fieldType(f.dataKind));
@@ -143,12 +124,11 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
                           .arg(MaxTableColumns());
         return false;
     }
-    const QString create = QStringLiteral("CREATE TABLE %1 (%2)").arg(QuoteIdent(kind));
     QSqlQuery q(gDB());
-    if (q.exec(create.arg(columns.definitions())))
+    if (q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions())))
         return true;
     columns.dropRefused();
-    if (q.exec(create.arg(columns.definitions())))
+    if (q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions())))
         return true;
     if (reason)
         *reason = q.lastError().text();

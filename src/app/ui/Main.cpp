@@ -3,19 +3,28 @@
 #include "app/ui/FStart.h"
 #include "app/ui/InstallNavigation.h"
 #include "ui/Navigation.h"
-#include "ui/Prompter.h"
 #include "patients/Patient.h"
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
+#include "storage/StoreLocation.h"
+#include "ui/Prompter.h"
 
 #include <QDir>
 
 bool Main()
 {
-    // A database file that cannot be read stops the start before anything is
-    // written: going on would only fail every save and lose the doctor's work.
+    // A database that cannot be opened or reached ends the start before
+    // anything is written: going on would only fail every save.
     if (!OpenDB()) {
-        prompter().message(QStringLiteral("データベースを開けませんでした。\n") + DatabasePath());
+        const StoreLocation location = ParseStoreLocation(ConfiguredStore());
+        if (location.kind != StoreLocation::Kind::Embedded) {
+            QString text = QStringLiteral("データベースに接続できませんでした: ") + location.text;
+            if (location.hasPassword)
+                text += QStringLiteral("\n（パスワードは setting.ini に書かず、~/.pgpass などに置いてください）");
+            prompter().message(text);
+        } else {
+            prompter().message(QStringLiteral("データベースを開けませんでした。\n") + DatabasePath());
+        }
         return false;
     }
     LookupPatient(QStringLiteral("1"));

@@ -4,7 +4,6 @@
 #include "document/ui/DocumentHost.h"
 #include "document/ui/FM.h"
 #include "storage/AppPaths.h"
-#include "storage/Database.h"
 #include "storage/Ini.h"
 #include "templates/KindTable.h"
 #include "templates/TemplateReader.h"
@@ -183,12 +182,12 @@ void MakeKindTable(FM &w, const QString &kind)
 
 void MakeImageFolder(const QString &kind)
 {
-    // The kind names a folder below pic_save and nothing else; it is spelled
-    // like the kind's table.
+    // The kind names a folder below pic_save and nothing else; a folder of
+    // another letter case is the kind's folder already.
     if (kind.isEmpty() || kind == QStringLiteral(".") || kind == QStringLiteral("..")
         || kind.contains(QLatin1Char('/')) || kind.contains(QLatin1Char('\\')))
         return;
-    const QString folder = DataPath(QStringLiteral("pic_save/") + StoredTableName(kind));
+    const QString folder = FolderIgnoringCase(DataPath(QStringLiteral("pic_save")), kind);
     if (!QFileInfo::exists(folder))
         QDir().mkpath(folder);
 }
