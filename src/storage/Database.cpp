@@ -369,17 +369,6 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
     QStringList columns;
     for (int i = hidden; i < rec.count(); ++i)
         columns << rec.fieldName(i);
-    if (!wholeTable.isEmpty()) {
-        // "SELECT *" lists the table's columns in table order; their own
-        // spelling keeps quotes that the driver's record drops.
-        const QStringList own = TableColumns(wholeTable);
-        if (own.size() == columns.size())
-            columns = own;
-    }
-    QHash<QString, int> index;
-    index.reserve(columns.size());
-    for (int i = int(columns.size()) - 1; i >= 0; --i) // the first of a name wins
-        index.insert(columns[i].toCaseFolded(), i);
     QVector<int> keyColumns;
     if (identity == Identity::Key) {
         for (const QString &k : keyNames) {
@@ -405,6 +394,20 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
         rows << row;
         keys << key;
     }
+
+    q.finish();
+    if (!wholeTable.isEmpty()) {
+        // "SELECT *" lists the table's columns in table order; their own
+        // spelling keeps quotes that the driver's record drops. (Asked only
+        // once every row is read: a server connection runs one query at a time.)
+        const QStringList own = TableColumns(wholeTable);
+        if (own.size() == columns.size())
+            columns = own;
+    }
+    QHash<QString, int> index;
+    index.reserve(columns.size());
+    for (int i = int(columns.size()) - 1; i >= 0; --i) // the first of a name wins
+        index.insert(columns[i].toCaseFolded(), i);
 
     m_open = true;
     m_dynaset = identity != Identity::None;
