@@ -5,6 +5,7 @@
 #include "ui/Fonts.h"
 #include "ui/Navigation.h"
 #include "patients/Patient.h"
+#include "patients/PatientStore.h"
 #include "patients/ui/F患者情報入力.h"
 #include "storage/Database.h"
 
@@ -74,6 +75,7 @@ private slots:
     void aTypedNumberUpdatesThatPatient();
     void failedWriteSaysSoAndStays();
     void kanaSearch();
+    void searchFoldsKanaWidthCaseAndSpaces();
     void lookupByClickEnterAndFocusFillsTheBoxes();
 };
 
@@ -228,6 +230,63 @@ void TestPatientEntry::kanaSearch()
         QCOMPARE(listTexts(w.LV患者リスト), ids);
     }
     QCOMPARE(w.LV患者リスト->topLevelItem(1)->text(1), QStringLiteral("山田花子"));
+}
+
+void TestPatientEntry::searchFoldsKanaWidthCaseAndSpaces()
+{
+    TestHome home;
+    home.addPatient(QStringLiteral("3"), QStringLiteral("山田太郎"), QStringLiteral("ヤマダ タロウ"), 1, 19520314);
+    home.addPatient(QStringLiteral("7"), QStringLiteral("佐藤花子"), QStringLiteral("サトウ ハナコ"), 2, 19890108);
+    home.addPatient(QStringLiteral("8"), QStringLiteral("佐藤花子"), QStringLiteral("サトウ ハナコ"), 2, 0);
+    home.addPatient(QStringLiteral("12"), QStringLiteral("Ｓｍｉｔｈ"), QStringLiteral("スミス"), 1, 20190501);
+    F患者情報入力 w;
+    const QString none = QStringLiteral("該当無し");
+    const QList<std::pair<QString, QStringList>> searches = {
+        {QStringLiteral("やまだ たろう"), {"3"}},
+        {QStringLiteral("ﾔﾏﾀﾞﾀﾛｳ"), {"3"}},
+        {QStringLiteral("ヤマダ　タロウ"), {"3"}},
+        {QStringLiteral("ダタ"), {"3"}},
+        {QStringLiteral("山田"), {"3"}},        // by kanji name
+        {QStringLiteral("12"), {"12"}},         // by number
+        {QStringLiteral("ｓｍｉｔｈ"), {"12"}}, // width and case
+        {QStringLiteral("SMITH"), {"12"}},
+        {QStringLiteral("さとう"), {"7", "8"}},
+        {QStringLiteral("%"), {none}},
+        {QStringLiteral("タロウ3"), {none}},    // never across kana, name and number
+    };
+    for (const auto &[text, ids] : searches) {
+        w.Txtカナ名->setText(text);
+        w.Cmdカナ検索_Click();
+        QCOMPARE(listTexts(w.LV患者リスト), ids);
+    }
+    // Two patients of one name are told apart by birth date and sex.
+    w.Txtカナ名->setText(QStringLiteral("サトウ"));
+    w.Cmdカナ検索_Click();
+    QTreeWidgetItem *first = w.LV患者リスト->topLevelItem(0);
+    QCOMPARE(QStringList({first->text(0), first->text(1), first->text(2), first->text(3)}),
+             QStringList({"7", "佐藤花子", "平成01年01月08日", "女性"}));
+    QCOMPARE(w.LV患者リスト->topLevelItem(1)->text(2), QString());
+    w.Txtカナ名->setText(QStringLiteral("やまだ"));
+    w.Cmdカナ検索_Click();
+    QCOMPARE(w.LV患者リスト->topLevelItem(0)->text(2), QStringLiteral("昭和27年03月14日"));
+    QCOMPARE(w.LV患者リスト->topLevelItem(0)->text(3), QStringLiteral("男性"));
+
+    // Registered through the window: the kana stays as typed, the search folds it.
+    PatientRecord typed{QStringLiteral("20"), QStringLiteral("鈴木一郎"), QStringLiteral("ｽｽﾞｷ ｲﾁﾛｳ"), 19600101, 1, {}};
+    QVERIFY(StorePatient(typed));
+    QCOMPARE(stored(QStringLiteral("20")).value(0).section(u',', 1, 1), QStringLiteral("ｽｽﾞｷ ｲﾁﾛｳ"));
+    w.Txtカナ名->setText(QStringLiteral("すずき"));
+    w.Cmdカナ検索_Click();
+    QCOMPARE(listTexts(w.LV患者リスト), QStringList({"20"}));
+
+    // A kana changed behind the program's back is found under its new form
+    // once the keys are brought in step (as every start does).
+    QSqlQuery q(gDB());
+    QVERIFY(q.exec(QStringLiteral("UPDATE Kanja_Data SET Kana='タナカ イチロウ' WHERE ID='20'")));
+    QVERIFY(SyncPatientSearchKeys());
+    w.Txtカナ名->setText(QStringLiteral("たなか"));
+    w.Cmdカナ検索_Click();
+    QCOMPARE(listTexts(w.LV患者リスト), QStringList({"20"}));
 }
 
 void TestPatientEntry::lookupByClickEnterAndFocusFillsTheBoxes()

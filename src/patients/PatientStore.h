@@ -26,7 +26,16 @@ struct PatientHit
 {
     QString id;
     QString name;
+    int birth = 0; // yyyymmdd, 0 when unknown
+    int sex = 0;   // 1 male, 2 female
 };
-// Patients whose kana contains text anywhere (every patient for an empty
-// text), in the text order of their numbers. nullopt when the search failed.
+// Patients whose kana, name or number contains text anywhere (every patient
+// for an empty text), compared in their folded forms (FoldForSearch), in the
+// text order of their numbers. nullopt when the search failed.
 std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text);
+
+// Brings the search keys in step with Kanja_Data: adds the missing ones,
+// refolds those whose name or kana changed, drops those of removed patients.
+// The search does it by itself when the numbers of rows differ; the program
+// does it once at start for rows written by anything else. False on failure.
+bool SyncPatientSearchKeys();

@@ -91,6 +91,9 @@ QList<FixedTable> FixedTables()
              QStringLiteral("CREATE TABLE IF NOT EXISTS kanja_data (id VARCHAR(50) COLLATE \"C\" NOT NULL PRIMARY KEY, "
                             "name VARCHAR(255) COLLATE \"C\", kana VARCHAR(255) COLLATE \"C\", sex INTEGER, birth INTEGER, "
                             "address VARCHAR(255))")},
+            {QStringLiteral("Kanja_Search"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS kanja_search (id VARCHAR(50) COLLATE \"C\" NOT NULL PRIMARY KEY, "
+                            "name VARCHAR(255), kana VARCHAR(255), fold VARCHAR(1000), rev BIGINT NOT NULL)")},
             {QStringLiteral("医師"),
              QStringLiteral("CREATE TABLE IF NOT EXISTS \"医師\" (id %1, name VARCHAR(255), "
                             "del INTEGER NOT NULL DEFAULT 0)").arg(serial)},
@@ -108,6 +111,13 @@ QList<FixedTable> FixedTables()
          QStringLiteral("CREATE TABLE IF NOT EXISTS \"Kanja_Data\" (\"ID\" VARCHAR(50) NOT NULL UNIQUE, "
                         "\"Name\" VARCHAR(255), \"Kana\" VARCHAR(255), \"Sex\" INTEGER, \"Birth\" INTEGER, "
                         "\"Address\" VARCHAR(255))")},
+        // The patient search's folded key of each patient, with the name and
+        // kana it was folded from, so that a stale key can be told from a
+        // current one, and a revision that grows with every key written, so
+        // that a reader fetches only what changed since it last looked.
+        {QStringLiteral("Kanja_Search"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"Kanja_Search\" (\"ID\" VARCHAR(50) NOT NULL PRIMARY KEY, "
+                        "\"Name\" VARCHAR(255), \"Kana\" VARCHAR(255), \"Fold\" VARCHAR(1000), \"Rev\" INTEGER NOT NULL)")},
         {QStringLiteral("医師"),
          QStringLiteral("CREATE TABLE IF NOT EXISTS \"医師\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                         "\"Name\" VARCHAR(255), \"Del\" INTEGER NOT NULL DEFAULT 0)")},

@@ -4,6 +4,7 @@
 #include "app/ui/InstallNavigation.h"
 #include "ui/Navigation.h"
 #include "patients/Patient.h"
+#include "patients/PatientStore.h"
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
 #include "storage/StoreLocation.h"
@@ -27,6 +28,9 @@ bool Main()
         }
         return false;
     }
+    // Patients written by other programs (or before the search keys existed)
+    // become findable.
+    SyncPatientSearchKeys();
     LookupPatient(QStringLiteral("1"));
     QDir().mkpath(DataPath(QStringLiteral("pic_save")));
     InstallNavigation();

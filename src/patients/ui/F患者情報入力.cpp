@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -50,6 +51,21 @@ QLineEdit *DateBox(QWidget *parent)
     box->setAlignment(Qt::AlignRight);
     box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
     return box;
+}
+
+// "昭和27年03月14日"; empty for an unknown date.
+QString EraBirthText(int birth)
+{
+    const Era era = EraOfDate(birth);
+    if (birth <= 0 || era.name.isEmpty())
+        return QString();
+    return era.name + LastTwo(QString::number(era.year)) + QStringLiteral("年") + LastTwo(QString::number(birth / 100 % 100))
+           + QStringLiteral("月") + LastTwo(QString::number(birth % 100)) + QStringLiteral("日");
+}
+
+QString SexText(int sex)
+{
+    return sex == 1 ? QStringLiteral("男性") : sex == 2 ? QStringLiteral("女性") : QString();
 }
 
 } // namespace
@@ -139,12 +155,24 @@ F患者情報入力::F患者情報入力(QWidget *parent)
     searchRow->addWidget(Cmdカナ検索);
     searchLayout->addLayout(searchRow);
     LV患者リスト = new QTreeWidget(searchFrame);
-    LV患者リスト->setHeaderLabels({QStringLiteral("ID"), QStringLiteral("名前")});
+    LV患者リスト->setHeaderLabels(
+        {QStringLiteral("ID"), QStringLiteral("名前"), QStringLiteral("生年月日"), QStringLiteral("性別")});
     LV患者リスト->setRootIsDecorated(false);
     LV患者リスト->setUniformRowHeights(true);
     LV患者リスト->setSelectionMode(QAbstractItemView::SingleSelection);
-    LV患者リスト->setColumnWidth(0, LV患者リスト->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16);
-    LV患者リスト->setMinimumWidth(LV患者リスト->fontMetrics().horizontalAdvance(QString(20, QChar(u'名'))));
+    // Every column shows its whole text without scrolling sideways: number,
+    // a name of up to eight characters, the birth date in its era and the sex.
+    const QFontMetrics metrics = LV患者リスト->fontMetrics();
+    const int columnWidths[] = {metrics.horizontalAdvance(QStringLiteral("00000000")) + 16,
+                                metrics.horizontalAdvance(QString(8, QChar(u'名'))) + 16,
+                                metrics.horizontalAdvance(QStringLiteral("昭和00年00月00日")) + 16,
+                                metrics.horizontalAdvance(QStringLiteral("性別")) + 16};
+    int listWidth = 2 * LV患者リスト->frameWidth() + LV患者リスト->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < 4; ++column) {
+        LV患者リスト->setColumnWidth(column, columnWidths[column]);
+        listWidth += columnWidths[column];
+    }
+    LV患者リスト->setMinimumWidth(listWidth);
     searchLayout->addWidget(LV患者リスト, 1);
 
     // Bottom: the two buttons.
@@ -281,7 +309,7 @@ void F患者情報入力::Cmdカナ検索_Click()
         return;
     }
     for (const PatientHit &hit : *hits) {
-        auto *item = new QTreeWidgetItem(LV患者リスト, {hit.id, hit.name});
+        auto *item = new QTreeWidgetItem(LV患者リスト, {hit.id, hit.name, EraBirthText(hit.birth), SexText(hit.sex)});
         item->setData(0, kPatientRowRole, true);
     }
 }
