@@ -36,6 +36,7 @@ struct Outcome
 {
     QList<Step> finished; // 'S' as 'r' with the id, 'D' as 'd'
     std::optional<Step> underWay;
+    int resaves = 0; // finished re-saves of stored documents
     bool ready = false;
 };
 
@@ -56,6 +57,8 @@ Outcome parse(const QByteArray &output)
             outcome.underWay = Step{'d', w[1].toInt(), 0};
         } else if (w[0] == "S" && w.size() == 3) {
             outcome.finished << Step{'r', w[1].toInt(), w[2].toInt()};
+            if (outcome.underWay && outcome.underWay->what == 'r')
+                ++outcome.resaves;
             outcome.underWay.reset();
         } else if (w[0] == "D" && w.size() == 2) {
             outcome.finished << Step{'d', w[1].toInt(), 0};
@@ -159,6 +162,7 @@ void TestSaveKills::everyDocumentWholeAfterEachKill()
     QRandomGenerator rng(20261208);
     QMap<int, int> before;
     int finishedSteps = 0;
+    int resaves = 0;
     qint64 sleptMicros = 5000;
     QElapsedTimer clock;
     clock.start();
@@ -187,9 +191,10 @@ void TestSaveKills::everyDocumentWholeAfterEachKill()
         output += saver.readAllStandardOutput();
         const Outcome outcome = parse(output);
         finishedSteps += int(outcome.finished.size());
+        resaves += outcome.resaves;
 
         // The next start.
-        QVERIFY2(OpenDB(), qPrintable(QStringLiteral("round %1").arg(round)));
+        QVERIFY2(OpenDB(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(DatabaseOpenError())));
         const QMap<int, int> rows = storedVersions();
         const QString whole = wholeDocuments(rows);
         QVERIFY2(whole.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(whole)));
@@ -203,7 +208,8 @@ void TestSaveKills::everyDocumentWholeAfterEachKill()
     }
     // The kills must have landed among real work, not before it.
     QVERIFY2(finishedSteps > kills / 2, qPrintable(QString::number(finishedSteps)));
-    qInfo("%d kills, %d finished steps, %lld ms", kills, finishedSteps, qint64(clock.elapsed()));
+    QVERIFY2(resaves > kills / 10, qPrintable(QString::number(resaves)));
+    qInfo("%d kills, %d finished steps (%d re-saves), %lld ms", kills, finishedSteps, resaves, qint64(clock.elapsed()));
 }
 
 QTEST_GUILESS_MAIN(TestSaveKills)

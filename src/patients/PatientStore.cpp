@@ -1,7 +1,10 @@
 #include "patients/PatientStore.h"
 
+#include "app/AppState.h"
 #include "patients/SearchFold.h"
+#include "storage/AuditTrail.h"
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 
 #include <QHash>
 #include <QSet>
@@ -49,13 +52,20 @@ bool WriteSearchKey(const QString &id, const QString &name, const QString &kana)
 
 } // namespace
 
-bool StorePatient(const PatientRecord &patient)
+#include <functional>
+
+namespace {
+
+// Adds or overwrites the row inside the open write transaction, with its
+// 操作履歴 row.
+bool writePatient(const PatientRecord &patient)
 {
     Recordset rs;
     if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("Select * From Kanja_Data Where ID =?"),
                  {patient.id}))
         return false;
-    if (!(rs.eof() ? rs.addNew() : rs.edit()))
+    const bool isNew = rs.eof();
+    if (!(isNew ? rs.addNew() : rs.edit()))
         return false;
     rs.setField(QStringLiteral("ID"), patient.id);
     rs.setField(QStringLiteral("Name"), patient.name);
@@ -64,12 +74,61 @@ bool StorePatient(const PatientRecord &patient)
     rs.setField(QStringLiteral("Sex"), patient.sex);
     rs.setField(QStringLiteral("Address"), patient.address);
     // update() also fails when one of the fields above could not be set.
-    const bool stored = rs.update();
+    if (!rs.update())
+        return false;
     rs.close();
     // A key that could not be written is made again by the next search.
-    if (stored)
-        WriteSearchKey(patient.id, patient.name, patient.kana);
-    return stored;
+    WriteSearchKey(patient.id, patient.name, patient.kana);
+    return WriteAudit(isNew ? audit::NewPatient() : audit::PatientChange(), CurrentDrID, QString(), 0, patient.id);
+}
+
+bool inTransaction(const std::function<bool()> &work)
+{
+    // Other workstations wait until this one has read and written the
+    // patients table, so a number is never taken twice.
+    if (!BeginTrans())
+        return false;
+    if (!dialect::LockForNewRows(QuoteIdent(QStringLiteral("Kanja_Data"))) || !work() || !CommitTrans()) {
+        Rollback();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool StorePatient(const PatientRecord &patient)
+{
+    return inTransaction([&] { return writePatient(patient); });
+}
+
+bool RegisterNewPatient(PatientRecord &patient)
+{
+    PatientRecord numbered = patient;
+    if (!inTransaction([&] {
+            numbered.id = NextFreePatientID();
+            return !numbered.id.isEmpty() && writePatient(numbered);
+        }))
+        return false;
+    patient.id = numbered.id;
+    return true;
+}
+
+std::optional<PatientRecord> ReadPatient(const QString &id)
+{
+    Recordset rs;
+    if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("Select * From Kanja_Data Where ID=?"), {id})
+        || rs.eof())
+        return std::nullopt;
+    PatientRecord patient;
+    patient.id = rs.text(QStringLiteral("ID"));
+    patient.name = rs.text(QStringLiteral("Name"));
+    patient.kana = rs.text(QStringLiteral("Kana"));
+    patient.birth = rs.field(QStringLiteral("Birth")).toInt();
+    patient.sex = rs.field(QStringLiteral("Sex")).toInt();
+    patient.address = rs.text(QStringLiteral("Address"));
+    rs.close();
+    return patient;
 }
 
 namespace {

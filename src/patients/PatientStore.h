@@ -14,9 +14,18 @@ struct PatientRecord
     QString address;
 };
 
-// Adds the patient, or overwrites the patient that already has this ID.
-// False when nothing could be stored.
+// Adds the patient, or overwrites the patient that already has this ID, with
+// its 操作履歴 row. False when nothing could be stored.
 bool StorePatient(const PatientRecord &patient);
+// Adds the patient under the next free number (NextFreePatientID), chosen
+// and taken in one transaction that other workstations wait for, so two
+// workstations registering at once never share a number. patient.id is set
+// on success.
+bool RegisterNewPatient(PatientRecord &patient);
+
+// The stored patient with this ID; nullopt when there is none (or the
+// patients cannot be read).
+std::optional<PatientRecord> ReadPatient(const QString &id);
 
 // A patient number nobody has yet: one above the highest numeric number in
 // Kanja_Data ("1" for an empty table). Empty when the patients cannot be read.

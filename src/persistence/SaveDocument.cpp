@@ -2,6 +2,8 @@
 
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/DocumentVersion.h"
+#include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Dialect.h"
 #include "storage/FileJournal.h"
@@ -10,12 +12,14 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryFile>
 
 #include <cmath>
 #include <limits>
+#include <sys/stat.h>
 
 namespace {
 
@@ -88,12 +92,15 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
     return true;
 }
 
-// Adds or edits the row inside the open transaction; number is the row's ID.
-bool writeRow(const QString &table, const DocumentData &doc, const QString &state, int &number)
+// Adds or edits the row inside the open transaction; number is the row's ID,
+// version the document's new version.
+bool writeRow(const QString &table, const DocumentData &doc, const QString &state, int &number, int &version,
+              SaveFailure &why)
 {
     const QString quoted = QuoteIdent(table);
     Recordset rs;
     const bool isNew = number == 0;
+    why = SaveFailure::Failed;
     if (isNew) {
         const auto next = nextNumber(table);
         if (!next)
@@ -103,9 +110,24 @@ bool writeRow(const QString &table, const DocumentData &doc, const QString &stat
             || !rs.addNew() || !rs.setField(QStringLiteral("ID"), number)
             || !rs.setField(QStringLiteral("DrID"), CurrentDrID))
             return false;
-    } else if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE ID=?"), {number})
-               || !rs.edit()) {
-        return false;
+        if (!AdvanceVersion(table, number, &version))
+            return false;
+    } else {
+        const VersionClaim claim = ClaimNextVersion(table, number, doc.version, &version);
+        if (claim != VersionClaim::Claimed) {
+            if (claim == VersionClaim::Overtaken)
+                why = SaveFailure::Overtaken;
+            return false;
+        }
+        if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE ID=?"), {number})
+            || !rs.edit())
+            return false;
+    }
+    QString operation = isNew ? audit::NewSave() : audit::Save();
+    if (!isNew && (state == u"0" || state == u"1")) {
+        const QVariant before = rs.field(QStringLiteral("終了判定"));
+        if (before.isNull() || before.toInt() != state.toInt())
+            operation = state == u"0" ? audit::ToPending() : audit::ToFinished();
     }
     if (!rs.setField(QStringLiteral("患者番号"), PatientID) || !writeFields(rs, doc)
         || !rs.setField(QStringLiteral("編集日"), today()))
@@ -116,13 +138,48 @@ bool writeRow(const QString &table, const DocumentData &doc, const QString &stat
     } else if (isNew && !rs.setField(QStringLiteral("終了判定"), 0)) {
         return false;
     }
-    return rs.update();
+    if (!rs.update() || !WriteAudit(operation, CurrentDrID, table, number, PatientID))
+        return false;
+    why = SaveFailure::None;
+    return true;
+}
+
+// The mode a file created the ordinary way gets: read-write for all, less
+// the user's umask (a temporary file starts readable by its owner only).
+QFileDevice::Permissions ordinaryFileMode()
+{
+    mode_t mask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    bool known = false;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:")) {
+                mask = mode_t(line.mid(6).trimmed().toUInt(&known, 8));
+                break;
+            }
+    }
+    if (!known) {
+        mask = ::umask(0);
+        ::umask(mask);
+    }
+    const mode_t mode = 0666 & ~mask;
+    QFileDevice::Permissions permissions;
+    const std::pair<mode_t, QFileDevice::Permissions> bits[] = {
+        {S_IRUSR, QFileDevice::ReadOwner | QFileDevice::ReadUser},
+        {S_IWUSR, QFileDevice::WriteOwner | QFileDevice::WriteUser},
+        {S_IRGRP, QFileDevice::ReadGroup}, {S_IWGRP, QFileDevice::WriteGroup},
+        {S_IROTH, QFileDevice::ReadOther}, {S_IWOTH, QFileDevice::WriteOther},
+    };
+    for (const auto &[bit, permission] : bits)
+        if (mode & bit)
+            permissions |= permission;
+    return permissions;
 }
 
 // The complete image, on the disk with its name, before the row commits.
 bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file)
 {
-    if (!file.open())
+    if (!file.open() || !file.setPermissions(ordinaryFileMode()))
         return false;
     const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush()
                       && SyncFile(int(file.handle()));
@@ -138,41 +195,56 @@ QString LastSaveError()
     return g_lastError;
 }
 
-bool SaveDocument(DocumentData &doc, const QString &state)
+bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
 {
     g_lastError.clear();
+    SaveFailure failure = SaveFailure::Failed;
+    if (why)
+        *why = failure;
     if (!IsUsableKindName(doc.kind) || doc.surface.isNull() || !DatabaseIsOpen())
         return false;
     const QString table = StoredTableName(doc.kind);
     const QString folder = DocumentImageFolder(table);
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + folder);
-    QTemporaryFile image(TemporaryFileTemplate(folder));
-    if (!writeTemporaryImage(doc.surface, image))
-        return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + folder);
 
     if (!BeginTrans())
         return false;
     int number = doc.number;
-    auto abandon = [](const QString &reason = QString()) {
+    int version = doc.version;
+    auto abandon = [&](const QString &reason = QString()) {
         Rollback();
+        if (why)
+            *why = failure == SaveFailure::None ? SaveFailure::Failed : failure;
         return reason.isEmpty() ? false : fail(reason);
     };
-    if (!writeRow(table, doc, state, number))
+    if (!HoldFileSteps())
+        return abandon();
+    QTemporaryFile image(TemporaryFileTemplate(folder));
+    if (!writeTemporaryImage(doc.surface, image))
+        return abandon(QStringLiteral("ページの画像を書き込めませんでした。\n") + folder);
+    if (!writeRow(table, doc, state, number, version, failure))
         return abandon();
     const QString target = DocumentImagePath(table, number);
     const QFileInfo existing(target);
-    if ((existing.exists() || existing.isSymLink()) && !existing.isFile())
+    if ((existing.exists() || existing.isSymLink()) && !existing.isFile()) {
+        failure = SaveFailure::Failed;
         return abandon(QStringLiteral("ページの画像を書き込めませんでした。\n") + target);
+    }
     const QString aside = doc.keepDamagedImage && existing.exists() ? AsideImagePath(target) : QString();
-    if (!RecordFileStep(target, image.fileName(), aside) || !CommitTrans())
+    if (!RecordFileStep(target, image.fileName(), aside) || !CommitTrans()) {
+        failure = SaveFailure::Failed;
         return abandon();
+    }
     // Committed: the step is carried out now, or at the next start if the
     // program stops before it is done.
     image.setAutoRemove(false);
     doc.number = number;
+    doc.version = version;
     if (!CarryOutFileStep(target, image.fileName(), aside))
         return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + target);
     doc.keepDamagedImage = false;
+    if (why)
+        *why = SaveFailure::None;
     return true;
 }

@@ -16,9 +16,10 @@
 // Fields and check boxes tagged like a fixed column (ID, DrID, 患者番号,
 // 編集日, 終了判定, any letter case) are not written.
 //
-// The image is written and synced to a temporary file beside its place
-// first; the row and a record of the pending file step commit in one
-// transaction; then the image replaces the old one (storage/FileJournal.h).
+// Inside the save's transaction the image is written and synced to a
+// temporary file beside its place, then the row and a record of the pending
+// file step commit together; then the image replaces the old one
+// (storage/FileJournal.h).
 // A program stopped at any point leaves, after the next start, either the
 // old row and image or the new ones. With doc.keepDamagedImage the old image
 // is kept aside under another name instead of being replaced.
@@ -32,9 +33,17 @@
 // stored row's number, so that saving again updates that row; the next start
 // puts the image in place.
 //
+// Saving a document again checks that nobody changed it since doc.version
+// was read: a document overtaken by another workstation's save or delete
+// stores nothing and reports SaveFailure::Overtaken. A successful save puts
+// the new version into doc.version. New numbers are taken under a lock, so
+// workstations saving new documents of one kind at once get distinct numbers.
+// Each save writes its 操作履歴 row in the same transaction.
+//
 // The caller commits any edit in progress into doc first, and rebuilds the
 // patient's history after a successful save.
-bool SaveDocument(DocumentData &doc, const QString &state);
+enum class SaveFailure { None, Failed, Overtaken };
+bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why = nullptr);
 
 // Why the last SaveDocument failed, as a line for the user ("<tag> の値が大
 // きすぎます。", ...); empty after a success or when there is nothing to add to

@@ -2,6 +2,7 @@
 
 #include "storage/Database.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -103,6 +104,13 @@ QList<FixedTable> FixedTables()
             {QStringLiteral("メニュー"),
              QStringLiteral("CREATE TABLE IF NOT EXISTS \"メニュー\" (id %1, drid VARCHAR(50), "
                             "item VARCHAR(255), value VARCHAR(255))").arg(serial)},
+            {QStringLiteral("書類版"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS \"書類版\" (\"書類\" VARCHAR(255) NOT NULL, "
+                            "id INTEGER NOT NULL, \"版\" INTEGER NOT NULL, PRIMARY KEY (\"書類\", id))")},
+            {QStringLiteral("操作履歴"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS \"操作履歴\" (id %1, \"日時\" VARCHAR(19), "
+                            "\"端末\" VARCHAR(255), drid VARCHAR(50), \"操作\" VARCHAR(50), "
+                            "\"書類\" VARCHAR(255), \"書類番号\" INTEGER, \"患者番号\" VARCHAR(50))").arg(serial)},
             {QStringLiteral("FileJournal"), fileJournal},
         };
     }
@@ -127,6 +135,13 @@ QList<FixedTable> FixedTables()
         {QStringLiteral("メニュー"),
          QStringLiteral("CREATE TABLE IF NOT EXISTS \"メニュー\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                         "\"DrID\" VARCHAR(50), \"Item\" VARCHAR(255), \"Value\" VARCHAR(255))")},
+        {QStringLiteral("書類版"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"書類版\" (\"書類\" VARCHAR(255) NOT NULL, "
+                        "\"ID\" INTEGER NOT NULL, \"版\" INTEGER NOT NULL, PRIMARY KEY (\"書類\", \"ID\"))")},
+        {QStringLiteral("操作履歴"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"操作履歴\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "\"日時\" VARCHAR(19), \"端末\" VARCHAR(255), \"DrID\" VARCHAR(50), \"操作\" VARCHAR(50), "
+                        "\"書類\" VARCHAR(255), \"書類番号\" INTEGER, \"患者番号\" VARCHAR(50))")},
         {QStringLiteral("FileJournal"), fileJournal},
     };
 }
@@ -137,6 +152,20 @@ QString ListTables()
         return QStringLiteral("SELECT c.relname FROM pg_class c WHERE c.relkind IN ('r', 'p') "
                               "AND c.relnamespace = current_schema()::regnamespace");
     return QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'");
+}
+
+QString ListIndexes()
+{
+    if (pg())
+        return QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = current_schema()");
+    return QStringLiteral("SELECT name FROM sqlite_master WHERE type='index'");
+}
+
+QString JsonTexts()
+{
+    if (pg())
+        return QStringLiteral("(SELECT value COLLATE \"C\" AS value FROM json_array_elements_text(CAST(? AS json))) AS j");
+    return QStringLiteral("json_each(?) AS j");
 }
 
 QString IdentifierKey(const QString &name)
@@ -188,6 +217,17 @@ bool AcceptsColumn(const QString &definition)
     return ok;
 }
 
+QString ForUpdate()
+{
+    return pg() ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
+bool IsUniqueViolation(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return pg() ? code == u"23505" : (code == u"2067" || code == u"1555" || code == u"19");
+}
+
 QString ContainsLike(const QString &column)
 {
     if (!pg())
@@ -212,6 +252,17 @@ bool LockForNewRows(const QString &quotedTable)
     if (!pg())
         return true;
     return run(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(quotedTable));
+}
+
+bool LockFileSteps(bool alone)
+{
+    if (!pg())
+        return true;
+    const QString table = QuoteIdent(QStringLiteral("FileJournal"));
+    if (!alone)
+        return run(QStringLiteral("LOCK TABLE %1 IN ROW EXCLUSIVE MODE").arg(table));
+    return run(QStringLiteral("SET LOCAL lock_timeout = '10s'"))
+        && run(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(table));
 }
 
 QStringList KeyColumns(const QString &quotedTable)

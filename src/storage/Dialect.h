@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlError;
+
 // Everything that differs between the embedded SQLite file and a PostgreSQL
 // server is decided here; the rest of the program writes one SQL for both.
 //
@@ -39,6 +41,12 @@ QList<FixedTable> FixedTables();
 
 // One column: the names of the tables of the database (current schema).
 QString ListTables();
+// One column: the names of the indexes of the database (current schema).
+QString ListIndexes();
+
+// A FROM item "j" with one text column "value": the strings of the JSON array
+// bound to its one placeholder, compared by code point like the stored texts.
+QString JsonTexts();
 
 // Two names are the same column or table when their keys are equal.
 QString IdentifierKey(const QString &name);
@@ -53,6 +61,12 @@ int MaxColumns();
 // Whether the database takes a column definition on its own.
 bool AcceptsColumn(const QString &definition);
 
+// Suffix of a SELECT inside a write transaction that holds the rows read
+// until the transaction ends (PostgreSQL; SQLite's write lock already does).
+QString ForUpdate();
+// Whether a statement failed because a row with the same key exists.
+bool IsUniqueViolation(const QSqlError &error);
+
 // "column LIKE ? ESCAPE '\'" with the case rule of SQLite's LIKE (ASCII
 // letters match either case) on both stores.
 QString ContainsLike(const QString &column);
@@ -64,6 +78,13 @@ bool BeginWrite();
 // Inside a write transaction: no other workstation adds rows to the table
 // until it ends (PostgreSQL: a table lock that lets readers through).
 bool LockForNewRows(const QString &quotedTable);
+
+// Inside a write transaction: the file steps of page images (table
+// FileJournal). A save or delete holds them (shared with other saves) from
+// before it writes its new image until the image is in place; the opening
+// that finishes left-over steps holds them alone, waiting at most a few
+// seconds for saves under way. SQLite's write lock already does both.
+bool LockFileSteps(bool alone);
 
 // Row identity for Recordset edits. SQLite: the hidden rowid. PostgreSQL has
 // no stable hidden row number: there the table's primary key identifies a

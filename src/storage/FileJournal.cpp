@@ -2,6 +2,7 @@
 
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,6 +66,25 @@ bool forget(const QString &target)
     return q.exec();
 }
 
+// Inside a transaction that holds the file steps alone or shared.
+bool carryOut(const QString &target, const QString &temporary, const QString &aside)
+{
+    if (!temporary.isEmpty()) {
+        // Once the temporary is gone it is the target: the step was done.
+        if (exists(temporary)) {
+            if (!aside.isEmpty() && exists(target) && !exists(aside) && !replaceFile(target, aside))
+                return false;
+            if (!replaceFile(temporary, target))
+                return false;
+        }
+    } else if (exists(target) && !QFile::remove(target)) {
+        return false;
+    }
+    if (!SyncFolder(QFileInfo(target).absolutePath()))
+        return false;
+    return forget(target);
+}
+
 } // namespace
 
 QString TemporaryFileTemplate(const QString &folder)
@@ -111,28 +131,30 @@ bool RecordFileStep(const QString &target, const QString &temporary, const QStri
     return q.exec();
 }
 
+bool HoldFileSteps()
+{
+    return dialect::LockFileSteps(false);
+}
+
 bool CarryOutFileStep(const QString &target, const QString &temporary, const QString &aside)
 {
-    if (!temporary.isEmpty()) {
-        // Once the temporary is gone it is the target: the step was done.
-        if (exists(temporary)) {
-            if (!aside.isEmpty() && exists(target) && !exists(aside) && !replaceFile(target, aside))
-                return false;
-            if (!replaceFile(temporary, target))
-                return false;
-        }
-    } else if (exists(target) && !QFile::remove(target)) {
+    if (!BeginTrans())
+        return false;
+    if (!HoldFileSteps() || !carryOut(target, temporary, aside) || !CommitTrans()) {
+        Rollback();
         return false;
     }
-    if (!SyncFolder(QFileInfo(target).absolutePath()))
-        return false;
-    return forget(target);
+    return true;
 }
 
 void SettleFileSteps()
 {
-    if (!DatabaseIsOpen())
+    if (!BeginTrans())
         return;
+    if (!dialect::LockFileSteps(true)) {
+        Rollback();
+        return;
+    }
     struct Step
     {
         QString target, temporary, aside;
@@ -150,7 +172,7 @@ void SettleFileSteps()
     }
     QSet<QString> kept;
     for (const Step &step : steps)
-        if (!CarryOutFileStep(step.target, step.temporary, step.aside) && !step.temporary.isEmpty())
+        if (!carryOut(step.target, step.temporary, step.aside) && !step.temporary.isEmpty())
             kept.insert(QFileInfo(step.temporary).absoluteFilePath());
 
     // Temporaries of changes that never committed: the old files stand.
@@ -167,4 +189,6 @@ void SettleFileSteps()
         if (removed)
             SyncFolder(folder.absolutePath());
     }
+    if (!CommitTrans())
+        Rollback();
 }

@@ -25,14 +25,22 @@ QString TemporaryFileTemplate(const QString &folder);
 bool SyncFile(int fileDescriptor);
 bool SyncFolder(const QString &folder);
 
+// Inside the write transaction of a row change, before its temporary file is
+// written: from then until the step is carried out, an opening of the
+// database elsewhere (another workstation) waits instead of taking this
+// change's temporary for one left over.
+bool HoldFileSteps();
+
 // Records the step inside the open transaction, replacing an unfinished step
 // of the same target.
 bool RecordFileStep(const QString &target, const QString &temporary, const QString &aside);
-// Carries a recorded step out and, once the files are synced, forgets it.
-// False when a file could not be moved or removed; the step then stays
-// recorded and the next opening tries again.
+// After the commit: carries the recorded step out and, once the files are
+// synced, forgets it, in a write transaction of its own. False when a file
+// could not be moved or removed; the step then stays recorded and the next
+// opening tries again.
 bool CarryOutFileStep(const QString &target, const QString &temporary, const QString &aside);
 
-// Finishes every recorded step and removes the temporary files no step names.
-// Run by OpenDB once the tables are there.
+// Finishes every recorded step and removes the temporary files no step names,
+// holding the file steps alone (skipped when saves elsewhere hold them for
+// long). Run by OpenDB once the tables are there.
 void SettleFileSteps();

@@ -125,14 +125,16 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
         return false;
     }
     QSqlQuery q(gDB());
-    if (q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions())))
-        return true;
-    columns.dropRefused();
-    if (q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions())))
-        return true;
-    if (reason)
-        *reason = q.lastError().text();
-    return false;
+    if (!q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions()))) {
+        columns.dropRefused();
+        if (!q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions()))) {
+            if (reason)
+                *reason = q.lastError().text();
+            return false;
+        }
+    }
+    IndexKindTable(kind);
+    return true;
 }
 
 QList<KindColumnSource> KindColumnSources(const Template &t)

@@ -9,6 +9,7 @@
 //   "d <id>"                about to delete document id
 //   "S <id> <v>" / "D <id>" that step succeeded
 #include "app/AppState.h"
+#include "persistence/DocumentVersion.h"
 #include "persistence/SaveDocument.h"
 #include "persistence/SavedDocuments.h"
 #include "storage/Database.h"
@@ -82,6 +83,7 @@ int main(int argc, char *argv[])
             const int id = ids[int(rng.bounded(int(ids.size())))];
             say("r " + QByteArray::number(id) + ' ' + QByteArray::number(v));
             DocumentData doc = version(kind, id, v);
+            doc.version = StoredVersion(kind, id);
             if (SaveDocument(doc, QStringLiteral("1")))
                 say("S " + QByteArray::number(id) + ' ' + QByteArray::number(v));
         } else {

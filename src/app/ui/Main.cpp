@@ -3,6 +3,7 @@
 #include "app/ui/FStart.h"
 #include "app/ui/InstallNavigation.h"
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "patients/Patient.h"
 #include "patients/PatientStore.h"
 #include "storage/AppPaths.h"
@@ -34,6 +35,7 @@ bool Main()
     LookupPatient(QStringLiteral("1"));
     QDir().mkpath(DataPath(QStringLiteral("pic_save")));
     InstallNavigation();
-    FStart::shared().show();
+    // The start window opens in the middle of the screen.
+    ShowOver(&FStart::shared(), nullptr);
     return true;
 }

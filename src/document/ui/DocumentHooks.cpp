@@ -6,9 +6,8 @@ DocumentHooks &docHooks()
     return hooks;
 }
 
-QString SaveFailedMessage()
+QString SaveFailureText()
 {
-    const QString reason = docHooks().saveFailureReason ? docHooks().saveFailureReason() : QString();
-    const QString failed = QStringLiteral("保存できませんでした");
-    return reason.isEmpty() ? failed : failed + u'\n' + reason;
+    const QString text = docHooks().saveFailureText ? docHooks().saveFailureText() : QString();
+    return text.isEmpty() ? QStringLiteral("保存できませんでした") : text;
 }

@@ -12,8 +12,9 @@ struct DocumentHooks
     // Saves the document of the document window: number shown in Lb登録番号,
     // state "0" pending, "1" finished, "" keep. True on success.
     std::function<bool(int number, const QString &state)> saveDocument;
-    // Why the last saveDocument failed, a line for the user; may be empty.
-    std::function<QString()> saveFailureReason;
+    // After saveDocument failed: the message that says why (unset: the
+    // generic "保存できませんでした").
+    std::function<QString()> saveFailureText;
     // Fills FHead's LV履歴 and M履歴 for the current patient.
     std::function<void()> refreshPatientHistory;
     // Copies FHead's LV履歴 into the document window's M履歴.
@@ -33,7 +34,5 @@ struct DocumentHooks
 };
 
 DocumentHooks &docHooks();
-
-// "保存できませんでした", followed by the reason of the last failed save when
-// there is one.
-QString SaveFailedMessage();
+// The message for the save that just failed.
+QString SaveFailureText();

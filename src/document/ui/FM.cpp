@@ -293,7 +293,7 @@ bool FM::Form_Unload()
     if (saved)
         return true;
     // Closing now would throw the doctor's work away.
-    prompter().message(SaveFailedMessage());
+    prompter().message(SaveFailureText());
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "ui/InputMethodSwitch.h"
 #include "ui/NumberInput.h"
 #include "ui/Prompter.h"
@@ -214,11 +215,21 @@ F患者情報入力 &F患者情報入力::shared()
     return *window;
 }
 
-void F患者情報入力::showAgain()
+void F患者情報入力::clearBoxes()
 {
-    show();
-    raise();
-    activateWindow();
+    for (QLineEdit *box : {TxtID, TxtName, TxtKana, TxtSY, TxtSM, TxtSD, TxtAddress, Txtカナ名})
+        box->clear();
+    Check自動->setChecked(false);
+    Combo年号->setCurrentIndex(-1);
+    Combo性別->setCurrentIndex(-1);
+    LV患者リスト->clear();
+}
+
+void F患者情報入力::showNew(const QWidget *owner)
+{
+    clearBoxes();
+    TxtID->setFocus(Qt::OtherFocusReason);
+    ShowOver(this, owner ? owner : OwnerWindow());
 }
 
 QString F患者情報入力::checkInput() const
@@ -229,8 +240,10 @@ QString F患者情報入力::checkInput() const
         return QStringLiteral("ｶﾅ名を入力してください");
     if (TxtName->text().isEmpty())
         return QStringLiteral("患者名を入力してください");
+    // A day that does not exist (2月30日, 平成32年) would be stored and
+    // give a wrong age.
     if (Combo年号->currentText().isEmpty() || TxtSY->text().isEmpty() || TxtSM->text().isEmpty()
-        || TxtSD->text().isEmpty())
+        || TxtSD->text().isEmpty() || !IsValidEraDate(birthAsEraDate()))
         return QStringLiteral("正しい生年月日を入力してください");
     if (Combo性別->currentText().isEmpty())
         return QStringLiteral("性別を選択してください");
@@ -243,6 +256,16 @@ QString F患者情報入力::birthAsEraDate() const
         + LastTwo(TxtSD->text());
 }
 
+bool F患者情報入力::mayOverwrite(const PatientRecord &patient) const
+{
+    const std::optional<PatientRecord> stored = ReadPatient(patient.id);
+    if (!stored
+        || (stored->name == patient.name && stored->kana == patient.kana && stored->birth == patient.birth))
+        return true;
+    return prompter().question(QStringLiteral("患者番号 ") + patient.id + QStringLiteral("（") + stored->name
+                               + QStringLiteral("）の登録内容を変更します。よろしいですか？"));
+}
+
 void F患者情報入力::CmdOK_Click()
 {
     const QString problem = checkInput();
@@ -250,8 +273,10 @@ void F患者情報入力::CmdOK_Click()
         prompter().message(problem);
         return;
     }
-    if (Check自動->isChecked() && TxtID->text().isEmpty())
-        TxtID->setText(新規ID検索());
+    // The free number is chosen inside the transaction that stores the
+    // patient, so that another workstation registering at the same moment
+    // cannot take it too.
+    const bool automatic = Check自動->isChecked() && TxtID->text().isEmpty();
 
     PatientRecord patient;
     patient.id = TxtID->text();
@@ -260,12 +285,17 @@ void F患者情報入力::CmdOK_Click()
     patient.birth = EraDateToNumber(birthAsEraDate());
     patient.sex = Combo性別->currentText() == QStringLiteral("男性") ? 1 : 2;
     patient.address = TxtAddress->text();
+    if (!patient.id.isEmpty() && !mayOverwrite(patient))
+        return;
     // Going on to the main window for a patient that was not stored would
     // show, and save documents for, somebody who does not exist.
-    if (patient.id.isEmpty() || !StorePatient(patient)) {
+    const bool stored = automatic ? RegisterNewPatient(patient) : !patient.id.isEmpty() && StorePatient(patient);
+    if (!stored) {
         prompter().message(QStringLiteral("保存できませんでした"));
         return;
     }
+    if (automatic)
+        TxtID->setText(patient.id);
 
     LookupPatient(patient.id);
     if (nav().showMainWindow)

@@ -5,6 +5,7 @@
 #include "document/ui/FM.h"
 #include "persistence/ui/DocumentBinding.h"
 #include "persistence/ui/HistoryWidgets.h"
+#include "persistence/ui/SaveCommands.h"
 #include "persistence/SaveDocument.h"
 #include "ui/Navigation.h"
 
@@ -47,17 +48,19 @@ void OpenSavedDocumentInMainWindow(const QString &kind, int id)
 void InstallPersistenceHooks()
 {
     DocumentHooks &hooks = docHooks();
+    static SaveFailure lastFailure = SaveFailure::None;
+    hooks.saveFailureText = [] { return SaveFailureMessage(lastFailure); };
     hooks.saveDocument = [](int number, const QString &state) {
+        lastFailure = SaveFailure::Failed;
         FM *doc = fm();
         if (!doc)
             return false;
         const QString before = doc->Lb登録番号->text();
-        const bool saved = SaveWindowDocument(*doc, number, state);
+        const bool saved = SaveWindowDocument(*doc, number, state, &lastFailure);
         if (saved || doc->Lb登録番号->text() != before)
             RefreshHistoryWindows();
         return saved;
     };
-    hooks.saveFailureReason = [] { return LastSaveError(); };
     hooks.refreshPatientHistory = [] { RefreshHistoryWindows(); };
     hooks.fillHistoryMenu = [] {
         FM *doc = fm();

@@ -3,26 +3,28 @@
 #include "ui/Prompter.h"
 #include "persistence/SaveDocument.h"
 
-namespace {
-QString failed()
+QString SaveFailureMessage(SaveFailure why)
 {
+    if (why == SaveFailure::Overtaken)
+        return QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。");
     const QString reason = LastSaveError();
     return reason.isEmpty() ? QStringLiteral("保存できませんでした")
                             : QStringLiteral("保存できませんでした\n") + reason;
 }
-}
 
 bool SaveFromMenu(DocumentData &doc, const QString &state)
 {
-    const bool saved = SaveDocument(doc, state);
-    prompter().message(saved ? QStringLiteral("保存しました") : failed());
+    SaveFailure why = SaveFailure::None;
+    const bool saved = SaveDocument(doc, state, &why);
+    prompter().message(saved ? QStringLiteral("保存しました") : SaveFailureMessage(why));
     return saved;
 }
 
 bool SaveOnClose(DocumentData &doc)
 {
-    const bool saved = SaveDocument(doc, QString());
+    SaveFailure why = SaveFailure::None;
+    const bool saved = SaveDocument(doc, QString(), &why);
     if (!saved)
-        prompter().message(failed());
+        prompter().message(SaveFailureMessage(why));
     return saved;
 }
