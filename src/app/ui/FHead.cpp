@@ -12,6 +12,8 @@
 #include "templates/TemplateReader.h"
 #include "templates/ui/BuildDocument.h"
 
+#include <cmath>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -412,10 +414,14 @@ void FHead::fitHistoryColumns()
     };
     QTreeWidgetItem *captions = LV履歴->headerItem();
     const QString least[] = {QStringLiteral("0000.00.00"), QStringLiteral("0"), QString(), QStringLiteral("0")};
+    // Text is laid out in fractions of a pixel: a width rounded down by a
+    // fraction would have the cell end its date with an ellipsis.
+    const QFontMetricsF exact(LV履歴->font());
+    auto textWidth = [&exact](const QString &text) { return int(std::ceil(exact.horizontalAdvance(text))) + 1; };
     for (int c : {0, 1, 3}) {
-        int width = fm.horizontalAdvance(least[c]);
+        int width = textWidth(least[c]);
         for (int r = 0; r < LV履歴->topLevelItemCount(); ++r)
-            width = std::max(width, fm.horizontalAdvance(LV履歴->topLevelItem(r)->text(c)));
+            width = std::max(width, textWidth(LV履歴->topLevelItem(r)->text(c)));
         width = std::max(width + pad, caption(captions->text(c)) + captionPad);
         if (header->sectionSize(c) != width)
             header->resizeSection(c, width);
