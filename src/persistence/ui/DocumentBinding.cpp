@@ -7,6 +7,7 @@
 #include "storage/AppPaths.h"
 #include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
+#include "ui/Prompter.h"
 
 #include <QFuture>
 #include <QLabel>
@@ -14,6 +15,9 @@
 #include <QPixmap>
 
 namespace {
+// Set on a window whose stored page image could not be read back.
+const char *const kDamagedImage = "rydolDamagedPageImage";
+
 // Everything of the window but its page.
 DocumentData CollectFields(const FM &window)
 {
@@ -35,6 +39,7 @@ DocumentData CollectDocument(FM &window)
 {
     DocumentData doc = CollectFields(window);
     doc.surface = window.surface();
+    doc.keepDamagedImage = window.property(kDamagedImage).toBool();
     return doc;
 }
 
@@ -73,12 +78,15 @@ bool SaveWindowDocument(FM &window, int number, const QString &state, SaveFailur
     const bool saved = SaveDocument(doc, state, &failure);
     if (why)
         *why = failure;
+    if (saved)
+        window.setProperty(kDamagedImage, QVariant());
     if (failure == SaveFailure::Overtaken) {
         // Another workstation changed the document: the window keeps what
         // the doctor wrote as a new, unsaved document, so that saving again
         // stores it under a new number instead of overwriting.
         window.Lb登録番号->setText(QStringLiteral("0"));
         window.StoredVersion = 0;
+        window.setProperty(kDamagedImage, QVariant());
         return false;
     }
     // Also after a failure that happened once the row was stored (its image
@@ -95,7 +103,10 @@ bool ReopenWindowDocument(FM &window, int id)
     return ReopenWindowDocument(window, id, ReadPngImage(DocumentImagePath(window.Tag, id)));
 }
 
-bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
+namespace {
+// ReopenWindowDocument but for telling the user of a page image that could
+// not be read.
+bool RestoreDocument(FM &window, int id, const QImage &pageImage)
 {
     window.refreshCanvas();
     DocumentData doc = CollectFields(window);
@@ -111,6 +122,24 @@ bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
         ApplyDocument(window, doc);
     }
     window.更新チェック更新();
+    // The fields are back; the drawing is not. The file stays as it is for
+    // whoever can mend it, and the next save keeps it aside.
+    if (found && pageImage.isNull())
+        window.setProperty(kDamagedImage, true);
+    return found;
+}
+
+void TellOfDamagedImage(bool found, const QImage &pageImage)
+{
+    if (found && pageImage.isNull())
+        prompter().message(QStringLiteral("ページの画像を読み込めませんでした。"));
+}
+}
+
+bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
+{
+    const bool found = RestoreDocument(window, id, pageImage);
+    TellOfDamagedImage(found, pageImage);
     return found;
 }
 
@@ -121,8 +150,10 @@ bool ReopenSavedDocument(const QString &kind, int id)
     QFuture<QImage> pageImage = QtConcurrent::run(ReadPngImage, DocumentImagePath(kind, id));
     bool found = false;
     const bool built = BuildDocument(kind, [&](FM &window) {
-        found = window.Tag == kind && ReopenWindowDocument(window, id, pageImage.result());
+        found = window.Tag == kind && RestoreDocument(window, id, pageImage.result());
     });
     pageImage.waitForFinished();
+    // Told once the document shows.
+    TellOfDamagedImage(built && found, pageImage.result());
     return built && found && fm() && fm()->Tag == kind;
 }
