@@ -299,6 +299,10 @@ void FHead::fillTopBar()
 void FHead::MDIForm_Load()
 {
     m_wheel->hook();
+    docHooks().drawingHistoryChanged = [] {
+        if (FHead *head = fhead())
+            head->UpdateUndoButtons();
+    };
 
     MDoc.unloadAll();
     MDoc[0]->setText(QString());

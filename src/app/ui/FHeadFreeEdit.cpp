@@ -19,13 +19,18 @@ void FHead::Img貼付()
     if (!doc)
         return;
     bool painted = false;
+    // Fixing the picture and the text is one step of the drawing's undo.
+    doc->endDrawing();
     if (!doc->Img->isHidden()) {
         const QPixmap picture = doc->Img->pixmap();
         if (!picture.isNull()) {
+            doc->beginDrawing();
             QPainter p(&doc->surface());
             // White parts of the picture leave the drawing underneath visible.
             p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-            p.drawPixmap(TwipsToPx(FloatTwips(doc->Img)), picture);
+            const QRect at = TwipsToPx(FloatTwips(doc->Img));
+            p.drawPixmap(at, picture);
+            doc->drewOn(at.adjusted(-1, -1, 1, 1));
         }
         doc->CmdImgDel->hide();
         doc->CmdImgSize->hide();
@@ -34,18 +39,22 @@ void FHead::Img貼付()
     }
     if (!doc->LbMoji->isHidden()) {
         DocLabel *moji = doc->LbMoji;
+        doc->beginDrawing();
         QPainter p(&doc->surface());
         QFont font = moji->pixelFont();
         font.setFamily(doc->FontName);
         p.setFont(font);
         p.setPen(moji->foreColor());
         const QRect at = TwipsToPx(moji->twips());
+        QRect drawn;
         p.drawText(QRect(at.topLeft(), QSize(doc->surface().width(), doc->surface().height())),
-                   int(Qt::AlignLeft | Qt::AlignTop), moji->text());
+                   int(Qt::AlignLeft | Qt::AlignTop), moji->text(), &drawn);
+        doc->drewOn(drawn.adjusted(-2, -2, 2, 2));
         moji->hide();
         doc->CmdMojiDel->hide();
         painted = true;
     }
+    doc->endDrawing();
     if (painted)
         doc->refreshCanvas();
 }

@@ -37,6 +37,7 @@ FM &fmInstance()
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->hide();
         g_fm->Form_Load();
+        g_fm->drawingHistoryChanged();
     }
     return *g_fm;
 }
@@ -48,8 +49,12 @@ bool UnloadFM()
         return true;
     if (!old->Form_Unload())
         return false;
+    if (docHooks().documentUnloaded)
+        docHooks().documentUnloaded();
     old->m_unloaded = true;
     g_fm = nullptr;
+    if (docHooks().drawingHistoryChanged)
+        docHooks().drawingHistoryChanged();
     QMdiSubWindow *sub = old->subWindow();
     if (sub) {
         sub->hide();
@@ -242,7 +247,11 @@ void FM::setPageSize(int widthTwips, int heightTwips)
 
 void FM::clearSurface()
 {
+    endDrawing();
+    beginDrawing();
     m_surface.fill(Qt::white);
+    drewOn(m_surface.rect());
+    endDrawing();
     refreshCanvas();
 }
 
@@ -305,6 +314,8 @@ void FM::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    if (docHooks().documentUnloaded)
+        docHooks().documentUnloaded();
     m_unloaded = true;
     if (g_fm == this)
         g_fm = nullptr;

@@ -57,6 +57,7 @@ void ApplyDocument(FM &window, const DocumentData &doc)
         p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(0, 0, doc.surface);
     }
+    window.surfaceReplaced();
     window.Lb登録番号->setText(QString::number(doc.number));
     window.refreshCanvas();
 }

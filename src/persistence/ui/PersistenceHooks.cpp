@@ -5,6 +5,7 @@
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
 #include "persistence/ui/DocumentBinding.h"
+#include "persistence/ui/DraftKeeper.h"
 #include "persistence/ui/HistoryWidgets.h"
 
 #include <QTreeWidget>
@@ -52,6 +53,8 @@ void InstallPersistenceHooks()
             return false;
         const QString before = doc->Lb登録番号->text();
         const bool saved = SaveWindowDocument(*doc, number, state);
+        if (saved)
+            DraftKeeper::shared().discard();
         if (saved || doc->Lb登録番号->text() != before)
             RefreshHistoryWindows();
         return saved;
