@@ -1,7 +1,7 @@
 // Building a document of 600 elements (300 input fields with frames, 150
 // labels, 100 lines, 50 check boxes) against creating 600 bare widgets, both
 // shown and painted once, side by side in one run.
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include "app/ui/FHead.h"
 #include "document/ui/FM.h"
@@ -50,10 +50,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    TestHome home(true);
-    home.writeIni(QStringLiteral("bench"), GeneratedTemplate());
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
+    AppHome home(true);
+    home.home.writeIni(QStringLiteral("bench"), GeneratedTemplate());
+    FHead &head = home.loadMainWindow();
     head.resize(1200, 1000);
     head.show();
     BuildDocument(QStringLiteral("bench")); // the first use makes the kind's table

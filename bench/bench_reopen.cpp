@@ -1,7 +1,6 @@
 // Reopening a saved A4 document (build + row + page image) against building
 // the same document empty. Run with QT_QPA_PLATFORM=offscreen.
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include "app/AppState.h"
 #include "app/ui/FHead.h"
@@ -96,13 +95,12 @@ double timeMs(const std::function<void()> &work)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    TestHome home;
-    ScriptedPrompter prompts;
-    home.writeIni(kKind, a4Template());
+    AppHome home;
+    home.home.writeIni(kKind, a4Template());
     CurrentDrID = QStringLiteral("1");
     PatientID = QStringLiteral("12");
     InstallPersistenceHooks();
-    fheadInstance().MDIForm_Load();
+    home.loadMainWindow();
 
     for (int variant = 0; variant < 3; ++variant) {
         if (!BuildDocument(kKind) || !fm())

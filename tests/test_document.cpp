@@ -1,5 +1,4 @@
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include "app/AppState.h"
 #include "app/Units.h"
@@ -26,46 +25,13 @@
 
 namespace {
 // A home with a doctor, a patient and the main window loaded for them.
-struct DocHome
+struct DocHome : AppHome
 {
-    TestHome home;
-    ScriptedPrompter prompts;
     DocHome()
     {
-        CurrentDrID = QStringLiteral("1");
-        CurrentDrName = QStringLiteral("山田　太郎");
-        PatientID = QStringLiteral("12");
-        PatientName = QStringLiteral("佐藤　花子");
-        PatientKana = QStringLiteral("ｻﾄｳ ﾊﾅｺ");
-        PatientSex = 2;
-        PatientBirth = 19800105;
-        PatientEra = QStringLiteral("昭和");
-        PatientEraYear = QStringLiteral("55");
-        PatientAddress = QStringLiteral("東京都");
-        PatientAge = 46;
+        setDoctor(QStringLiteral("1"), QStringLiteral("山田　太郎"));
+        setPatient(kPatientSato);
         home.copyCheckIcons();
-    }
-    ~DocHome()
-    {
-        docHooks() = DocumentHooks();
-        // Leave no changed document behind for the next test.
-        if (FM *doc = fm())
-            doc->更新チェック更新();
-        UnloadFM();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    void load() { fheadInstance().MDIForm_Load(); }
-    // Builds like the 新規作成 menu does: the new document starts unchanged.
-    bool build(const QString &kind)
-    {
-        const bool built = BuildDocument(kind);
-        if (built && fm())
-            fm()->更新チェック更新();
-        return built;
-    }
-    void ini(const QString &kind, const QStringList &lines) const
-    {
-        home.writeIni(kind, QStringLiteral("[DATA]\r\n") + lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
     }
 };
 
@@ -104,7 +70,7 @@ private slots:
 void TestDocument::builtElementsTakeTemplateValues()
 {
     DocHome h;
-    h.ini(QStringLiteral("紹介状"), {
+    h.writeTemplate(QStringLiteral("紹介状"), {
         QStringLiteral("Width=9000"), QStringLiteral("Height=6000"),
         QStringLiteral("label_0=300|400|3000|300|2|紹介状|ＭＳ 明朝|16|255|1|title"),
         QStringLiteral("lbItem_0=1440|2160|4320|300|1||ＭＳ Ｐ明朝|10.5|0|4|Referral|1|"),
@@ -114,7 +80,7 @@ void TestDocument::builtElementsTakeTemplateValues()
         QStringLiteral("ImgCheck_0=300|3000|240|240|同意|0"),
         QStringLiteral("ImgCheck_1=300|3300|240|240|説明|1"),
     });
-    h.load();
+    h.loadMainWindow();
     QVERIFY(h.build(QStringLiteral("紹介状")));
     FM *doc = fm();
     QVERIFY(doc);
@@ -165,7 +131,7 @@ void TestDocument::builtElementsTakeTemplateValues()
 void TestDocument::designValuesShowThrough()
 {
     DocHome h;
-    h.ini(QStringLiteral("k"), {
+    h.writeTemplate(QStringLiteral("k"), {
         QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
         // No text field: element 0 keeps its design text.
         QStringLiteral("label_0=100|100|1000|255"),
@@ -175,7 +141,7 @@ void TestDocument::designValuesShowThrough()
         QStringLiteral("lbList_0=100|1300|255|255|A|一覧"),
         QStringLiteral("lbList_1=400|1300|255|255|B|一覧"),
     });
-    h.load();
+    h.loadMainWindow();
     h.build(QStringLiteral("k"));
     FM *doc = fm();
     QCOMPARE(doc->Label[0]->text(), QStringLiteral("ラベル"));
@@ -197,7 +163,7 @@ void TestDocument::fixedSourceFieldsAndPatientFields()
     DocHome h;
     WriteIni(QStringLiteral("setting"), QStringLiteral("病院名"), QStringLiteral("ライドル病院"));
     WriteIni(QStringLiteral("setting"), QStringLiteral("〒"), QStringLiteral("100-0001"));
-    h.ini(QStringLiteral("k"), {
+    h.writeTemplate(QStringLiteral("k"), {
         QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
         QStringLiteral("lbItem_0=100|100|1000|255|0|前の名|ＭＳ 明朝|10|0|1|My医師名|1|"),
         QStringLiteral("lbItem_1=100|400|1000|255|0||ＭＳ 明朝|10|0|1|My病院名|1|"),
@@ -211,7 +177,7 @@ void TestDocument::fixedSourceFieldsAndPatientFields()
         QStringLiteral("lbKanja_Data_1=3000|400|2000|255|0||ＭＳ 明朝|10|0|1|性別"),
         QStringLiteral("lbKanja_Data_2=3000|700|2000|255|0||ＭＳ 明朝|10|0|1|生月"),
     });
-    h.load();
+    h.loadMainWindow();
     h.build(QStringLiteral("k"));
     FM *doc = fm();
     const QDate today = QDate::currentDate();
@@ -231,11 +197,11 @@ void TestDocument::fixedSourceFieldsAndPatientFields()
 void TestDocument::pageLineFlag()
 {
     DocHome h;
-    h.ini(QStringLiteral("one"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
+    h.writeTemplate(QStringLiteral("one"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
                                   QStringLiteral("LineG_0=0|100|6000|100|0|1|1")});
-    h.ini(QStringLiteral("two"), {QStringLiteral("Width=6000"), QStringLiteral("Height=20000"),
+    h.writeTemplate(QStringLiteral("two"), {QStringLiteral("Width=6000"), QStringLiteral("Height=20000"),
                                   QStringLiteral("LinePage_0=0|16000|6000|16000|255|3|1")});
-    h.load();
+    h.loadMainWindow();
     h.build(QStringLiteral("two"));
     QCOMPARE(fm()->LinePage[0].Tag, QStringLiteral("1"));
     QCOMPARE(fm()->LinePage[0].y1, 16000);
@@ -247,13 +213,13 @@ void TestDocument::pageLineFlag()
 void TestDocument::readingOrderAndLI()
 {
     DocHome h;
-    h.ini(QStringLiteral("k"), {
+    h.writeTemplate(QStringLiteral("k"), {
         QStringLiteral("Width=9000"), QStringLiteral("Height=6000"),
         QStringLiteral("lbItem_0=3000|2160|900|255|0||ＭＳ 明朝|10|0|1|A|1|"),
         QStringLiteral("lbItem_1=1440|2160|900|255|0||ＭＳ 明朝|10|0|1|B|1|"),
         QStringLiteral("lbItem_2=8000|2060|900|255|0||ＭＳ 明朝|10|0|1|A|1|"),
     });
-    h.load();
+    h.loadMainWindow();
     h.build(QStringLiteral("k"));
     FM *doc = fm();
     QStringList order, keys;
@@ -272,7 +238,7 @@ void TestDocument::kindTableAndImageFolderMadeOnce()
 {
     DocHome h;
     const QString kind = QStringLiteral("O'Brien \"select\" 書類");
-    h.ini(kind, {
+    h.writeTemplate(kind, {
         QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
         QStringLiteral("lbItem_0=100|100|900|255|0||ＭＳ 明朝|10|0|1|A|0|"),
         QStringLiteral("lbItem_1=100|400|900|255|0||ＭＳ 明朝|10|0|1|B|1|"),
@@ -280,7 +246,7 @@ void TestDocument::kindTableAndImageFolderMadeOnce()
         QStringLiteral("lbItem_3=100|1000|900|255|0||ＭＳ 明朝|10|0|1|D||"),
         QStringLiteral("ImgCheck_0=100|1300|240|240|E|0"),
     });
-    h.load();
+    h.loadMainWindow();
     h.build(kind);
     QCOMPARE(Columns(kind), QStringList({"ID", "DrID", "患者番号", "A", "B", "C", "E", "編集日", "終了判定"}));
     QVERIFY(QFileInfo(h.home.data(QStringLiteral("pic_save/")) + kind).isDir());
@@ -299,7 +265,7 @@ void TestDocument::kindTableAndImageFolderMadeOnce()
 void TestDocument::badTemplatesStillBuild()
 {
     DocHome h;
-    h.ini(QStringLiteral("bad"), {
+    h.writeTemplate(QStringLiteral("bad"), {
         QStringLiteral("Width=abc"), QStringLiteral("Height=4000"),
         QStringLiteral("label_0=x|100|1000|255|0|壊れた位置|NoSuchFont|big|red|z|"),
         QStringLiteral("lbItem_0=100|100"),
@@ -309,7 +275,7 @@ void TestDocument::badTemplatesStillBuild()
         QStringLiteral("ImgCheck_0=100|1300|240|240|H|"),
     });
     QFile::remove(h.home.data(QStringLiteral("icon/check.gif")));
-    h.load();
+    h.loadMainWindow();
     QVERIFY(h.build(QStringLiteral("bad")));
     FM *doc = fm();
     QCOMPARE(doc->LbItem.size(), 2);
@@ -325,13 +291,13 @@ void TestDocument::badTemplatesStillBuild()
 void TestDocument::changeCheckComparesEachFieldAndCheckBoxes()
 {
     DocHome h;
-    h.ini(QStringLiteral("k"), {
+    h.writeTemplate(QStringLiteral("k"), {
         QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
         QStringLiteral("lbItem_0=100|100|900|255|0|ab|ＭＳ 明朝|10|0|1|A|1|"),
         QStringLiteral("lbItem_1=100|400|900|255|0|c|ＭＳ 明朝|10|0|1|B|1|"),
         QStringLiteral("ImgCheck_0=100|1300|240|240|E|0"),
     });
-    h.load();
+    h.loadMainWindow();
     h.build(QStringLiteral("k"));
     FM *doc = fm();
     doc->更新チェック更新();
@@ -371,9 +337,9 @@ void TestDocument::changeCheckComparesEachFieldAndCheckBoxes()
 void TestDocument::closeQuestionYesNoAndFailedSave()
 {
     DocHome h;
-    h.ini(QStringLiteral("紹介状"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
+    h.writeTemplate(QStringLiteral("紹介状"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
                                     QStringLiteral("lbItem_0=100|100|900|255|0||ＭＳ 明朝|10|0|1|A|1|")});
-    h.load();
+    h.loadMainWindow();
     QList<std::pair<int, QString>> saves;
     bool saveResult = true;
     docHooks().saveDocument = [&](int number, const QString &state) {
@@ -430,9 +396,9 @@ void TestDocument::closeQuestionYesNoAndFailedSave()
 void TestDocument::menuSaveReportsAndResetsSnapshot()
 {
     DocHome h;
-    h.ini(QStringLiteral("k"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
+    h.writeTemplate(QStringLiteral("k"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
                                 QStringLiteral("lbItem_0=100|100|900|255|0||ＭＳ 明朝|10|0|1|A|1|")});
-    h.load();
+    h.loadMainWindow();
     bool ok = true;
     QStringList states;
     docHooks().saveDocument = [&](int, const QString &state) {
@@ -458,12 +424,12 @@ void TestDocument::menuSaveReportsAndResetsSnapshot()
 void TestDocument::rebuildingAsksFirstAndStartsUnchanged()
 {
     DocHome h;
-    h.ini(QStringLiteral("a"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
+    h.writeTemplate(QStringLiteral("a"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
                                 QStringLiteral("lbItem_0=100|100|900|255|0||ＭＳ 明朝|10|0|1|A|1|"),
                                 QStringLiteral("lbItem_1=100|400|900|255|0||ＭＳ 明朝|10|0|1|日付Y|0|")});
-    h.ini(QStringLiteral("b"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
+    h.writeTemplate(QStringLiteral("b"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
                                 QStringLiteral("lbItem_0=100|100|900|255|0||ＭＳ 明朝|10|0|1|日付Y|0|")});
-    h.load();
+    h.loadMainWindow();
     ScriptedPrompter &prompts = h.prompts;
     fheadInstance().MDoc_Click(0);
     QCOMPARE(fm()->Tag, QStringLiteral("a"));
@@ -488,7 +454,7 @@ void TestDocument::yearMenuLabelsEachYearWithItsEra()
     QCOMPARE(YearMenuCaption(1926), QStringLiteral("1926 (S1)"));
 
     DocHome h;
-    h.load();
+    h.loadMainWindow();
     FM &doc = fmInstance();
     const int year = QDate::currentDate().year();
     QCOMPARE(doc.MDate_Y.count(), 13);
@@ -505,10 +471,10 @@ void TestDocument::yearMenuLabelsEachYearWithItsEra()
 void TestDocument::menuTreeCaptionsAndKinds()
 {
     DocHome h;
-    h.ini(QStringLiteral("setting"), {QStringLiteral("病院名=x")});
-    h.ini(QStringLiteral("紹介状"), {QStringLiteral("Width=6000")});
-    h.ini(QStringLiteral("診断書"), {QStringLiteral("Width=6000")});
-    h.load();
+    h.writeTemplate(QStringLiteral("setting"), {QStringLiteral("病院名=x")});
+    h.writeTemplate(QStringLiteral("紹介状"), {QStringLiteral("Width=6000")});
+    h.writeTemplate(QStringLiteral("診断書"), {QStringLiteral("Width=6000")});
+    h.loadMainWindow();
     FM &doc = fmInstance();
     auto texts = [](QMenu *m) {
         QStringList out;
@@ -536,7 +502,7 @@ void TestDocument::menuTreeCaptionsAndKinds()
 void TestDocument::viewSwitchLooksAndRestoresLineColours()
 {
     DocHome h;
-    h.ini(QStringLiteral("k"), {
+    h.writeTemplate(QStringLiteral("k"), {
         QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
         QStringLiteral("label_0=100|100|900|255|0|固定"),
         QStringLiteral("lbItem_0=100|400|900|255|0||ＭＳ 明朝|10|0|1|A|1|"),
@@ -544,7 +510,7 @@ void TestDocument::viewSwitchLooksAndRestoresLineColours()
         QStringLiteral("LineG_0=0|900|6000|900|255|1|1"),
         QStringLiteral("LinePage_0=0|3000|6000|3000|16711680|1|1"),
     });
-    h.load();
+    h.loadMainWindow();
     h.build(QStringLiteral("k"));
     FHead &head = fheadInstance();
     FM *doc = fm();
@@ -574,8 +540,8 @@ void TestDocument::viewSwitchLooksAndRestoresLineColours()
 void TestDocument::pastingBurnsPictureWithAndAndPrintsText()
 {
     DocHome h;
-    h.ini(QStringLiteral("k"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000")});
-    h.load();
+    h.writeTemplate(QStringLiteral("k"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000")});
+    h.loadMainWindow();
     h.build(QStringLiteral("k"));
     FM *doc = fm();
     {

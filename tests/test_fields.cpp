@@ -1,5 +1,4 @@
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include "app/AppState.h"
 #include "app/ui/FHead.h"
@@ -30,31 +29,18 @@ const QStringList kTemplate{
     QStringLiteral("ImgCheck_0=500|4000|240|240|同意|0"),
 };
 
-struct FieldHome
+struct FieldHome : AppHome
 {
-    TestHome home;
-    ScriptedPrompter prompts;
     FM *doc = nullptr;
     DocEditor *ed = nullptr;
     FieldHome()
     {
         CurrentDrID = QStringLiteral("1");
         home.copyCheckIcons();
-        home.writeIni(QStringLiteral("検査票"), QStringLiteral("[DATA]\r\n") + kTemplate.join(QStringLiteral("\r\n")));
-        fheadInstance().MDIForm_Load();
-        fheadInstance().show();
-        if (BuildDocument(QStringLiteral("検査票")) && (doc = fm())) {
-            doc->更新チェック更新();
+        writeTemplate(QStringLiteral("検査票"), kTemplate);
+        loadMainWindow(true);
+        if ((doc = build(QStringLiteral("検査票"))))
             ed = doc->TxtInput;
-        }
-    }
-    ~FieldHome()
-    {
-        docHooks() = DocumentHooks();
-        if (fm())
-            fm()->更新チェック更新();
-        UnloadFM();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     QString text(int i) const { return doc->LbItem[i]->text(); }
 };

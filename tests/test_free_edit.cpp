@@ -1,5 +1,4 @@
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include "app/AppState.h"
 #include "app/Units.h"
@@ -29,26 +28,20 @@ const QColor kBlue(0, 0, 255);
 
 // A 6000 x 6000 twip document (400 x 400 pixels) in free-edit mode with the
 // picture and text dialogs wired.
-struct DrawHome
+struct DrawHome : AppHome
 {
-    TestHome home;
-    ScriptedPrompter prompts;
     FHead *head = nullptr;
     FM *doc = nullptr;
     DrawHome()
     {
         CurrentDrName = QStringLiteral("山田　太郎");
         PatientID = QStringLiteral("1");
-        home.writeIni(QStringLiteral("k"), QStringLiteral("[DATA]\r\nWidth=6000\r\nHeight=6000\r\n"
-                                                          "label_0=1500|3000|1500|600|0|固定\r\n"
-                                                          "LineG_0=0|900|6000|900|255|1|1\r\n"));
+        writeTemplate(QStringLiteral("k"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
+                                            QStringLiteral("label_0=1500|3000|1500|600|0|固定"),
+                                            QStringLiteral("LineG_0=0|900|6000|900|255|1|1")});
         InstallFreeEditHooks();
-        head = &fheadInstance();
-        head->MDIForm_Load();
-        head->show();
-        BuildDocument(QStringLiteral("k"));
-        doc = fm();
-        doc->更新チェック更新();
+        head = &loadMainWindow(true);
+        doc = build(QStringLiteral("k"));
         doc->Mフリー編集_Click();
         doc->DocumentChanged = false;
     }
@@ -56,11 +49,6 @@ struct DrawHome
     {
         F文字挿入::unload();
         FImg::unload();
-        docHooks() = DocumentHooks();
-        if (FM *d = fm())
-            d->更新チェック更新();
-        UnloadFM();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     void tool(int index, const QString &width = QStringLiteral("1"), const QColor &color = kRed)
     {

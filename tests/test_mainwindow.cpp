@@ -1,5 +1,4 @@
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include "app/AppState.h"
 #include "app/Units.h"
@@ -28,36 +27,17 @@
 #include <QtTest/qtestspontaneevent.h>
 
 namespace {
-struct HeadHome
+struct HeadHome : AppHome
 {
-    TestHome home;
-    ScriptedPrompter prompts;
     explicit HeadHome(bool withSamples = false)
-        : home(withSamples)
+        : AppHome(withSamples)
     {
         CurrentDrName = QStringLiteral("鈴木　一郎");
-        PatientID = QStringLiteral("5");
-        PatientName = QStringLiteral("田中　次郎");
-        PatientKana = QStringLiteral("ﾀﾅｶ ｼﾞﾛｳ");
-        PatientSex = 1;
-        PatientBirth = 19890108;
-        PatientEra = QStringLiteral("平成");
-        PatientEraYear = QStringLiteral("01");
-        PatientAddress = QStringLiteral("大阪府");
-        PatientAge = 37;
-    }
-    ~HeadHome()
-    {
-        docHooks() = DocumentHooks();
-        if (FM *doc = fm())
-            doc->更新チェック更新();
-        UnloadFM();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        nav() = Navigation();
+        setPatient(kPatientTanaka);
     }
     void kind(const QString &name, int width, int height) const
     {
-        home.writeIni(name, QStringLiteral("[DATA]\r\nWidth=%1\r\nHeight=%2\r\n").arg(width).arg(height));
+        writeTemplate(name, {QStringLiteral("Width=%1").arg(width), QStringLiteral("Height=%1").arg(height)});
     }
 };
 
@@ -113,8 +93,7 @@ void TestMainWindow::kindMenuListsTemplatesButNotSettings()
 {
     HeadHome h;
     h.home.writeIni(QStringLiteral("setting"), QStringLiteral("[DATA]\r\n"));
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
+    FHead &head = h.loadMainWindow();
     QCOMPARE(head.MDoc.captions(), QStringList({QString()}));
     h.kind(QStringLiteral("紹介状"), 6000, 6000);
     h.kind(QStringLiteral("診断書"), 6000, 6000);
@@ -133,8 +112,7 @@ void TestMainWindow::kindMenuListsTemplatesButNotSettings()
 void TestMainWindow::topBarShowsPatientAndAuthor()
 {
     HeadHome h;
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
+    FHead &head = h.loadMainWindow();
     QCOMPARE(Texts(head.Lb基本情報), QStringList({"5", "ﾀﾅｶ ｼﾞﾛｳ", "田中　次郎", "平成01", "01", "08", "37", "男", "大阪府"}));
     QCOMPARE(head.Lb入力者->text(), QStringLiteral("鈴木　一郎"));
     QCOMPARE(FHead::TagOf(head.Lb基本情報[7]), QStringLiteral("性別"));
@@ -146,9 +124,7 @@ void TestMainWindow::topBarShowsPatientAndAuthor()
 void TestMainWindow::historyListFitsItsPanel()
 {
     HeadHome h;
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
-    head.show();
+    FHead &head = h.loadMainWindow(true);
     QTreeWidget *list = head.LV履歴;
     list->clear();
     list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.07", "12", "紹介状", "0"}));
@@ -205,9 +181,7 @@ void TestMainWindow::closingReturnsToStartWindow()
     nav().showStart = [&] { ++shownStart; };
     h.kind(QStringLiteral("k"), 6000, 6000);
     h.home.writeIni(QStringLiteral("k"), QStringLiteral("[DATA]\r\nWidth=6000\r\nHeight=6000\r\nlbItem_0=100|100|900|255|0||ＭＳ 明朝|10|0|1|A|1|\r\n"));
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
-    head.show();
+    FHead &head = h.loadMainWindow(true);
     head.MDoc[0]->trigger();
     fm()->LbItem[0]->setText(QStringLiteral("書きかけ"));
     h.prompts.answers = {false};
@@ -223,9 +197,7 @@ void TestMainWindow::documentIsPlacedByMainWindowWidth()
 {
     HeadHome h;
     h.kind(QStringLiteral("k"), 9000, 6000);
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
-    head.show();
+    FHead &head = h.loadMainWindow(true);
     head.resize(1000, 700);
     BuildDocument(QStringLiteral("k"));
     FM *doc = fm();
@@ -241,8 +213,7 @@ void TestMainWindow::paletteState()
 {
     HeadHome h;
     h.kind(QStringLiteral("k"), 6000, 6000);
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
+    FHead &head = h.loadMainWindow();
     BuildDocument(QStringLiteral("k"));
     FM *doc = fm();
     QCOMPARE(QStringList({"1", "2", "3", "4", "6", "8", "12", "16", "18", "24", "26", "48"}).size(), head.ListPoint->count());
@@ -283,8 +254,7 @@ void TestMainWindow::clearingAsksFirst()
 {
     HeadHome h;
     h.kind(QStringLiteral("k"), 6000, 6000);
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
+    FHead &head = h.loadMainWindow();
     BuildDocument(QStringLiteral("k"));
     FM *doc = fm();
     doc->更新チェック更新();
@@ -304,9 +274,7 @@ void TestMainWindow::wheelStepsOneLinePerEvent()
     HeadHome h;
     h.kind(QStringLiteral("short"), 6000, 3000);
     h.kind(QStringLiteral("tall"), 9000, 40000);
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
-    head.show();
+    FHead &head = h.loadMainWindow(true);
     head.resize(1000, 700);
     QVERIFY(QTest::qWaitForWindowExposed(&head));
     QScrollBar *bar = head.mdiArea()->verticalScrollBar();
@@ -350,9 +318,7 @@ void TestMainWindow::documentMenusReplaceOwnWhileShown()
 {
     HeadHome h;
     h.kind(QStringLiteral("k"), 6000, 6000);
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
-    head.show();
+    FHead &head = h.loadMainWindow(true);
     auto titles = [&head] {
         QStringList out;
         for (QAction *a : head.menuBar()->actions())
@@ -377,8 +343,7 @@ void TestMainWindow::sampleKindsBuildInsideTheirPages()
     HeadHome h(true);
     WriteIni(QStringLiteral("setting"), QStringLiteral("病院名"), QStringLiteral("ライドル総合病院"));
     WriteIni(QStringLiteral("setting"), QStringLiteral("住所"), QStringLiteral("東京都千代田区千代田1-1"));
-    FHead &head = fheadInstance();
-    head.MDIForm_Load();
+    FHead &head = h.loadMainWindow();
     head.resize(1300, 1000);
     head.show();
     QVERIFY(head.MDoc.count() >= 3);

@@ -1,6 +1,5 @@
+#include "AppHome.h"
 #include "PdfPages.h"
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
 
 #include "app/AppState.h"
 #include "app/Units.h"
@@ -30,33 +29,17 @@ const QColor kFrameColour(128, 160, 255);
 const QColor kMarkerColour(0, 0, 160);
 
 // The sample home with the main window loaded and the two-page plan built.
-struct PlanHome
+struct PlanHome : AppHome
 {
-    TestHome home{true};
-    ScriptedPrompter prompts;
     PlanHome()
+        : AppHome(true)
     {
-        CurrentDrID = QStringLiteral("1");
-        CurrentDrName = QStringLiteral("山田　太郎");
+        setDoctor(QStringLiteral("1"), QStringLiteral("山田　太郎"));
         PatientID = QStringLiteral("12");
         PatientName = QStringLiteral("佐藤　花子");
-        fheadInstance().MDIForm_Load();
+        loadMainWindow();
     }
-    ~PlanHome()
-    {
-        docHooks() = DocumentHooks();
-        if (FM *doc = fm())
-            doc->更新チェック更新();
-        UnloadFM();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    FM *build()
-    {
-        if (!BuildDocument(kPlan) || !fm())
-            return nullptr;
-        fm()->更新チェック更新();
-        return fm();
-    }
+    FM *build() { return AppHome::build(kPlan); }
 };
 
 // Pixels within a few steps of colour c.

@@ -1,5 +1,4 @@
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include "app/AppState.h"
 #include "app/ui/FHead.h"
@@ -46,45 +45,26 @@ const QStringList kTemplate = {
 
 // A home with the patient current, the main window loaded and the
 // persistence hooks installed, as the running program has them.
-struct GlueHome
+struct GlueHome : AppHome
 {
-    TestHome home;
-    ScriptedPrompter prompts;
     GlueHome()
     {
-        CurrentDrID = QStringLiteral("1");
-        CurrentDrName = QStringLiteral("山田　太郎");
-        home.addPatient(QStringLiteral("12"), QStringLiteral("佐藤　花子"), QStringLiteral("ｻﾄｳ ﾊﾅｺ"), 2, 19800105);
+        setDoctor(QStringLiteral("1"), QStringLiteral("山田　太郎"));
+        admit(kPatientSato);
         home.addPatient(QStringLiteral("34"), QStringLiteral("鈴木　一郎"), QStringLiteral("ｽｽﾞｷ ｲﾁﾛｳ"), 1, 19700310);
-        LookupPatient(QStringLiteral("12"));
+        LookupPatient(kPatientSato.id);
         home.copyCheckIcons();
-        ini(kKind);
-        ini(kOther);
+        writeTemplate(kKind, kTemplate);
+        writeTemplate(kOther, kTemplate);
         InstallPersistenceHooks();
-        fheadInstance().MDIForm_Load();
-    }
-    ~GlueHome()
-    {
-        if (FM *doc = fm())
-            doc->更新チェック更新();
-        UnloadFM();
-        docHooks() = DocumentHooks();
-        nav().openSavedDocument = nullptr;
-        nav().showMainWindow = nullptr;
-        if (FHead *head = fhead())
-            head->hide();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    void ini(const QString &kind) const
-    {
-        home.writeIni(kind, QStringLiteral("[DATA]\r\n") + kTemplate.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+        loadMainWindow();
     }
     FM &build(const QString &kind = kKind)
     {
-        if (!BuildDocument(kind) || !fm())
+        FM *doc = AppHome::build(kind);
+        if (!doc)
             qFatal("document not built");
-        fm()->更新チェック更新();
-        return *fm();
+        return *doc;
     }
     // Types into field index through the in-place editor, leaving it open.
     static void type(FM &doc, int index, const QString &text)

@@ -1,5 +1,4 @@
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 
 #include "app/AppState.h"
 #include "app/ui/FHead.h"
@@ -20,15 +19,13 @@
 #include <QtTest>
 
 namespace {
-struct MenuHome
+struct MenuHome : AppHome
 {
-    TestHome home;
-    ScriptedPrompter prompts;
     FM *doc = nullptr;
     MenuHome()
     {
         CurrentDrID = QStringLiteral("1");
-        home.writeIni(QStringLiteral("検査票"), QStringLiteral("[DATA]\r\n") + QStringList{
+        writeTemplate(QStringLiteral("検査票"), {
             QStringLiteral("Width=9000"), QStringLiteral("Height=6000"),
             QStringLiteral("lbItem_0=500|500|3000|300|0|初期値|ＭＳ 明朝|10.5|0|1|所見|1|"),
             QStringLiteral("lbItem_1=500|1000|3000|300|0||ＭＳ 明朝|10.5|0|2|診断|1|"),
@@ -36,21 +33,11 @@ struct MenuHome
             QStringLiteral("lbList_0=3600|500|255|300|所見|所見"),
             QStringLiteral("lbList_1=3600|1500|255|300|診断|患者's"),
             QStringLiteral("lbList_2=3600|2000|255|300|無い欄|所見"),
-        }.join(QStringLiteral("\r\n")));
-        fheadInstance().MDIForm_Load();
-        fheadInstance().show();
-        if (BuildDocument(QStringLiteral("検査票")) && (doc = fm()))
-            doc->更新チェック更新();
+        });
+        loadMainWindow(true);
+        doc = build(QStringLiteral("検査票"));
     }
-    ~MenuHome()
-    {
-        docHooks() = DocumentHooks();
-        FSet::unload();
-        if (fm())
-            fm()->更新チェック更新();
-        UnloadFM();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
+    ~MenuHome() { FSet::unload(); }
     static void add(const QString &dr, const QString &item, const QString &value)
     {
         QSqlQuery q(gDB());

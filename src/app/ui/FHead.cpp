@@ -120,12 +120,44 @@ FHead::FHead()
     m_wheel = new WheelScroll(m_mdi);
     createMenus();
     PicLeft->hide();
+    SetDocumentHost(this);
 }
 
 FHead::~FHead()
 {
     if (g_head == this)
         g_head = nullptr;
+    if (documentHost() == this)
+        SetDocumentHost(nullptr);
+}
+
+void FHead::showPalette(bool shown)
+{
+    PicLeft->setVisible(shown);
+}
+
+void FHead::showRightPanel(bool shown)
+{
+    PicRight->setVisible(shown);
+}
+
+bool FHead::rightPanelAutoHides() const
+{
+    return CheckLock->isChecked();
+}
+
+QList<QPair<QString, QString>> FHead::patientValues() const
+{
+    QList<QPair<QString, QString>> values;
+    values.reserve(Lb基本情報.size());
+    for (const QLabel *value : Lb基本情報)
+        values.append({TagOf(value), value->text()});
+    return values;
+}
+
+QString FHead::authorName() const
+{
+    return Lb入力者->text();
 }
 
 void FHead::createTopBar()

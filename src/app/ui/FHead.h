@@ -1,4 +1,5 @@
 #pragma once
+#include "document/ui/DocumentHost.h"
 #include "document/ui/MenuArray.h"
 
 #include <QColor>
@@ -20,14 +21,15 @@ class WheelScroll;
 
 // The main window "Rydol": the frame around the document window with the
 // patient bar on top, phrases and history on the right and the drawing
-// palette on the left. One shared instance, hidden and shown again.
-class FHead : public QMainWindow
+// palette on the left. One shared instance, hidden and shown again; it is the
+// document window's host.
+class FHead : public QMainWindow, public DocumentHost
 {
 public:
     FHead();
     ~FHead() override;
 
-    QMdiArea *mdiArea() const { return m_mdi; }
+    QMdiArea *mdiArea() const override { return m_mdi; }
     WheelScroll *wheel() const { return m_wheel; }
 
     // ---- top bar ---------------------------------------------------------------
@@ -44,8 +46,8 @@ public:
     // Rows: text = date, sub-items 1 ID, 2 kind, 3 completion mark.
     QTreeWidget *LV履歴 = nullptr;
     QCheckBox *CheckLock = nullptr;
-    int PicRightWidth() const { return m_picRightWidth; } // twips
-    void setPicRightWidth(int twips);
+    int PicRightWidth() const override { return m_picRightWidth; } // twips
+    void setPicRightWidth(int twips) override;
 
     // ---- left panel: the palette -------------------------------------------------
     QWidget *PicLeft = nullptr;
@@ -71,13 +73,13 @@ public:
     QLineEdit *Txt登録番号 = nullptr;
 
     // What the document window reads at the moment of use.
-    int currentTool() const;             // index of the selected Optツール, -1 when none
+    int currentTool() const override;    // index of the selected Optツール, -1 when none
     QString lineWidthText() const;       // text of ListPoint
-    int lineWidth() const;               // that text as a number of pixels
-    QColor drawingColor() const { return m_drawingColor; } // background of Cmd色
+    int lineWidth() const override;      // that text as a number of pixels
+    QColor drawingColor() const override { return m_drawingColor; } // background of Cmd色
     void setDrawingColor(const QColor &c);
     // Selects a tool; runs Optツール_Click when it was not selected.
-    void SelectTool(int index);
+    void SelectTool(int index) override;
 
     // ---- menus -------------------------------------------------------------------
     QMenu *Mメニュー = nullptr;
@@ -87,19 +89,27 @@ public:
     QMenu *M履歴_Head = nullptr;
     MenuArray M履歴;
     // The menu bar shows the document window's menus while it is shown.
-    void useMenusOf(FM *doc);
-    void useOwnMenus(FM *doc);
+    void useMenusOf(FM *doc) override;
+    void useOwnMenus(FM *doc) override;
 
     // ---- lifecycle and geometry (twips) -------------------------------------------
     void MDIForm_Load();
     void MDIForm_Resize();
     void MDIForm_Unload();
-    int WidthTwips() const;
+    int WidthTwips() const override;
 
     // ---- procedures for the document window --------------------------------------
-    void Img貼付();
-    void Enabled_False();
-    void Enabled_True();
+    void Img貼付() override;
+    void Enabled_False() override;
+    void Enabled_True() override;
+    void showPalette(bool shown) override;
+    void showRightPanel(bool shown) override;
+    bool rightPanelAutoHides() const override;
+    QTreeWidget *historyList() const override { return LV履歴; }
+    MenuArray &historyMenu() override { return M履歴; }
+    QList<QPair<QString, QString>> patientValues() const override;
+    QString authorName() const override;
+    void closeMainWindow() override { close(); }
 
     // ---- handlers ------------------------------------------------------------------
     void MDoc_Click(int index);
@@ -115,7 +125,7 @@ public:
     void Cmd文字の挿入_Click();
     void PicRight_MouseMove();
     // Builds the document of history row index (0-based) and opens the saved record.
-    void OpenHistoryRow(int index);
+    void OpenHistoryRow(int index) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,7 +1,7 @@
 #include "document/ui/FM.h"
 
 #include "app/Units.h"
-#include "app/ui/FHead.h"
+#include "document/ui/DocumentHost.h"
 #include "ui/Prompter.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FMCanvas.h"
@@ -30,12 +30,14 @@ FM *fm()
 FM &fmInstance()
 {
     if (!g_fm) {
-        FHead &head = fheadInstance();
         g_fm = new FM;
-        QMdiSubWindow *sub = head.mdiArea()->addSubWindow(
-            g_fm, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-        sub->setAttribute(Qt::WA_DeleteOnClose);
-        sub->hide();
+        // Without a main window (never in the program) it is a window of its own.
+        if (DocumentHost *head = documentHost()) {
+            QMdiSubWindow *sub = head->mdiArea()->addSubWindow(
+                g_fm, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+            sub->setAttribute(Qt::WA_DeleteOnClose);
+            sub->hide();
+        }
         g_fm->Form_Load();
         g_fm->drawingHistoryChanged();
     }
@@ -82,7 +84,7 @@ FM::~FM()
 {
     if (g_fm == this)
         g_fm = nullptr;
-    if (FHead *head = fhead())
+    if (DocumentHost *head = documentHost())
         head->useOwnMenus(this);
 }
 
@@ -280,7 +282,7 @@ void FM::Form_Load()
 
 void FM::Form_Resize()
 {
-    FHead *head = fhead();
+    DocumentHost *head = documentHost();
     if (!head)
         return;
     const int mainWidth = head->WidthTwips();
@@ -332,13 +334,13 @@ void FM::resizeEvent(QResizeEvent *event)
 void FM::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (FHead *head = fhead())
+    if (DocumentHost *head = documentHost())
         head->useMenusOf(this);
 }
 
 void FM::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    if (FHead *head = fhead())
+    if (DocumentHost *head = documentHost())
         head->useOwnMenus(this);
 }

@@ -1,5 +1,7 @@
 #include "document/ui/FM.h"
 
+#include "ui/InputMethodSwitch.h"
+#include "ui/NumberInput.h"
 #include "ui/Prompter.h"
 #include "inserts/ui/FSet.h"
 #include "storage/AppPaths.h"
@@ -20,6 +22,13 @@ int EditedIndex(const DocEditor *editor, int fieldCount)
     return ok && index >= 0 && index < fieldCount ? index : -1;
 }
 
+// What the editor's text becomes in its field: a number field takes
+// full-width digits as ASCII ones.
+QString CommittedText(const DocLabel *field, const DocEditor *editor)
+{
+    return field->LinkItem == QStringLiteral("0") ? AsciiNumber(editor->text()) : editor->text();
+}
+
 void WriteInto(DocLabel *field, const QString &value)
 {
     if (field)
@@ -33,7 +42,7 @@ void FM::テキスト変更()
         return;
     const int index = EditedIndex(TxtInput, int(LbItem.size()));
     if (index >= 0)
-        LbItem[index]->setText(TxtInput->text());
+        LbItem[index]->setText(CommittedText(LbItem[index], TxtInput));
     TxtInput->hide();
 }
 
@@ -70,13 +79,15 @@ void FM::OpenEditor(int index)
     TxtInput->raise();
     TxtInput->show();
     TxtInput->setFocus(Qt::OtherFocusReason);
-    // Numbers are typed without the input method, texts and memos with it.
+    // Numbers are typed without the input method, texts and memos in hiragana.
     if (field->LinkItem == QStringLiteral("0")) {
         TxtInput->setAttribute(Qt::WA_InputMethodEnabled, false);
         TxtInput->setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhLatinOnly | Qt::ImhNoPredictiveText);
+        InputMethodSwitch::switchOff();
     } else if (field->LinkItem == QStringLiteral("1") || field->LinkItem == QStringLiteral("2")) {
         TxtInput->setAttribute(Qt::WA_InputMethodEnabled, true);
         TxtInput->setInputMethodHints(field->LinkItem == QStringLiteral("2") ? Qt::ImhMultiLine : Qt::ImhNone);
+        InputMethodSwitch::switchOn();
     }
     if (TxtInput->hasFocus())
         QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
@@ -87,7 +98,7 @@ void FM::LbItem_Click(int index)
 {
     const int editing = EditedIndex(TxtInput, int(LbItem.size()));
     if (editing >= 0)
-        LbItem[editing]->setText(TxtInput->text());
+        LbItem[editing]->setText(CommittedText(LbItem[editing], TxtInput));
     if (index < 0 || index >= LbItem.size())
         return;
     const QString action = LbItem[index]->DataField;
@@ -115,7 +126,7 @@ void FM::TxtInput_KeyDown(int keyCode, int shift)
     const int index = EditedIndex(TxtInput, int(LbItem.size()));
     if (index < 0)
         return;
-    LbItem[index]->setText(TxtInput->text());
+    LbItem[index]->setText(CommittedText(LbItem[index], TxtInput));
     TxtInput->setText(QString());
     NextTab(index, shift == 1 ? -1 : 1);
 }

@@ -1,7 +1,7 @@
 #include "document/ui/FM.h"
 
 #include "app/Units.h"
-#include "app/ui/FHead.h"
+#include "document/ui/DocumentHost.h"
 #include "ui/Prompter.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FMCanvas.h"
@@ -29,19 +29,19 @@ QPoint PxAt(double xTwips, double yTwips)
 
 int ToolNow()
 {
-    const FHead *head = fhead();
+    const DocumentHost *head = documentHost();
     return head ? head->currentTool() : 0;
 }
 
 QColor ColorNow()
 {
-    const FHead *head = fhead();
+    const DocumentHost *head = documentHost();
     return head ? head->drawingColor() : QColor(Qt::black);
 }
 
 int WidthNow()
 {
-    const FHead *head = fhead();
+    const DocumentHost *head = documentHost();
     return head ? head->lineWidth() : 1;
 }
 
@@ -205,8 +205,8 @@ void FM::Form_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, double 
     const QRect marker = ShapePoint.twips;
     ShapePoint.twips.moveTo(int(std::lround(x - marker.width() / 2.0)), int(std::lround(y - marker.height() / 2.0)));
 
-    if (FHead *head = fhead())
-        if (head->CheckLock->isChecked() && head->PicRightWidth() >= 1000)
+    if (DocumentHost *head = documentHost())
+        if (head->rightPanelAutoHides() && head->PicRightWidth() >= 1000)
             head->setPicRightWidth(10);
 
     if (PicturePending) {

@@ -1,6 +1,6 @@
 #include "document/ui/FM.h"
 
-#include "app/ui/FHead.h"
+#include "document/ui/DocumentHost.h"
 #include "ui/Prompter.h"
 #include "document/YearMenuCaption.h"
 #include "document/ui/DocumentHooks.h"
@@ -151,8 +151,8 @@ void FM::M終了_Click()
 {
     if (!UnloadFM())
         return;
-    if (FHead *head = fhead())
-        head->close();
+    if (DocumentHost *head = documentHost())
+        head->closeMainWindow();
 }
 
 void FM::MDoc_Click(int index)
@@ -168,7 +168,7 @@ void FM::M履歴_Click(int index)
 {
     if (!M履歴[index] || M履歴[index]->text().isEmpty())
         return;
-    if (FHead *head = fhead())
+    if (DocumentHost *head = documentHost())
         head->OpenHistoryRow(index);
 }
 

@@ -1,6 +1,6 @@
 #include "document/ui/FM.h"
 
-#include "app/ui/FHead.h"
+#include "document/ui/DocumentHost.h"
 
 // Switching between normal input and free editing.
 
@@ -9,13 +9,13 @@ void FM::Mフリー編集_Click()
     connectFreeEditing();
     Mフリー編集->setChecked(true);
     M通常入力->setChecked(false);
-    FHead *head = fhead();
+    DocumentHost *head = documentHost();
     if (head)
-        head->PicRight->hide();
+        head->showRightPanel(false);
     TxtInput->hide();
     if (head) {
         head->Enabled_False();
-        head->PicLeft->show();
+        head->showPalette(true);
         const int mainWidth = head->WidthTwips();
         const int width = Width();
         setLeft(mainWidth >= width ? (mainWidth - head->PicRightWidth() - width - 500) / 2 : 0);
@@ -27,13 +27,13 @@ void FM::M通常入力_Click()
 {
     M通常入力->setChecked(true);
     Mフリー編集->setChecked(false);
-    if (FHead *head = fhead()) {
+    if (DocumentHost *head = documentHost()) {
         head->Img貼付();
         head->Enabled_True();
         head->SelectTool(0);
-        head->PicLeft->hide();
+        head->showPalette(false);
         // The phrases and the history belong to normal input.
-        head->PicRight->show();
+        head->showRightPanel(true);
     }
     Form_Resize();
     メニューEnabled(true);

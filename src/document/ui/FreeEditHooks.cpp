@@ -1,8 +1,8 @@
 #include "document/ui/FreeEdit.h"
 
 #include "app/Units.h"
-#include "app/ui/FHead.h"
 #include "document/ui/DocumentHooks.h"
+#include "document/ui/DocumentHost.h"
 #include "document/ui/FM.h"
 #include "inserts/ui/FImg.h"
 #include "inserts/ui/F文字挿入.h"
@@ -21,7 +21,7 @@ void TakePicture(const QString &, const QImage &picture)
         return;
     // Tool 0 first: whatever floated before is fixed into the drawing, the
     // new picture is not.
-    if (FHead *head = fhead())
+    if (DocumentHost *head = documentHost())
         head->SelectTool(0);
     FM *doc = fm();
     if (!doc)

@@ -2,6 +2,8 @@
 
 #include "app/AppState.h"
 #include "ui/Navigation.h"
+#include "ui/InputMethodSwitch.h"
+#include "ui/NumberInput.h"
 #include "ui/Prompter.h"
 #include "patients/Patient.h"
 #include "patients/PatientStore.h"
@@ -19,7 +21,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -43,8 +44,9 @@ QLabel *RequiredMark(QWidget *parent)
 QLineEdit *DateBox(QWidget *parent)
 {
     auto *box = new QLineEdit(parent);
-    box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), box));
+    box->setValidator(new DigitsValidator(box));
     box->setInputMethodHints(Qt::ImhDigitsOnly);
+    InputMethodSwitch::followFocus(box, false);
     box->setAlignment(Qt::AlignRight);
     box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
     return box;
@@ -65,6 +67,8 @@ F患者情報入力::F患者情報入力(QWidget *parent)
 
     TxtID = new QLineEdit(patientFrame);
     TxtID->setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhPreferLatin);
+    TxtID->setValidator(new AsciiFolder(TxtID));
+    InputMethodSwitch::followFocus(TxtID, false);
     Check自動 = new QCheckBox(QStringLiteral("自動作成"), patientFrame);
     TxtName = new QLineEdit(patientFrame);
     TxtKana = new QLineEdit(patientFrame);
@@ -80,6 +84,10 @@ F患者情報入力::F患者情報入力(QWidget *parent)
     Combo性別->setMinimumContentsLength(4);
     TxtAddress = new QLineEdit(patientFrame);
     TxtAddress->setMinimumWidth(TxtAddress->fontMetrics().horizontalAdvance(QString(24, QChar(u'住'))));
+    // Names, kana and addresses are typed in hiragana and converted as the
+    // doctor chooses; numbers and the birth date without the input method.
+    for (QLineEdit *text : {TxtName, TxtKana, TxtAddress})
+        InputMethodSwitch::followFocus(text, true);
 
     int row = 0;
     auto addRow = [&](const QString &caption, bool required, QWidget *field, QWidget *extra = nullptr) {

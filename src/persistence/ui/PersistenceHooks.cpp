@@ -1,12 +1,12 @@
 #include "persistence/ui/PersistenceHooks.h"
 
-#include "app/ui/FHead.h"
-#include "ui/Navigation.h"
 #include "document/ui/DocumentHooks.h"
+#include "document/ui/DocumentHost.h"
 #include "document/ui/FM.h"
 #include "persistence/ui/DocumentBinding.h"
 #include "persistence/ui/DraftKeeper.h"
 #include "persistence/ui/HistoryWidgets.h"
+#include "ui/Navigation.h"
 
 #include <QTreeWidget>
 
@@ -25,13 +25,13 @@ void FillHistoryMenuArray(MenuArray &menu, const QList<HistoryRow> &rows, Histor
 
 void RefreshHistoryWindows()
 {
-    FHead *head = fhead();
+    DocumentHost *head = documentHost();
     if (!head)
         return;
-    FillHistoryList(head->LV履歴, LoadPatientHistory());
-    const QList<HistoryRow> rows = HistoryRowsOf(head->LV履歴);
-    FillHistoryMenuArray(head->M履歴, rows, HistoryMarks::MainWindow);
-    // The document window's entries are positions in LV履歴 too; left as
+    FillHistoryList(head->historyList(), LoadPatientHistory());
+    const QList<HistoryRow> rows = HistoryRowsOf(head->historyList());
+    FillHistoryMenuArray(head->historyMenu(), rows, HistoryMarks::MainWindow);
+    // The document window's entries are positions in the history list too; left as
     // they were they would open other documents once the list has changed.
     if (FM *doc = fm())
         FillHistoryMenuArray(doc->M履歴, rows, HistoryMarks::DocumentWindow);
@@ -62,9 +62,9 @@ void InstallPersistenceHooks()
     hooks.refreshPatientHistory = [] { RefreshHistoryWindows(); };
     hooks.fillHistoryMenu = [] {
         FM *doc = fm();
-        FHead *head = fhead();
+        DocumentHost *head = documentHost();
         if (doc && head)
-            FillHistoryMenuArray(doc->M履歴, HistoryRowsOf(head->LV履歴), HistoryMarks::DocumentWindow);
+            FillHistoryMenuArray(doc->M履歴, HistoryRowsOf(head->historyList()), HistoryMarks::DocumentWindow);
     };
     hooks.openSavedDocument = [](const QString &id) {
         bool ok = false;

@@ -1,7 +1,7 @@
 #include "templates/ui/BuildDocument.h"
 
 #include "app/Units.h"
-#include "app/ui/FHead.h"
+#include "document/ui/DocumentHost.h"
 #include "document/ui/FM.h"
 #include "storage/AppPaths.h"
 #include "storage/Ini.h"
@@ -132,18 +132,19 @@ void BuildFamilies(FM &w, const Template &t)
 
 void FillPatientFields(FM &w)
 {
-    FHead *head = fhead();
+    const DocumentHost *head = documentHost();
     if (!head)
         return;
+    const QList<QPair<QString, QString>> values = head->patientValues();
     for (DocLabel *field : w.LbKanja_Data)
-        for (const QLabel *value : head->Lb基本情報)
-            if (FHead::TagOf(value) == field->Tag)
-                field->setText(value->text());
+        for (const auto &[tag, text] : values)
+            if (tag == field->Tag)
+                field->setText(text);
 }
 
 void FillFixedSourceFields(FM &w)
 {
-    const QString author = fhead() ? fhead()->Lb入力者->text() : QString();
+    const QString author = documentHost() ? documentHost()->authorName() : QString();
     const IniSection setting = IniSection::load(QStringLiteral("setting"));
     const QDate today = QDate::currentDate();
     const std::pair<const char16_t *, QString> sources[] = {

@@ -1,0 +1,66 @@
+# Fails when an #include under SRC crosses the layers the wrong way.
+#   cmake -DSRC=<src folder> "-DWIDGET_HEADERS=<folders of Qt's widget headers>" -P CheckLayers.cmake
+#
+# From the bottom up:
+#   core     src/<subsystem>/*      Qt without widgets; includes core only
+#   services src/ui/*               includes core and services, no window
+#   windows  src/<subsystem>/ui/*   includes all of the above and other windows, not the shell
+#   shell    src/app/ui/*, src/main.cpp   includes everything
+cmake_minimum_required(VERSION 3.21)
+if(NOT SRC)
+  message(FATAL_ERROR "SRC is not set")
+endif()
+
+set(widget_names "")
+foreach(dir ${WIDGET_HEADERS})
+  file(GLOB names RELATIVE "${dir}" "${dir}/*")
+  list(APPEND widget_names ${names})
+endforeach()
+
+set(crossings 0)
+function(report file line why)
+  file(RELATIVE_PATH rel "${SRC}" "${file}")
+  message("${rel}: '${line}': ${why}")
+  math(EXPR n "${crossings} + 1")
+  set(crossings ${n} PARENT_SCOPE)
+endfunction()
+
+file(GLOB_RECURSE files "${SRC}/*.h" "${SRC}/*.cpp")
+foreach(file ${files})
+  file(RELATIVE_PATH rel "${SRC}" "${file}")
+  if(rel MATCHES "^app/ui/" OR rel STREQUAL "main.cpp")
+    continue()
+  elseif(rel MATCHES "^ui/")
+    set(layer services)
+  elseif(rel MATCHES "^[^/]+/ui/")
+    set(layer windows)
+  else()
+    set(layer core)
+  endif()
+  file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include")
+  foreach(line ${lines})
+    string(STRIP "${line}" line)
+    if(line MATCHES "\"([^\"]+)\"")
+      set(header "${CMAKE_MATCH_1}")
+      if(header MATCHES "^app/ui/")
+        report("${file}" "${line}" "only the shell includes the shell's windows")
+      elseif(layer STREQUAL "core" AND header MATCHES "(^|/)ui/")
+        report("${file}" "${line}" "widget-free code includes no widgets")
+      elseif(layer STREQUAL "services" AND header MATCHES "^[^/]+/ui/")
+        report("${file}" "${line}" "shared widget services include no window")
+      endif()
+    elseif(layer STREQUAL "core" AND line MATCHES "<([^>]+)>")
+      set(header "${CMAKE_MATCH_1}")
+      string(REGEX REPLACE "^.*/" "" name "${header}")
+      list(FIND widget_names "${name}" found)
+      if(header MATCHES "^Qt(Widgets|PrintSupport)/" OR NOT found EQUAL -1)
+        report("${file}" "${line}" "widget-free code includes no widgets")
+      endif()
+    endif()
+  endforeach()
+endforeach()
+
+if(crossings GREATER 0)
+  message(FATAL_ERROR "${crossings} includes cross the layers the wrong way")
+endif()
+message("Includes follow the layers.")

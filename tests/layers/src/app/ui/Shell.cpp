@@ -1,0 +1,2 @@
+#include "patients/ui/Form.h"
+#include "ui/Service.h"

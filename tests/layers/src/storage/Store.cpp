@@ -1,0 +1,4 @@
+#include "storage/Ini.h"
+#include <QString>
+#include <QLabel>
+#include "patients/ui/Form.h"

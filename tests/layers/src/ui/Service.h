@@ -1,0 +1,3 @@
+#pragma once
+#include "storage/Ini.h"
+#include "patients/ui/Form.h"
