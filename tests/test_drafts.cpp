@@ -1,5 +1,4 @@
-#include "ScriptedPrompter.h"
-#include "TestHome.h"
+#include "AppHome.h"
 #include "Typing.h"
 
 #include "app/AppState.h"
@@ -30,26 +29,21 @@ const QString kKind = QStringLiteral("紹介状");
 
 // A home with a referral template, a doctor, two patients, the main window
 // and drafts in a data folder of their own.
-struct DraftHome
+struct DraftHome : AppHome
 {
     QTemporaryDir xdg;
-    TestHome home;
-    ScriptedPrompter prompts;
-    int doctor = 0;
     DraftHome()
     {
         qputenv("XDG_DATA_HOME", xdg.path().toLocal8Bit());
         home.copyCheckIcons();
-        home.writeIni(kKind, QStringLiteral("[DATA]\r\nWidth=6000\r\nHeight=6000\r\n"
-                                            "lbItem_0=300|300|3000|300|0||ＭＳ 明朝|10.5|0|1|宛先|1|\r\n"
-                                            "lbItem_1=300|900|5000|1500|0||ＭＳ 明朝|10.5|0|2|本文|2|\r\n"
-                                            "ImgCheck_0=300|2700|240|240|同意|0\r\n"));
-        doctor = home.addDoctor(QStringLiteral("山田　太郎"));
-        home.addPatient(QStringLiteral("1001"), QStringLiteral("佐藤　花子"), QStringLiteral("ｻﾄｳ ﾊﾅｺ"), 2, 19600101);
-        home.addPatient(QStringLiteral("1002"), QStringLiteral("鈴木　一郎"), QStringLiteral("ｽｽﾞｷ ｲﾁﾛｳ"), 1, 19700101);
-        CurrentDrID = QString::number(doctor);
-        CurrentDrName = QStringLiteral("山田　太郎");
-        LookupPatient(QStringLiteral("1001"));
+        writeTemplate(kKind, {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
+                              QStringLiteral("lbItem_0=300|300|3000|300|0||ＭＳ 明朝|10.5|0|1|宛先|1|"),
+                              QStringLiteral("lbItem_1=300|900|5000|1500|0||ＭＳ 明朝|10.5|0|2|本文|2|"),
+                              QStringLiteral("ImgCheck_0=300|2700|240|240|同意|0")});
+        setDoctor(QString::number(home.addDoctor(QStringLiteral("山田　太郎"))), QStringLiteral("山田　太郎"));
+        admit(kPatientSato);
+        admit(kPatientTanaka);
+        LookupPatient(kPatientSato.id);
         InstallPersistenceHooks();
         InstallFreeEditHooks();
         nav().showMainWindow = [] { ShowMainWindow(); };
@@ -62,19 +56,11 @@ struct DraftHome
             d->更新チェック更新();
         UnloadFM();
         DraftKeeper::shared().discard();
-        if (FHead *head = fhead())
-            head->hide();
-        docHooks() = DocumentHooks();
-        nav() = Navigation();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     FM *open()
     {
         ShowMainWindow();
-        if (!BuildDocument(kKind) || !fm())
-            return nullptr;
-        fm()->更新チェック更新();
-        return fm();
+        return build(kKind);
     }
     // One look of the keeper, and its write finished.
     void settle()
@@ -162,8 +148,8 @@ void TestDrafts::draftFollowsTypingDrawingAndFloatingText()
     QCOMPARE(d.doc.kind, kKind);
     QCOMPARE(d.doc.number, 0);
     QCOMPARE(d.doc.fields.value(0).text, QStringLiteral("東京病院"));
-    QCOMPARE(d.patientId, QStringLiteral("1001"));
-    QCOMPARE(d.patientName, QStringLiteral("佐藤　花子"));
+    QCOMPARE(d.patientId, kPatientSato.id);
+    QCOMPARE(d.patientName, kPatientSato.name);
     QCOMPARE(d.doctorId, CurrentDrID);
     QVERIFY(qAbs(d.time.secsTo(QDateTime::currentDateTime())) < 5);
     // The draft lives in the user's data folder, not in DATA.
@@ -241,17 +227,17 @@ void TestDrafts::recoveryAsksNewestFirstAndRebuildsTheDocument()
     DraftHome h;
     const QDateTime older(QDate(2026, 12, 7), QTime(9, 5));
     const QDateTime newer(QDate(2026, 12, 7), QTime(17, 30));
-    Draft a = MakeDraft(QStringLiteral("1001"), QStringLiteral("佐藤　花子"), QStringLiteral("古い方"), older);
-    Draft b = MakeDraft(QStringLiteral("1002"), QStringLiteral("鈴木　一郎"), QStringLiteral("新しい方"), newer);
+    Draft a = MakeDraft(kPatientSato.id, kPatientSato.name, QStringLiteral("古い方"), older);
+    Draft b = MakeDraft(kPatientTanaka.id, kPatientTanaka.name, QStringLiteral("新しい方"), newer);
     b.doc.number = 7;
     b.text = DraftText{QStringLiteral("要確認"), QRect(600, 4500, 1200, 300), Qt::blue, 12, false, true};
-    Draft other = MakeDraft(QStringLiteral("1001"), QStringLiteral("佐藤　花子"), QStringLiteral("別の医師"), newer.addSecs(60));
+    Draft other = MakeDraft(kPatientSato.id, kPatientSato.name, QStringLiteral("別の医師"), newer.addSecs(60));
     other.doctorId = QStringLiteral("999");
     WriteDraft(QStringLiteral("a"), a);
     WriteDraft(QStringLiteral("b"), b);
     WriteDraft(QStringLiteral("other"), other);
     // A draft whose window is open in a running program is not offered.
-    Draft live = MakeDraft(QStringLiteral("1001"), QStringLiteral("佐藤　花子"), QStringLiteral("使用中"), newer.addSecs(120));
+    Draft live = MakeDraft(kPatientSato.id, kPatientSato.name, QStringLiteral("使用中"), newer.addSecs(120));
     WriteDraft(QStringLiteral("live"), live);
     QLockFile liveLock(DraftLockPath(QStringLiteral("live")));
     QVERIFY(liveLock.tryLock(0));
@@ -260,14 +246,14 @@ void TestDrafts::recoveryAsksNewestFirstAndRebuildsTheDocument()
     h.prompts.answers = {false, true};
     QVERIFY(RecoverDrafts());
     QCOMPARE(h.prompts.questions,
-             (QStringList{QStringLiteral("保存されていない書類があります（紹介状・鈴木　一郎・2026/12/07 17:30）。復元しますか？"),
+             (QStringList{QStringLiteral("保存されていない書類があります（紹介状・田中　次郎・2026/12/07 17:30）。復元しますか？"),
                           QStringLiteral("保存されていない書類があります（紹介状・佐藤　花子・2026/12/07 09:05）。復元しますか？")}));
     QVERIFY(!QFile::exists(DraftPath(QStringLiteral("b"))));
     QVERIFY(QFile::exists(DraftPath(QStringLiteral("other"))));
     QVERIFY(QFile::exists(DraftPath(QStringLiteral("live"))));
 
     // The main window shows the draft's patient and the document as it was.
-    QCOMPARE(PatientID, QStringLiteral("1001"));
+    QCOMPARE(PatientID, kPatientSato.id);
     QVERIFY(fhead() && fhead()->isVisible());
     FM *doc = fm();
     QVERIFY(doc);
@@ -304,20 +290,20 @@ void TestDrafts::recoveryAsksNewestFirstAndRebuildsTheDocument()
     QVERIFY(!doc->LbMoji->isHidden());
     QCOMPARE(doc->LbMoji->twips(), QRect(600, 4500, 1200, 300));
     QVERIFY(doc->LbMoji->fontUnderline());
-    QCOMPARE(PatientID, QStringLiteral("1002"));
+    QCOMPARE(PatientID, kPatientTanaka.id);
 }
 
 void TestDrafts::recoveryKeepsWhatItCannotOpenAndSetsDamagedAside()
 {
     DraftHome h;
     const QDateTime t(QDate(2026, 12, 7), QTime(10, 0));
-    Draft noTemplate = MakeDraft(QStringLiteral("1001"), QStringLiteral("佐藤　花子"), QStringLiteral("x"), t);
+    Draft noTemplate = MakeDraft(kPatientSato.id, kPatientSato.name, QStringLiteral("x"), t);
     noTemplate.doc.kind = QStringLiteral("診断書");
     Draft noPatient = MakeDraft(QStringLiteral("4040"), QStringLiteral("消えた　患者"), QStringLiteral("y"), t.addSecs(-60));
     WriteDraft(QStringLiteral("t"), noTemplate);
     WriteDraft(QStringLiteral("p"), noPatient);
     // A draft cut short and one with a flipped byte.
-    QByteArray bytes = EncodeDraft(MakeDraft(QStringLiteral("1001"), QStringLiteral("佐藤　花子"), QStringLiteral("z"), t));
+    QByteArray bytes = EncodeDraft(MakeDraft(kPatientSato.id, kPatientSato.name, QStringLiteral("z"), t));
     QFile cut(DraftPath(QStringLiteral("cut")));
     QVERIFY(cut.open(QIODevice::WriteOnly));
     cut.write(bytes.left(bytes.size() / 2));
@@ -339,7 +325,7 @@ void TestDrafts::recoveryKeepsWhatItCannotOpenAndSetsDamagedAside()
     QVERIFY(h.prompts.messages.filter(QStringLiteral("書類の様式「診断書」が見つかりません")).size() == 1);
     QVERIFY(h.prompts.messages.filter(QStringLiteral("患者（ID 4040）が見つかりません")).size() == 1);
     QCOMPARE(h.prompts.messages.filter(QStringLiteral("下書きが壊れている")).size(), 2);
-    QCOMPARE(PatientID, QStringLiteral("1001")); // the current patient is left as it was
+    QCOMPARE(PatientID, kPatientSato.id); // the current patient is left as it was
     QVERIFY(QFile::exists(DraftPath(QStringLiteral("t"))));
     QVERIFY(QFile::exists(DraftPath(QStringLiteral("p"))));
     QVERIFY(!QFile::exists(DraftTempPath(QStringLiteral("t"))));

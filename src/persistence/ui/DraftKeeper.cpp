@@ -15,7 +15,12 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QUuid>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +38,29 @@ QFutureWatcher<WriteResult> &watcher()
 }
 
 int g_generation = 0;
+
+// Drafts are written by one thread of their own at a lower priority, so that
+// the encoding never takes a core from the GUI thread that the user is
+// typing or drawing on.
+QThreadPool &writerPool()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        p->setExpiryTimeout(-1);
+        return p;
+    }();
+    return *pool;
+}
+
+void LowerWriterPriority()
+{
+    static thread_local bool lowered = false;
+    if (!lowered) {
+        lowered = true;
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
+    }
+}
 
 // The field the open editor edits, or -1.
 int EditedField(const FM &window)
@@ -208,7 +236,9 @@ void DraftKeeper::write(Draft draft, bool encodePage)
 {
     if (m_id.isEmpty()) {
         m_id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        // What a doctor wrote about a patient is for this user only.
         QDir().mkpath(DraftFolder());
+        QFile::setPermissions(DraftFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_lock = std::make_unique<QLockFile>(DraftLockPath(m_id));
         m_lock->setStaleLockTime(0);
         m_lock->tryLock(0);
@@ -226,7 +256,8 @@ void DraftKeeper::write(Draft draft, bool encodePage)
     const QString path = DraftPath(m_id);
     const QString temp = DraftTempPath(m_id);
     const int generation = g_generation;
-    watcher().setFuture(QtConcurrent::run([draft = std::move(draft), surface, path, temp, generation]() mutable {
+    watcher().setFuture(QtConcurrent::run(&writerPool(), [draft = std::move(draft), surface, path, temp, generation]() mutable {
+        LowerWriterPriority();
         WriteResult r;
         r.generation = generation;
         if (!surface.isNull())
