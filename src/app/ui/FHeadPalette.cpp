@@ -10,7 +10,6 @@
 
 #include <QButtonGroup>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,25 +39,17 @@ void FHead::createPalette()
     v->addWidget(Cmdクリア);
     QObject::connect(Cmdクリア, &QPushButton::clicked, this, [this] { Cmdクリア_Click(); });
 
-    auto *undoRow = new QHBoxLayout;
-    undoRow->setSpacing(2);
+    // Undo and redo of the drawing, one under the other: side by side their
+    // captions would not fit the narrow palette.
     Cmd元に戻す = new QPushButton(QStringLiteral("元に戻す"), PicLeft);
     Cmd元に戻す->setToolTip(QStringLiteral("元に戻す（Ctrl+Z）"));
     Cmdやり直し = new QPushButton(QStringLiteral("やり直し"), PicLeft);
     Cmdやり直し->setToolTip(QStringLiteral("やり直し（Ctrl+Y）"));
     for (QPushButton *b : {Cmd元に戻す, Cmdやり直し}) {
         b->setFocusPolicy(Qt::NoFocus);
-        QFont small = b->font();
-        if (small.pointSizeF() > 0)
-            small.setPointSizeF(small.pointSizeF() * 0.85);
-        b->setFont(small);
-        b->setMinimumWidth(0);
-        b->setContentsMargins(0, 0, 0, 0);
-        b->setStyleSheet(QStringLiteral("QPushButton { padding: 2px 0px; }"));
         b->setEnabled(false);
-        undoRow->addWidget(b);
+        v->addWidget(b);
     }
-    v->addLayout(undoRow);
     QObject::connect(Cmd元に戻す, &QPushButton::clicked, this, [this] { UndoDrawing(); });
     QObject::connect(Cmdやり直し, &QPushButton::clicked, this, [this] { RedoDrawing(); });
     // The keys belong to the main window, so that they work wherever the
