@@ -11,8 +11,14 @@ export QT_QPA_PLATFORM=offscreen
 tools="$PWD/tools"
 RYDOL_CUPS_DIR="$(mktemp -d /tmp/rydol-cups.XXXXXX)"
 export RYDOL_CUPS_DIR
-trap '"$tools/cups-test-env.sh" stop; rm -rf "$RYDOL_CUPS_DIR"' EXIT
+# The *_pg tests run against a PostgreSQL cluster of their own in a folder of
+# its own, stopped by its PID whatever happens.
+RYDOL_PG_DIR="$(mktemp -d /tmp/rydol-pg.XXXXXX)"
+export RYDOL_PG_DIR
+trap '"$tools/cups-test-env.sh" stop; rm -rf "$RYDOL_CUPS_DIR"; "$tools/pg-test-env.sh" stop; rm -rf "$RYDOL_PG_DIR"' EXIT
 cups_env="$("$tools/cups-test-env.sh" start)" || true
 eval "$cups_env"
+pg_env="$("$tools/pg-test-env.sh" start)" || true
+eval "$pg_env"
 cd build
 ctest --output-on-failure -j"$(nproc)"

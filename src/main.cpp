@@ -17,6 +17,7 @@ int main(int argc, char *argv[])
     if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtJapanese);
-    Main();
+    if (!Main())
+        return 1;
     return app.exec();
 }

@@ -151,25 +151,42 @@ void TestMainWindow::positionIsRememberedExceptWhenMinimized()
 {
     HeadHome h;
     FHead &head = fheadInstance();
-    WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Left"), QStringLiteral("1500"));
-    WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Top"), QStringLiteral("750"));
-    WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width"), QStringLiteral("15000"));
-    WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Height"), QStringLiteral("12000x"));
+    // A settings file someone saved as UTF-8 in an editor, with LF line ends.
+    const QByteArray hospital = QStringLiteral("病院名=ライドル総合病院\n").toUtf8();
+    const QString path = h.home.data(QStringLiteral("ini/setting.ini"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("; position of the main window\n[DATA]\nFhead_Left=1500\nFhead_Top=750\n"
+                "Fhead_Width=15000\nFhead_Height=12000x\n" + hospital);
+    }
     head.MDIForm_Load();
     QCOMPARE(head.pos(), QPoint(100, 50));
     QCOMPARE(head.size(), QSize(1000, 800));
 
     head.show();
     head.resize(900, 700);
+    const quint64 writesBefore = IniFilesWritten();
     head.close();
+    QCOMPARE(IniFilesWritten() - writesBefore, quint64(1));
     QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width")), QStringLiteral("13500"));
     QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("Fhead_Height")), QStringLiteral("10500"));
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("病院名")), QStringLiteral("ライドル総合病院"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.startsWith("; position of the main window\n[DATA]\nFhead_Left="));
+        QVERIFY(bytes.endsWith("\nFhead_Height=10500\n" + hospital));
+    }
 
     head.MDIForm_Load();
     head.show();
     head.resize(600, 500);
     head.setWindowState(Qt::WindowMinimized);
+    const quint64 writesMinimized = IniFilesWritten();
     head.close();
+    QCOMPARE(IniFilesWritten(), writesMinimized);
     QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width")), QStringLiteral("13500"));
     head.setWindowState(Qt::WindowNoState);
 }

@@ -180,8 +180,15 @@ void TestPatientEntry::failedWriteSaysSoAndStays()
     ScriptedPrompter p;
     home.addPatient(QStringLiteral("1"), QStringLiteral("山田太郎"), QStringLiteral("ヤマダタロウ"), 1, 19500101);
     QSqlQuery q(gDB());
-    QVERIFY(q.exec(QStringLiteral(
-        "CREATE TRIGGER refuse BEFORE INSERT ON Kanja_Data BEGIN SELECT RAISE(FAIL, 'disk full'); END")));
+    if (TestOnServer()) {
+        QVERIFY(q.exec(QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql "
+                                      "AS $$BEGIN RAISE EXCEPTION 'disk full'; END$$")));
+        QVERIFY(q.exec(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE INSERT ON Kanja_Data FOR EACH ROW EXECUTE FUNCTION refuse()")));
+    } else {
+        QVERIFY(q.exec(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE INSERT ON Kanja_Data BEGIN SELECT RAISE(FAIL, 'disk full'); END")));
+    }
     QVERIFY(LookupPatient(QStringLiteral("1")));
 
     F患者情報入力 w;

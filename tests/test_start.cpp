@@ -56,6 +56,8 @@ private slots:
     void listIsReloadedOnlyAfterDoctorChanges();
     void exitButtonAndCloseBoxEndTheProgram();
     void mainOpensDatabaseMakesPatientOneCurrentAndShowsStart();
+    void unreachableServerSaysSoAndTouchesNothing();
+    void environmentChoosesTheStoreOverTheSettings();
 
 private:
     QStringList m_hooks;
@@ -241,6 +243,72 @@ void TestStart::mainOpensDatabaseMakesPatientOneCurrentAndShowsStart()
     nav().showStart();
     QVERIFY(start.isVisible());
     start.hide();
+}
+
+void TestStart::unreachableServerSaysSoAndTouchesNothing()
+{
+    TestHome home(false, false);
+    QVERIFY(QDir(home.data(QStringLiteral("pic_save"))).removeRecursively());
+    const QString nowhere = home.folder() + QStringLiteral("/no-server");
+    QDir().mkpath(nowhere);
+    const QString url = QStringLiteral("postgresql://rydol@/カルテ?host=") + nowhere;
+    struct Case
+    {
+        QString setting;  // DB= in setting.ini
+        QByteArray env;   // RYDOL_DB
+        QString shown;
+    };
+    const QList<Case> cases = {
+        {url, QByteArray(), url},
+        {QStringLiteral("sqlite"), url.toUtf8(), url},
+        {QStringLiteral("postgresql://rydol@db.example:5433/"), QByteArray(),
+         QStringLiteral("postgresql://rydol@db.example:5433/")},
+        {QStringLiteral("mysql://rydol@db/rydol"), QByteArray(), QStringLiteral("mysql://rydol@db/rydol")},
+    };
+    for (const Case &c : cases) {
+        home.writeIni(QStringLiteral("setting"), QStringLiteral("[DATA]\r\nDB=") + c.setting + QStringLiteral("\r\n"));
+        if (c.env.isEmpty())
+            qunsetenv("RYDOL_DB");
+        else
+            qputenv("RYDOL_DB", c.env);
+        ScriptedPrompter prompter;
+        QVERIFY(!Main());
+        QCOMPARE(prompter.messages, QStringList{QStringLiteral("データベースに接続できませんでした: ") + c.shown});
+        QVERIFY(!DatabaseIsOpen());
+        QVERIFY(!FStart::shared().isVisible());
+        QVERIFY(!QFileInfo::exists(home.data(QStringLiteral("pic_save"))));
+        QVERIFY(!QFileInfo::exists(home.data(QStringLiteral("Rydol.db"))));
+    }
+    qunsetenv("RYDOL_DB");
+
+    // A password in the setting is refused and never shown.
+    home.writeIni(QStringLiteral("setting"),
+                  QStringLiteral("[DATA]\r\nDB=postgresql://rydol:himitsu@/rydol?host=") + nowhere + QStringLiteral("\r\n"));
+    ScriptedPrompter prompter;
+    QVERIFY(!Main());
+    QCOMPARE(prompter.messages.size(), 1);
+    QVERIFY(prompter.messages[0].startsWith(QStringLiteral("データベースに接続できませんでした: postgresql://rydol@/rydol?host=")));
+    QVERIFY(!prompter.messages[0].contains(QStringLiteral("himitsu")));
+}
+
+void TestStart::environmentChoosesTheStoreOverTheSettings()
+{
+    TestHome home(false, false);
+    home.writeIni(QStringLiteral("setting"), QStringLiteral("[DATA]\r\nDB=postgresql://rydol@/rydol?host=/nonexistent\r\n"));
+    for (const QByteArray env : {QByteArray("sqlite"), QByteArray("SQLite ")}) {
+        qputenv("RYDOL_DB", env);
+        ScriptedPrompter prompter;
+        QVERIFY(Main());
+        QVERIFY(prompter.messages.isEmpty());
+        QVERIFY(QFileInfo::exists(home.data(QStringLiteral("Rydol.db"))));
+        FStart::shared().hide();
+    }
+    qunsetenv("RYDOL_DB");
+    // An empty DB= is the embedded file too.
+    home.writeIni(QStringLiteral("setting"), QStringLiteral("[DATA]\r\nDB=\r\n"));
+    QVERIFY(Main());
+    QVERIFY(DatabaseIsOpen());
+    FStart::shared().hide();
 }
 
 QTEST_MAIN(TestStart)

@@ -2,9 +2,12 @@
 
 #include "storage/Database.h"
 #include "storage/Ini.h"
+#include "storage/StoreLocation.h"
 #include "storage/UserSettings.h"
+#include "templates/TemplateReader.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -18,6 +21,15 @@ private slots:
     void iniReadIsCutAt254Characters();
     void iniWriteKeepsOtherLinesAndSections();
     void iniInvalidBytesReadWithoutCrash();
+    void iniEncodingIsDetectedSoundly_data();
+    void iniEncodingIsDetectedSoundly();
+    void iniUtf8FileIsReadAndWrittenAsUtf8_data();
+    void iniUtf8FileIsReadAndWrittenAsUtf8();
+    void iniShiftJisFileStaysShiftJis();
+    void iniWriteChangesOnlyTheWrittenLines();
+    void iniTextShiftJisCannotHold();
+    void iniRefusesLineBreaksAndBrokenKeys();
+    void iniBatchWritesTheFileOnce();
     void valRule();
     void userSettingsRoundTrip();
     void openDbCreatesFixedTables();
@@ -27,6 +39,8 @@ private slots:
     void failedQueryKeepsPreviousResult();
     void boundValuesWithQuotesAndLikeEscaping();
     void updateFailsForUnknownColumn();
+    void storeAddressesAreReadLikeLibpq();
+    void japaneseAndQuotedNamesMeetOnEveryStore();
 };
 
 void TestStorage::iniRoundTripKeepsJapaneseInCp932()
@@ -86,6 +100,193 @@ void TestStorage::iniInvalidBytesReadWithoutCrash()
     QVERIFY(ReadIni(QStringLiteral("bad"), QStringLiteral("label_0")).endsWith(QStringLiteral("abc")));
 }
 
+namespace {
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+} // namespace
+
+void TestStorage::iniEncodingIsDetectedSoundly_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("encoding");
+    const int cp932 = int(IniEncoding::Cp932), utf8 = int(IniEncoding::Utf8),
+              bom = int(IniEncoding::Utf8WithBom);
+    QTest::newRow("empty") << QByteArray() << cp932;
+    QTest::newRow("ascii") << QByteArray("[DATA]\r\nWidth=100\r\n") << cp932;
+    QTest::newRow("shift-jis") << EncodeCp932(QStringLiteral("[DATA]\r\n病院名=ライドル\r\n")) << cp932;
+    QTest::newRow("utf-8") << QStringLiteral("[DATA]\n病院名=ライドル\n").toUtf8() << utf8;
+    QTest::newRow("bom only") << QByteArray("\xEF\xBB\xBF") << bom;
+    QTest::newRow("bom ascii") << QByteArray("\xEF\xBB\xBF[DATA]\r\nA=1\r\n") << bom;
+    // Bytes that look like UTF-8 but are not: each is CP932 (or damage).
+    QTest::newRow("overlong slash") << QByteArray("A=\xC0\xAF") << cp932;
+    QTest::newRow("overlong 3 bytes") << QByteArray("A=\xE0\x80\xAF") << cp932;
+    QTest::newRow("surrogate") << QByteArray("A=\xED\xA0\x80") << cp932;
+    QTest::newRow("above U+10FFFF") << QByteArray("A=\xF4\x90\x80\x80") << cp932;
+    QTest::newRow("cut at the end") << QByteArray("A=\xE3\x81") << cp932;
+    QTest::newRow("lone continuation") << QByteArray("A=\x80") << cp932;
+    QTest::newRow("valid but one bad byte") << (QStringLiteral("A=あ").toUtf8() + "\xFF") << cp932;
+    QTest::newRow("4-byte emoji") << QStringLiteral("A=😀").toUtf8() << utf8;
+}
+
+void TestStorage::iniEncodingIsDetectedSoundly()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, encoding);
+    QCOMPARE(int(DetectIniEncoding(bytes)), encoding);
+}
+
+void TestStorage::iniUtf8FileIsReadAndWrittenAsUtf8_data()
+{
+    QTest::addColumn<QByteArray>("bom");
+    QTest::newRow("with BOM") << QByteArray("\xEF\xBB\xBF");
+    QTest::newRow("without BOM") << QByteArray();
+}
+
+void TestStorage::iniUtf8FileIsReadAndWrittenAsUtf8()
+{
+    QFETCH(QByteArray, bom);
+    TestHome home;
+    const QString path = home.data(QStringLiteral("ini/setting.ini"));
+    const QByteArray head = bom + QStringLiteral("[DATA]\r\n病院名=ライドル病院\r\n").toUtf8();
+    const QByteArray tail = QStringLiteral("住所=東京都千代田区\r\n").toUtf8();
+    writeBytes(path, head + "TEL=03-1111\r\n" + tail);
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("病院名")), QStringLiteral("ライドル病院"));
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("住所")), QStringLiteral("東京都千代田区"));
+
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("TEL"), QStringLiteral("〇三－二二二二")) != 0);
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("FAX"), QStringLiteral("なし")) != 0);
+    QCOMPARE(fileBytes(path), head + QStringLiteral("TEL=〇三－二二二二\r\n").toUtf8() + tail
+                                  + QStringLiteral("FAX=なし\r\n").toUtf8());
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("TEL")), QStringLiteral("〇三－二二二二"));
+
+    // A template saved as UTF-8 builds with its Japanese texts.
+    writeBytes(home.data(QStringLiteral("ini/紹介状.ini")),
+               bom + QStringLiteral("[DATA]\nWidth=9000\nlabel_0=0|0|900|300|0|紹介状|ＭＳ 明朝|12|0|0|\n").toUtf8());
+    const Template t = ReadTemplate(QStringLiteral("紹介状"));
+    QCOMPARE(t.width, 9000);
+    QCOMPARE(t.labels.size(), 1);
+    QCOMPARE(t.labels[0].text.value_or(QString()), QStringLiteral("紹介状"));
+    QCOMPARE(t.labels[0].fontName.value_or(QString()), QStringLiteral("ＭＳ 明朝"));
+}
+
+void TestStorage::iniShiftJisFileStaysShiftJis()
+{
+    TestHome home;
+    const QString path = home.data(QStringLiteral("ini/setting.ini"));
+    const QByteArray original = EncodeCp932(QStringLiteral("[DATA]\r\n病院名=ライドル病院\r\nTEL=03\r\n"));
+    writeBytes(path, original);
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("TEL"), QStringLiteral("ソ表能")) != 0);
+    // ソ, 表 and 能 end in the byte of "\"; they must survive as they are.
+    QCOMPARE(fileBytes(path), EncodeCp932(QStringLiteral("[DATA]\r\n病院名=ライドル病院\r\nTEL=ソ表能\r\n")));
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("TEL")), QStringLiteral("ソ表能"));
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("病院名")), QStringLiteral("ライドル病院"));
+}
+
+void TestStorage::iniWriteChangesOnlyTheWrittenLines()
+{
+    TestHome home;
+    const QString path = home.data(QStringLiteral("ini/setting.ini"));
+    // Mixed line ends, comments, spaces, quotes, another section, duplicates,
+    // and bytes that are not even valid Shift-JIS: all of it stays.
+    const QByteArray before = "; hand-written\n[other]\r\nTEL=not this one\r\n[data]\n"
+                              "  tel = 03-1111 \r\n"
+                              "Printer=\"Laser 2\"\n"
+                              "X=\x81\xff junk\r\n"
+                              "TEL=second\n"
+                              "\r\n"
+                              "[LAST]\nB=2";
+    writeBytes(path, before);
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("TEL"), QStringLiteral("03-9999")) != 0);
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("PicDir"), QStringLiteral("/srv/絵")) != 0);
+    const QByteArray after = "; hand-written\n[other]\r\nTEL=not this one\r\n[data]\n"
+                             "tel=03-9999\r\n"
+                             "Printer=\"Laser 2\"\n"
+                             "X=\x81\xff junk\r\n"
+                             "TEL=second\n"
+                             + EncodeCp932(QStringLiteral("PicDir=/srv/絵\n"))
+                             + "\r\n"
+                               "[LAST]\nB=2";
+    QCOMPARE(fileBytes(path), after);
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("Printer")), QStringLiteral("Laser 2"));
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("PicDir")), QStringLiteral("/srv/絵"));
+
+    // A last line without a line end gets one before the new key.
+    writeBytes(path, "[DATA]\r\nA=1");
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("B"), QStringLiteral("2")) != 0);
+    QCOMPARE(fileBytes(path), QByteArray("[DATA]\r\nA=1\r\nB=2\r\n"));
+    // Without a [DATA] section one is added at the end.
+    writeBytes(path, "[OTHER]\nA=1");
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("A"), QStringLiteral("2")) != 0);
+    QCOMPARE(fileBytes(path), QByteArray("[OTHER]\nA=1\n[DATA]\nA=2\n"));
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("A")), QStringLiteral("2"));
+}
+
+void TestStorage::iniTextShiftJisCannotHold()
+{
+    TestHome home;
+    const QString path = home.data(QStringLiteral("ini/setting.ini"));
+    // Nothing but ASCII around: the file becomes UTF-8 and keeps the text.
+    writeBytes(path, "[DATA]\r\nTEL=03\r\n");
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("PicDir"), QStringLiteral("/srv/写真😀")) != 0);
+    QCOMPARE(fileBytes(path), "[DATA]\r\nTEL=03\r\n" + QStringLiteral("PicDir=/srv/写真😀\r\n").toUtf8());
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("PicDir")), QStringLiteral("/srv/写真😀"));
+    // Half-width katakana whose Shift-JIS bytes read as valid UTF-8 ("ﾃｽ" is
+    // C3 BD): written as Shift-JIS it would come back as "ý".
+    writeBytes(path, "[DATA]\r\n");
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("TEL"), QStringLiteral("ﾃｽ")) != 0);
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("TEL")), QStringLiteral("ﾃｽ"));
+    // A Shift-JIS file with Japanese elsewhere is not turned into another
+    // encoding: the write is refused and the file left as it was.
+    const QByteArray sjis = EncodeCp932(QStringLiteral("[DATA]\r\n病院名=ライドル\r\n"));
+    writeBytes(path, sjis);
+    QCOMPARE(WriteIni(QStringLiteral("setting"), QStringLiteral("PicDir"), QStringLiteral("/srv/😀")), 0L);
+    QCOMPARE(fileBytes(path), sjis);
+}
+
+void TestStorage::iniRefusesLineBreaksAndBrokenKeys()
+{
+    TestHome home;
+    const QString path = home.data(QStringLiteral("ini/setting.ini"));
+    const QByteArray original("[DATA]\r\nPrinter=A\r\n");
+    writeBytes(path, original);
+    // A value with a line break would add keys or sections of its own.
+    QCOMPARE(WriteIni(QStringLiteral("setting"), QStringLiteral("Printer"), QStringLiteral("B\r\n[X]\r\nY=1")), 0L);
+    QCOMPARE(WriteIni(QStringLiteral("setting"), QStringLiteral("Printer"), QStringLiteral("B\nTEL=0")), 0L);
+    QCOMPARE(WriteIni(QStringLiteral("setting"), QStringLiteral("A=B"), QStringLiteral("1")), 0L);
+    QCOMPARE(WriteIni(QStringLiteral("setting"), QString(), QStringLiteral("1")), 0L);
+    QCOMPARE(WriteIni(QStringLiteral("setting"), IniEntries{{QStringLiteral("TEL"), QStringLiteral("1")},
+                                                            {QStringLiteral("FAX"), QStringLiteral("2\r")}}),
+             0L);
+    QCOMPARE(fileBytes(path), original);
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("TEL")), QString());
+}
+
+void TestStorage::iniBatchWritesTheFileOnce()
+{
+    TestHome home;
+    const quint64 before = IniFilesWritten();
+    QVERIFY(WriteIni(QStringLiteral("setting"), IniEntries{{QStringLiteral("〒"), QStringLiteral("100-0001")},
+                                                           {QStringLiteral("病院名"), QStringLiteral("ライドル病院")},
+                                                           {QStringLiteral("〒"), QStringLiteral("100-0002")}})
+            != 0);
+    QCOMPARE(IniFilesWritten() - before, quint64(1));
+    QCOMPARE(fileBytes(home.data(QStringLiteral("ini/setting.ini"))),
+             EncodeCp932(QStringLiteral("[DATA]\r\n〒=100-0002\r\n病院名=ライドル病院\r\n")));
+    // Writing what is already there does not touch the file.
+    QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("〒"), QStringLiteral("100-0002")) != 0);
+    QCOMPARE(IniFilesWritten() - before, quint64(1));
+}
+
 void TestStorage::valRule()
 {
     QCOMPARE(Val(QStringLiteral("12abc")), 12.0);
@@ -110,12 +311,14 @@ void TestStorage::openDbCreatesFixedTables()
     QVERIFY(DatabaseIsOpen());
     const QStringList tables = TableNames();
     for (const char *t : {"Kanja_Data", "医師", "定型文", "メニュー"})
-        QVERIFY2(tables.contains(QString::fromUtf8(t)), t);
-    QVERIFY(QFile::exists(home.data(QStringLiteral("Rydol.db"))));
+        QVERIFY2(tables.contains(QString::fromUtf8(t), Qt::CaseInsensitive), t);
+    QCOMPARE(QFile::exists(home.data(QStringLiteral("Rydol.db"))), !TestOnServer());
 }
 
 void TestStorage::openDbRefusesNonSqliteFile()
 {
+    if (TestOnServer())
+        QSKIP("the embedded file only");
     TestHome home(false, false);
     QFile f(home.data(QStringLiteral("Rydol.db")));
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -207,6 +410,90 @@ void TestStorage::updateFailsForUnknownColumn()
     QVERIFY(!gRS.update());
     QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 医師")));
     QVERIFY(gRS.eof());
+}
+
+void TestStorage::storeAddressesAreReadLikeLibpq()
+{
+    using K = StoreLocation::Kind;
+    for (const char *embedded : {"", "  ", "sqlite", "SQLITE"})
+        QCOMPARE(ParseStoreLocation(QString::fromLatin1(embedded)).kind, K::Embedded);
+
+    StoreLocation a = ParseStoreLocation(QStringLiteral("postgresql://rydol@db.byoin.local:5433/カルテ?sslmode=require"));
+    QCOMPARE(a.kind, K::Server);
+    QCOMPARE(a.user, QStringLiteral("rydol"));
+    QCOMPARE(a.host, QStringLiteral("db.byoin.local"));
+    QCOMPARE(a.port, 5433);
+    QCOMPARE(a.database, QStringLiteral("カルテ"));
+    QCOMPARE(a.options, QStringLiteral("sslmode='require'"));
+
+    StoreLocation b = ParseStoreLocation(QStringLiteral("postgres://%2Fvar%2Frun%2Fpostgresql/rydol"));
+    QCOMPARE(b.kind, K::Server);
+    QCOMPARE(b.host, QStringLiteral("/var/run/postgresql"));
+    QVERIFY(b.user.isEmpty());
+    QCOMPARE(b.port, -1);
+
+    StoreLocation c = ParseStoreLocation(QStringLiteral("postgresql://u@[::1]:6000/d?host=/tmp/s&application_name=it's"));
+    QCOMPARE(c.host, QStringLiteral("/tmp/s"));
+    QCOMPARE(c.port, 6000);
+    QCOMPARE(c.options, QStringLiteral("application_name='it\\'s'"));
+    QCOMPARE(ParseStoreLocation(ServerUrl(c, QStringLiteral("other db"))).database, QStringLiteral("other db"));
+    QCOMPARE(ParseStoreLocation(ServerUrl(c, QStringLiteral("x"))).host, QStringLiteral("/tmp/s"));
+
+    StoreLocation secret = ParseStoreLocation(QStringLiteral("postgresql://u:pw@h/d"));
+    QVERIFY(secret.hasPassword);
+    QVERIFY(!secret.text.contains(QStringLiteral("pw")));
+    QVERIFY(ParseStoreLocation(QStringLiteral("postgresql://h/d?password=pw")).hasPassword);
+    QVERIFY(!OpenServer(secret));
+
+    for (const char *bad : {"postgresql://h:port/d", "postgresql://h/", "mysql://h/d", "Rydol.db", "postgresql://h:0/d"})
+        QCOMPARE(ParseStoreLocation(QString::fromLatin1(bad)).kind, K::Invalid);
+}
+
+void TestStorage::japaneseAndQuotedNamesMeetOnEveryStore()
+{
+    TestHome home;
+    // Names from templates are quoted; ASCII letters match in either case,
+    // quoted or not, on both stores.
+    const QString kind = QStringLiteral("Kind \"A\" 紹介");
+    QSqlQuery q(gDB());
+    QVERIFY2(q.exec(QStringLiteral("CREATE TABLE %1 (%2 INTEGER PRIMARY KEY, %3 VARCHAR(50))")
+                        .arg(QuoteIdent(kind), QuoteIdent(QStringLiteral("ID")), QuoteIdent(QStringLiteral("所見 'x'")))),
+             qPrintable(q.lastError().text()));
+    QVERIFY(TableNames().contains(kind, Qt::CaseInsensitive));
+    QCOMPARE(TableColumns(kind).size(), 2);
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QuoteIdent(kind)));
+    QVERIFY(gRS.addNew());
+    QVERIFY(gRS.setField(QStringLiteral("id"), 7));
+    QVERIFY(gRS.setField(QStringLiteral("所見 'x'"), QStringLiteral("O'Brien \\ 100%")));
+    QVERIFY(gRS.update());
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("Select * From %1 Where ID=?").arg(QuoteIdent(kind)), {7}));
+    QCOMPARE(gRS.text(QStringLiteral("所見 'x'")), QStringLiteral("O'Brien \\ 100%"));
+    QVERIFY(gRS.edit());
+    gRS.setField(QStringLiteral("所見 'x'"), QStringLiteral("改"));
+    QVERIFY(gRS.update());
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From %1").arg(QuoteIdent(kind))));
+    QCOMPARE(gRS.recordCount(), 1);
+    QCOMPARE(gRS.text(QStringLiteral("所見 'x'")), QStringLiteral("改"));
+
+    // A table made by hand without a key is still edited row by row.
+    QVERIFY(q.exec(QStringLiteral("CREATE TABLE 手製 (ID INTEGER, 値 VARCHAR(50))")));
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO 手製 VALUES (1, 'a')")));
+    QVERIFY(q.exec(QStringLiteral("INSERT INTO 手製 VALUES (1, 'b')")));
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("Select * From 手製 Where 値=?"), {QStringLiteral("b")}));
+    QVERIFY(gRS.edit());
+    gRS.setField(QStringLiteral("値"), QStringLiteral("c"));
+    QVERIFY(gRS.update());
+    QVERIFY(gRS.edit());
+    gRS.setField(QStringLiteral("値"), QStringLiteral("d"));
+    QVERIFY(gRS.update());
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 手製 Order By 値")));
+    QCOMPARE(gRS.text(QStringLiteral("値")), QStringLiteral("a"));
+    gRS.moveNext();
+    QCOMPARE(gRS.text(QStringLiteral("値")), QStringLiteral("d"));
+    QVERIFY(OpenRS(QStringLiteral("Dynaset"), QStringLiteral("Select * From 手製 Where 値=?"), {QStringLiteral("a")}));
+    QVERIFY(gRS.remove());
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 手製")));
+    QCOMPARE(gRS.recordCount(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStorage)

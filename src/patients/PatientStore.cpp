@@ -1,6 +1,7 @@
 #include "patients/PatientStore.h"
 
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 
 bool StorePatient(const PatientRecord &patient)
 {
@@ -69,7 +70,8 @@ std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text)
 {
     Recordset rs;
     if (!rs.open(QStringLiteral("Snapshot"),
-                 QStringLiteral("Select * From Kanja_Data Where Kana like ? ESCAPE '\\' Order By ID Asc"),
+                 QStringLiteral("Select * From Kanja_Data Where ") + dialect::ContainsLike(QStringLiteral("Kana"))
+                     + QStringLiteral(" Order By ID Asc"),
                  {QStringLiteral("%") + EscapeLike(text) + QStringLiteral("%")}))
         return std::nullopt;
     QVector<PatientHit> hits;

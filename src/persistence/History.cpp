@@ -39,11 +39,11 @@ void appendKind(const QString &kind, const QString &patientId, QList<HistoryRow>
         return;
     while (q.next()) {
         HistoryRow row;
-        row.date = q.value(0).toString() + u'.' + twoDigits(q.value(1).toString()) + u'.'
-                 + twoDigits(q.value(2).toString());
-        row.id = q.value(3).toString();
+        row.date = SqlValue(q, 0).toString() + u'.' + twoDigits(SqlValue(q, 1).toString()) + u'.'
+                 + twoDigits(SqlValue(q, 2).toString());
+        row.id = SqlValue(q, 3).toString();
         row.kind = kind;
-        row.state = q.value(4).toString();
+        row.state = SqlValue(q, 4).toString();
         rows << row;
     }
 }

@@ -75,7 +75,7 @@ bool writeRow(const DocumentData &doc, const QString &state, int &number)
     if (isNew) {
         bool ok = false;
         number = nextNumber(doc.kind, &ok);
-        if (!ok || !rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE 0"))
+        if (!ok || !rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE 1=0"))
             || !rs.addNew() || !rs.setField(QStringLiteral("ID"), number)
             || !rs.setField(QStringLiteral("DrID"), CurrentDrID))
             return false;

@@ -48,11 +48,11 @@ QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &d
     QSqlQuery q(gDB());
     q.setForwardOnly(true);
     const QString sql =
-        QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE \"DrID\"=? AND \"終了判定\"=?")
+        QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE %8=? AND \"終了判定\"=?")
             .arg(SelectableColumn(columns, QStringLiteral("編集日")), SelectableColumn(columns, QStringLiteral("日付Y")),
                  SelectableColumn(columns, QStringLiteral("日付M")), SelectableColumn(columns, QStringLiteral("日付D")),
                  SelectableColumn(columns, QStringLiteral("患者番号")), SelectableColumn(columns, QStringLiteral("ID")),
-                 QuoteIdent(kind));
+                 QuoteIdent(kind), QuoteIdent(QStringLiteral("DrID")));
     if (!q.prepare(sql))
         return rows;
     q.addBindValue(drId);
@@ -61,11 +61,11 @@ QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &d
         return rows;
     while (q.next()) {
         SavedDocumentRow row;
-        row.editDate = FormatEditDate(q.value(0));
-        row.date = DocumentDateText(q.value(1), q.value(2), q.value(3));
-        row.patientId = q.value(4).toString();
+        row.editDate = FormatEditDate(SqlValue(q, 0));
+        row.date = DocumentDateText(SqlValue(q, 1), SqlValue(q, 2), SqlValue(q, 3));
+        row.patientId = SqlValue(q, 4).toString();
         row.kind = kind;
-        row.id = q.value(5).toString();
+        row.id = SqlValue(q, 5).toString();
         rows << row;
     }
     return rows;
@@ -93,7 +93,7 @@ QHash<QString, QString> PatientNames(const QStringList &patientIds)
         if (!q.exec())
             continue;
         while (q.next())
-            names.insert(q.value(0).toString(), q.value(1).toString());
+            names.insert(SqlValue(q, 0).toString(), SqlValue(q, 1).toString());
     }
     return names;
 }

@@ -1,5 +1,7 @@
 #include "storage/Database.h"
 #include "storage/AppPaths.h"
+#include "storage/Dialect.h"
+#include "storage/StoreLocation.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,37 +16,56 @@ namespace {
 
 const QString kConnection = QStringLiteral("rydol");
 bool g_open = false;
-
-const char *const kFixedTables[][2] = {
-    {"Kanja_Data",
-     "CREATE TABLE IF NOT EXISTS \"Kanja_Data\" (\"ID\" VARCHAR(50) NOT NULL UNIQUE, "
-     "\"Name\" VARCHAR(255), \"Kana\" VARCHAR(255), \"Sex\" INTEGER, \"Birth\" INTEGER, "
-     "\"Address\" VARCHAR(255))"},
-    {"医師",
-     "CREATE TABLE IF NOT EXISTS \"医師\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
-     "\"Name\" VARCHAR(255), \"Del\" INTEGER NOT NULL DEFAULT 0)"},
-    {"定型文",
-     "CREATE TABLE IF NOT EXISTS \"定型文\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
-     "\"DrID\" INTEGER, \"Class\" VARCHAR(255), \"Value\" TEXT, \"Del\" INTEGER NOT NULL DEFAULT 0)"},
-    {"メニュー",
-     "CREATE TABLE IF NOT EXISTS \"メニュー\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
-     "\"DrID\" VARCHAR(50), \"Item\" VARCHAR(255), \"Value\" VARCHAR(255))"},
-};
+QString g_openError;
 
 bool createFixedTables(QSqlDatabase &db)
 {
     QSqlQuery probe(db);
     // A file that is not SQLite fails here; it must not be touched further.
-    if (!probe.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'")))
+    if (!probe.exec(dialect::ListTables())) {
+        g_openError = probe.lastError().text();
         return false;
+    }
     QStringList present;
     while (probe.next())
-        present << probe.value(0).toString();
-    for (const auto &table : kFixedTables) {
-        if (present.contains(QString::fromUtf8(table[0]), Qt::CaseInsensitive))
-            continue;
+        present << dialect::IdentifierKey(probe.value(0).toString());
+    QList<dialect::FixedTable> missing;
+    for (const dialect::FixedTable &table : dialect::FixedTables())
+        if (!present.contains(dialect::IdentifierKey(table.name)))
+            missing << table;
+    if (missing.isEmpty())
+        return true;
+    // Workstations starting together on an empty server create them once.
+    const bool server = CurrentEngine() == Engine::Postgres;
+    if (server) {
+        db.transaction();
+        QSqlQuery(db).exec(QStringLiteral("SELECT pg_advisory_xact_lock(7707001)"));
+    }
+    for (const dialect::FixedTable &table : missing) {
         QSqlQuery create(db);
-        create.exec(QString::fromUtf8(table[1])); // a read-only file: tables stay missing
+        create.exec(table.create); // a read-only file: tables stay missing
+    }
+    if (server && !db.commit()) {
+        g_openError = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool finishOpen(QSqlDatabase &db)
+{
+    if (!db.open()) {
+        g_openError = db.lastError().text();
+        db.close();
+        g_open = false;
+        return false;
+    }
+    g_open = true; // the dialect's statements run on the open connection
+    if (!createFixedTables(db)) {
+        db.close();
+        g_open = false;
+        return false;
     }
     return true;
 }
@@ -54,21 +75,63 @@ bool createFixedTables(QSqlDatabase &db)
 bool OpenDBAt(const QString &path)
 {
     CloseDB();
+    g_openError.clear();
+    SetCurrentEngine(Engine::Sqlite);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
     db.setDatabaseName(path);
-    if (!db.open() || !createFixedTables(db)) {
-        db.close();
-        g_open = false;
+    return finishOpen(db);
+}
+
+bool OpenServer(const StoreLocation &location)
+{
+    CloseDB();
+    g_openError.clear();
+    if (location.kind != StoreLocation::Kind::Server) {
+        g_openError = QStringLiteral("not a server address");
         return false;
     }
-    g_open = true;
-    return true;
+    if (location.hasPassword) {
+        g_openError = QStringLiteral("password in the address");
+        return false;
+    }
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        g_openError = QStringLiteral("QPSQL driver missing");
+        return false;
+    }
+    SetCurrentEngine(Engine::Postgres);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnection);
+    db.setHostName(location.host);
+    if (location.port > 0)
+        db.setPort(location.port);
+    db.setUserName(location.user);
+    db.setDatabaseName(location.database);
+    QString options = location.options;
+    if (!options.contains(QStringLiteral("connect_timeout")))
+        options += QStringLiteral(" connect_timeout=10");
+    db.setConnectOptions(options.trimmed());
+    return finishOpen(db);
 }
 
 bool OpenDB()
 {
-    return OpenDBAt(DataPath(QStringLiteral("Rydol.db")));
+    const StoreLocation location = ParseStoreLocation(ConfiguredStore());
+    switch (location.kind) {
+    case StoreLocation::Kind::Embedded:
+        return OpenDBAt(DataPath(QStringLiteral("Rydol.db")));
+    case StoreLocation::Kind::Server:
+        return OpenServer(location);
+    case StoreLocation::Kind::Invalid:
+        break;
+    }
+    CloseDB();
+    g_openError = QStringLiteral("unknown store");
+    return false;
+}
+
+QString DatabaseOpenError()
+{
+    return g_openError;
 }
 
 void CloseDB()
@@ -96,9 +159,14 @@ QSqlDatabase gDB()
     return QSqlDatabase::database(kConnection, false);
 }
 
+QVariant SqlValue(const QSqlQuery &q, int i)
+{
+    return q.isNull(i) ? QVariant() : q.value(i);
+}
+
 QString QuoteIdent(const QString &name)
 {
-    QString quoted = name;
+    QString quoted = dialect::StoredName(name);
     quoted.replace(u'"', QStringLiteral("\"\""));
     return u'"' + quoted + u'"';
 }
@@ -109,7 +177,7 @@ QStringList TableNames()
     if (!g_open)
         return names;
     QSqlQuery q(gDB());
-    if (q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'")))
+    if (q.exec(dialect::ListTables()))
         while (q.next())
             names << q.value(0).toString();
     return names;
@@ -121,7 +189,7 @@ QStringList TableColumns(const QString &table)
     if (!g_open)
         return names;
     QSqlQuery q(gDB());
-    if (!q.exec(QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE 0")))
+    if (!q.exec(QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE 1=0")))
         return names;
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
@@ -150,7 +218,7 @@ QString EscapeLike(const QString &text)
 
 bool BeginTrans()
 {
-    return g_open && gDB().transaction();
+    return g_open && dialect::BeginWrite();
 }
 
 bool CommitTrans()
@@ -187,16 +255,28 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
             table = QuoteIdent(table);
         statement = QStringLiteral("SELECT * FROM ") + table;
     }
-    bool withRowId = false;
+    // A dynaset over one table also reads what identifies each row, so that
+    // edits and deletes reach exactly the rows that were read.
+    Identity identity = Identity::None;
+    QStringList keyNames;
     if (dynaset) {
         if (auto m = selectAll.match(statement); m.hasMatch()) {
             table = m.captured(1);
             if (!table.startsWith(u'"'))
                 table = QuoteIdent(table);
-            statement = QStringLiteral("SELECT rowid AS \"__rowid__\", * FROM ") + table + m.captured(2);
-            withRowId = true;
+            const QString rest = m.captured(2);
+            if (CurrentEngine() == Engine::Sqlite) {
+                identity = Identity::RowId;
+            } else {
+                keyNames = dialect::KeyColumns(table);
+                identity = keyNames.isEmpty() ? Identity::TupleAndValues : Identity::Key;
+            }
+            const QString hiddenId = dialect::RowIdSelect(identity == Identity::TupleAndValues);
+            statement = QStringLiteral("SELECT ") + (hiddenId.isEmpty() ? QString() : hiddenId + QStringLiteral(", "))
+                      + QStringLiteral("* FROM ") + table + rest;
         }
     }
+    const int hidden = identity == Identity::RowId || identity == Identity::TupleAndValues ? 1 : 0;
 
     QSqlQuery q(gDB());
     q.setForwardOnly(true);
@@ -212,37 +292,83 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
     }
 
     const QSqlRecord rec = q.record();
-    const int first = withRowId ? 1 : 0;
     QStringList columns;
-    for (int i = first; i < rec.count(); ++i)
+    for (int i = hidden; i < rec.count(); ++i)
         columns << rec.fieldName(i);
+    QVector<int> keyColumns;
+    if (identity == Identity::Key) {
+        for (const QString &k : keyNames) {
+            const int c = int(columns.indexOf(k));
+            if (c < 0)
+                identity = Identity::None;
+            keyColumns << c;
+        }
+    }
     QVector<QVariantList> rows;
-    QVector<qint64> rowIds;
+    QVector<QVariantList> keys;
     while (q.next()) {
         QVariantList row;
-        row.reserve(rec.count() - first);
-        for (int i = first; i < rec.count(); ++i)
-            row << q.value(i);
+        row.reserve(rec.count() - hidden);
+        for (int i = hidden; i < rec.count(); ++i)
+            row << SqlValue(q, i);
+        QVariantList key;
+        if (hidden)
+            key << q.value(0);
+        else if (identity == Identity::Key)
+            for (const int c : keyColumns)
+                key << row.value(c);
         rows << row;
-        rowIds << (withRowId ? q.value(0).toLongLong() : -1);
+        keys << key;
     }
 
     m_open = true;
-    m_dynaset = dynaset && withRowId;
+    m_dynaset = identity != Identity::None;
+    m_identity = identity;
     m_table = table;
     m_columns = columns;
     m_rows = std::move(rows);
-    m_rowIds = std::move(rowIds);
+    m_keys = std::move(keys);
+    m_keyNames = keyNames;
+    m_keyColumns = keyColumns;
     m_pos = 0;
     m_mode = EditMode::None;
     return true;
+}
+
+QString Recordset::keyCondition(QVariantList &values) const
+{
+    QStringList parts;
+    switch (m_identity) {
+    case Identity::None:
+        break;
+    case Identity::RowId:
+        parts << QStringLiteral("rowid=?");
+        values << m_keys[m_pos];
+        break;
+    case Identity::Key:
+        for (const QString &k : m_keyNames)
+            parts << QuoteIdent(k) + QStringLiteral("=?");
+        values << m_keys[m_pos];
+        break;
+    case Identity::TupleAndValues:
+        // The tuple as read, and only while it still holds what was read: an
+        // edit of another workstation in between leaves nothing to match.
+        parts << dialect::TupleCondition();
+        values << m_keys[m_pos];
+        for (int i = 0; i < m_columns.size(); ++i) {
+            parts << QuoteIdent(m_columns[i]) + QStringLiteral(" IS NOT DISTINCT FROM ?");
+            values << m_rows[m_pos].value(i);
+        }
+        break;
+    }
+    return parts.join(QStringLiteral(" AND "));
 }
 
 void Recordset::close()
 {
     m_open = false;
     m_rows.clear();
-    m_rowIds.clear();
+    m_keys.clear();
     m_pos = 0;
     m_mode = EditMode::None;
 }
@@ -352,14 +478,16 @@ bool Recordset::update()
             statement = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                             .arg(m_table, names.join(u','), marks.join(u','));
         }
+        statement += dialect::ReturningKey(m_identity == Identity::Key ? m_keyNames : QStringList());
     } else {
         if (names.isEmpty())
             return true;
         QStringList sets;
         for (const QString &n : names)
             sets << n + QStringLiteral("=?");
-        statement = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_table, sets.join(u','));
-        values << m_rowIds[m_pos];
+        statement = QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(m_table, sets.join(u','), keyCondition(values));
+        if (m_identity == Identity::TupleAndValues)
+            statement += dialect::ReturningTuple();
     }
     if (!q.prepare(statement)) {
         m_lastError = q.lastError().text();
@@ -372,9 +500,26 @@ bool Recordset::update()
         return false;
     }
     if (mode == EditMode::Add) {
-        m_lastInsertId = q.lastInsertId();
+        // PostgreSQL reports the key through RETURNING; asking it for the last
+        // value of a sequence would spoil the transaction.
+        if (q.isSelect())
+            m_lastInsertId = q.next() ? q.value(0) : QVariant();
+        else
+            m_lastInsertId = CurrentEngine() == Engine::Sqlite ? q.lastInsertId() : QVariant();
     } else {
+        if (q.numRowsAffected() == 0) {
+            m_lastError = QStringLiteral("row no longer there");
+            return false;
+        }
         m_rows[m_pos] = m_buffer;
+        if (m_identity == Identity::TupleAndValues && q.isSelect() && q.next())
+            m_keys[m_pos] = QVariantList{q.value(0)};
+        if (m_identity == Identity::Key) {
+            QVariantList key;
+            for (const int c : m_keyColumns)
+                key << m_buffer.value(c);
+            m_keys[m_pos] = key;
+        }
     }
     return true;
 }
@@ -384,14 +529,16 @@ bool Recordset::remove()
     if (!m_open || !m_dynaset || eof())
         return false;
     QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(m_table));
-    q.addBindValue(m_rowIds[m_pos]);
+    QVariantList values;
+    q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(m_table, keyCondition(values)));
+    for (const QVariant &v : values)
+        q.addBindValue(v);
     if (!q.exec()) {
         m_lastError = q.lastError().text();
         return false;
     }
     m_rows.remove(m_pos);
-    m_rowIds.remove(m_pos);
+    m_keys.remove(m_pos);
     return true;
 }
 

@@ -5,17 +5,28 @@
 #include <QVariant>
 #include <QVector>
 
-// The one database of the run: DATA/Rydol.db. Opens it, creating the fixed
-// tables when the file or one of them is missing. False when the file cannot
-// be used (not SQLite, folder not writable, ...); the program then goes on
-// with every later query failing.
+struct StoreLocation;
+
+// The one database of the run: DATA/Rydol.db, or the PostgreSQL server that
+// setting.ini's DB (or RYDOL_DB) names (see StoreLocation.h). Opens it,
+// creating the fixed tables when they are missing. False when it cannot be
+// used (not SQLite, folder not writable, server unreachable, ...).
 bool OpenDB();
 // Opens another file as the database of the run (tests, benchmarks).
 bool OpenDBAt(const QString &path);
+// Opens a PostgreSQL database as the database of the run.
+bool OpenServer(const StoreLocation &location);
+// Why the last opening failed (the driver's words, for logs and tools).
+QString DatabaseOpenError();
 void CloseDB();
 bool DatabaseIsOpen();
 // The open connection (invalid when OpenDB failed).
 QSqlDatabase gDB();
+
+class QSqlQuery;
+// Column i of the query's current row; an empty QVariant for NULL, as
+// SQLite gives it (PostgreSQL's NULL integer would read as "0").
+QVariant SqlValue(const QSqlQuery &q, int i);
 
 // "name" with embedded quotes doubled: table and column names that come from templates.
 QString QuoteIdent(const QString &name);
@@ -73,9 +84,20 @@ private:
     bool m_open = false;
     bool m_dynaset = false;
     QString m_table;
-    QStringList m_columns;  // without the hidden rowid column
+    enum class Identity { None, RowId, Key, TupleAndValues };
+    // The WHERE condition for the current row; its values are appended.
+    QString keyCondition(QVariantList &values) const;
+
+    QStringList m_columns;  // without SQLite's hidden rowid column
     QVector<QVariantList> m_rows;
-    QVector<qint64> m_rowIds;
+    // What identifies each row: SQLite's rowid; on PostgreSQL the primary
+    // key's values as read (m_keyColumns are their places in m_columns), or
+    // for a table without one the tuple id (checked together with every value
+    // as read).
+    Identity m_identity = Identity::None;
+    QVector<QVariantList> m_keys;
+    QStringList m_keyNames;
+    QVector<int> m_keyColumns;
     int m_pos = 0;
     enum class EditMode { None, Add, Edit } m_mode = EditMode::None;
     QVariantList m_buffer;

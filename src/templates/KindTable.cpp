@@ -1,6 +1,7 @@
 #include "templates/KindTable.h"
 
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 
 #include <QSqlQuery>
 
@@ -12,50 +13,30 @@ struct Column
     QString type;
 };
 
-// SQLite folds only ASCII letters when it compares column names.
-QString asciiFolded(const QString &name)
-{
-    QString folded = name;
-    for (QChar &c : folded)
-        if (c >= u'A' && c <= u'Z')
-            c = QChar(c.unicode() + (u'a' - u'A'));
-    return folded;
-}
-
-// Names that would hide the row id, which updating and deleting a saved
-// document rely on.
+// Names that would hide SQLite's row id, which updating and deleting a saved
+// document rely on there; left out on every store so that a kind has the same
+// columns wherever it is kept.
 bool shadowsRowId(const QString &name)
 {
     static const QStringList reserved = {QStringLiteral("rowid"), QStringLiteral("oid"),
                                          QStringLiteral("_rowid_"), QStringLiteral("__rowid__")};
-    return reserved.contains(asciiFolded(name));
+    return reserved.contains(name.toLower());
 }
 
 QString fieldType(const QString &dataKind)
 {
     if (dataKind == u"0")
-        return QStringLiteral("INTEGER");
+        return dialect::IntegerType();
     if (dataKind == u"1")
-        return QStringLiteral("VARCHAR(255)");
+        return dialect::TextType(255);
     if (dataKind == u"2")
-        return QStringLiteral("TEXT");
+        return dialect::MemoType();
     return QString();
 }
 
 QString definition(const Column &c)
 {
     return QuoteIdent(c.name) + u' ' + c.type;
-}
-
-// Whether SQLite takes the column on its own (tried on a scratch table).
-bool databaseAccepts(const Column &c)
-{
-    QSqlQuery q(gDB());
-    const QString probe = QStringLiteral("temp.\"rydol_column_probe\"");
-    q.exec(QStringLiteral("DROP TABLE IF EXISTS ") + probe);
-    const bool ok = q.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(probe, definition(c)));
-    q.exec(QStringLiteral("DROP TABLE IF EXISTS ") + probe);
-    return ok;
 }
 
 class ColumnList
@@ -65,12 +46,12 @@ public:
     {
         if (name.isEmpty() || type.isEmpty() || shadowsRowId(name))
             return;
-        const QString key = asciiFolded(name);
+        const QString key = dialect::IdentifierKey(name);
         for (const Column &c : m_columns)
-            if (asciiFolded(c.name) == key)
+            if (dialect::IdentifierKey(c.name) == key)
                 return;
         const Column column{name, type};
-        if (databaseAccepts(column))
+        if (dialect::AcceptsColumn(definition(column)))
             m_columns << column;
     }
 
@@ -90,7 +71,7 @@ private:
 
 bool KindTableExists(const QString &kind)
 {
-    return TableNames().contains(kind, Qt::CaseSensitive);
+    return TableNames().contains(dialect::StoredName(kind), Qt::CaseSensitive);
 }
 
 bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
@@ -99,10 +80,10 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
     if (kind.isEmpty() || !DatabaseIsOpen())
         return false;
     ColumnList columns;
-    const QString integer = QStringLiteral("INTEGER");
+    const QString integer = dialect::IntegerType();
     columns.add(QStringLiteral("ID"), integer);
-    columns.add(QStringLiteral("DrID"), QStringLiteral("VARCHAR(50)"));
-    columns.add(QStringLiteral("患者番号"), QStringLiteral("VARCHAR(50)"));
+    columns.add(QStringLiteral("DrID"), dialect::TextType(50));
+    columns.add(QStringLiteral("患者番号"), dialect::TextType(50));
     for (const KindColumnSource &f : fields)
         columns.add(f.tag, fieldType(f.dataKind));
     for (const QString &tag : checkTags)
@@ -111,8 +92,7 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
     columns.add(QStringLiteral("終了判定"), integer);
 
     QSqlQuery q(gDB());
-    return q.exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                      .arg(QuoteIdent(kind), columns.definitions().join(QStringLiteral(", "))));
+    return q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions()));
 }
 
 QList<KindColumnSource> KindColumnSources(const Template &t)

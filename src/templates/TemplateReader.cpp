@@ -244,11 +244,19 @@ TemplateCheck ParseCheck(const QString &value)
 
 Template ReadTemplate(const QString &kind)
 {
+    if (kind.isEmpty()) {
+        Template t;
+        t.kind = kind;
+        return t;
+    }
+    return TemplateFromSection(kind, IniSection::loadPath(templatePath(kind)));
+}
+
+Template TemplateFromSection(const QString &kind, const IniSection &section)
+{
     Template t;
     t.kind = kind;
-    if (kind.isEmpty())
-        return t;
-    const TemplateKeys keys(IniSection::loadPath(templatePath(kind)));
+    const TemplateKeys keys(section);
     t.width = sizeByVal(keys.value(QStringLiteral("Width")));
     t.height = sizeByVal(keys.value(QStringLiteral("Height")));
     t.labels = readFamily<TemplateLabel>(keys, "label_", ParseLabel);

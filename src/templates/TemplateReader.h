@@ -3,9 +3,13 @@
 
 #include <QStringList>
 
+class IniSection;
+
 // Reads DATA/ini/<kind>.ini in one pass. Never fails: a missing file gives an
 // empty template of 0 x 0 twips.
 Template ReadTemplate(const QString &kind);
+// The same for a template's [DATA] section already read.
+Template TemplateFromSection(const QString &kind, const IniSection &section);
 
 // Parses one value of a family (the text after "key=") on its own.
 TemplateLabel ParseLabel(const QString &value);

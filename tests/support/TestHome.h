@@ -24,6 +24,17 @@ public:
 
     static QString sampleData();
 
+    // The URL of this home's database when the tests run against a server
+    // (empty on the embedded file).
+    QString serverUrl() const { return m_serverDb.isEmpty() ? QString() : m_serverUrl; }
+
 private:
     QTemporaryDir m_dir;
+    QString m_serverDb;
+    QString m_serverUrl;
 };
+
+// True when this test executable runs against the PostgreSQL test server
+// (RYDOL_TEST_STORE=server, server from RYDOL_TEST_PG): every TestHome then
+// gets an empty database of its own there, named in RYDOL_DB.
+bool TestOnServer();

@@ -388,11 +388,13 @@ void FHead::MDIForm_Unload()
 {
     m_wheel->unhook();
     if (!(windowState() & Qt::WindowMinimized)) {
-        const QString setting = QStringLiteral("setting");
-        WriteIni(setting, QStringLiteral("Fhead_Left"), QString::number(int(PxToTwips(x()))));
-        WriteIni(setting, QStringLiteral("Fhead_Top"), QString::number(int(PxToTwips(y()))));
-        WriteIni(setting, QStringLiteral("Fhead_Width"), QString::number(int(PxToTwips(width()))));
-        WriteIni(setting, QStringLiteral("Fhead_Height"), QString::number(int(PxToTwips(height()))));
+        // One write for the four keys: a stop half-way never leaves a mixed position.
+        WriteIni(QStringLiteral("setting"), IniEntries{
+            {QStringLiteral("Fhead_Left"), QString::number(int(PxToTwips(x())))},
+            {QStringLiteral("Fhead_Top"), QString::number(int(PxToTwips(y())))},
+            {QStringLiteral("Fhead_Width"), QString::number(int(PxToTwips(width())))},
+            {QStringLiteral("Fhead_Height"), QString::number(int(PxToTwips(height())))},
+        });
     }
     if (nav().showStart)
         nav().showStart();

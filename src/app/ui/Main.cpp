@@ -6,16 +6,28 @@
 #include "patients/Patient.h"
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
+#include "storage/StoreLocation.h"
+#include "ui/Prompter.h"
 
 #include <QDir>
 
-void Main()
+bool Main()
 {
-    // A database that cannot be opened leaves the doctor list empty; the
-    // program still starts.
-    OpenDB();
+    // An embedded file that cannot be opened leaves the doctor list empty;
+    // the program still starts. A server that cannot be reached ends it.
+    if (!OpenDB()) {
+        const StoreLocation location = ParseStoreLocation(ConfiguredStore());
+        if (location.kind != StoreLocation::Kind::Embedded) {
+            QString text = QStringLiteral("データベースに接続できませんでした: ") + location.text;
+            if (location.hasPassword)
+                text += QStringLiteral("\n（パスワードは setting.ini に書かず、~/.pgpass などに置いてください）");
+            prompter().message(text);
+            return false;
+        }
+    }
     LookupPatient(QStringLiteral("1"));
     QDir().mkpath(DataPath(QStringLiteral("pic_save")));
     InstallNavigation();
     FStart::shared().show();
+    return true;
 }

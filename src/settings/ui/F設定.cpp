@@ -173,10 +173,10 @@ void F設定::Cmd初期設定適用_Click()
         {QStringLiteral("TEL"), TxtTEL},
         {QStringLiteral("FAX"), TxtFAX},
     };
-    bool allWritten = true;
+    IniEntries entries;
     for (const auto &[key, box] : keys)
-        allWritten = WriteIni(kSettingFile, key, box->text()) != 0 && allWritten;
-    if (!allWritten)
+        entries.push_back({key, box->text()});
+    if (WriteIni(kSettingFile, entries) == 0)
         prompter().message(kNotSaved);
 }
 

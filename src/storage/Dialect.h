@@ -1,0 +1,79 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// Everything that differs between the embedded SQLite file and a PostgreSQL
+// server is decided here; the rest of the program writes one SQL for both.
+//
+// Identifiers: SQLite compares ASCII letters of names without regard to case,
+// quoted or not. On PostgreSQL every name the program makes is stored with its
+// ASCII letters in lower case and QuoteIdent folds the same way, so quoted and
+// unquoted spellings (Kanja_Data, "Kanja_Data", ID) meet the same table and
+// column on both stores. Japanese names are kept as they are.
+
+enum class Engine { Sqlite, Postgres };
+
+// The engine of the open database (SQLite when none is open).
+Engine CurrentEngine();
+void SetCurrentEngine(Engine engine);
+
+namespace dialect {
+
+// The column types of a kind table: 32-bit integer, text of a size, memo.
+QString IntegerType();
+QString TextType(int size);
+QString MemoType();
+
+// CREATE TABLE for a kind table from its column definitions (in order).
+// PostgreSQL keys the table on its document number, which also gives
+// Recordset edits their row identity there.
+QString CreateKindTable(const QString &quotedTable, const QStringList &definitions);
+
+// The fixed tables as {name, CREATE TABLE IF NOT EXISTS ...}.
+struct FixedTable
+{
+    QString name;
+    QString create;
+};
+QList<FixedTable> FixedTables();
+
+// One column: the names of the tables of the database (current schema).
+QString ListTables();
+
+// Two names are the same column or table when their keys are equal.
+QString IdentifierKey(const QString &name);
+// The name as the database stores it (PostgreSQL: ASCII in lower case).
+QString StoredName(const QString &name);
+
+// Whether the database takes a column definition on its own.
+bool AcceptsColumn(const QString &definition);
+
+// "column LIKE ? ESCAPE '\'" with the case rule of SQLite's LIKE (ASCII
+// letters match either case) on both stores.
+QString ContainsLike(const QString &column);
+
+// Opens a write transaction that other workstations cannot interleave with:
+// SQLite takes the file's write lock at once (BEGIN IMMEDIATE), so two
+// processes never both read the highest number and then both insert.
+bool BeginWrite();
+// Inside a write transaction: no other workstation adds rows to the table
+// until it ends (PostgreSQL: a table lock that lets readers through).
+bool LockForNewRows(const QString &quotedTable);
+
+// Row identity for Recordset edits. SQLite: the hidden rowid. PostgreSQL has
+// no stable hidden row number: there the table's primary key identifies a
+// row; a table without one (made by hand) is edited through the tuple id,
+// and only while the row still holds every value that was read.
+// The primary key columns of a PostgreSQL table (empty when it has none).
+QStringList KeyColumns(const QString &quotedTable);
+// The hidden identity selected ahead of the columns: SQLite's rowid, or the
+// tuple id when tuple is true; empty otherwise.
+QString RowIdSelect(bool tuple);
+// The tuple id condition ("ctid = ?") and the suffix of an UPDATE that
+// reports the edited row's new tuple id.
+QString TupleCondition();
+QString ReturningTuple();
+// The suffix of an INSERT that reports the new row's key (PostgreSQL), or empty.
+QString ReturningKey(const QStringList &keyColumns);
+
+} // namespace dialect
