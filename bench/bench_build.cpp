@@ -1,7 +1,11 @@
 // Building a document of 600 elements (300 input fields with frames, 150
 // labels, 100 lines, 50 check boxes) against creating 600 bare widgets, both
-// shown and painted once, side by side in one run.
+// shown and painted once, in interleaved rounds. Each clock covers the work
+// and one pass of the event loop that paints it; whatever either leaves
+// pending is drained outside both clocks.
+// Run: QT_QPA_PLATFORM=offscreen build/bench_build [rounds]
 #include "AppHome.h"
+#include "BenchTiming.h"
 
 #include "app/ui/FHead.h"
 #include "document/ui/FM.h"
@@ -30,12 +34,6 @@ QString GeneratedTemplate()
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 void DropDocument()
 {
     if (FM *doc = fm())
@@ -58,32 +56,37 @@ int main(int argc, char **argv)
     BuildDocument(QStringLiteral("bench")); // the first use makes the kind's table
     QCoreApplication::processEvents();
 
-    const int runs = 15;
-    std::vector<double> build, bare;
-    for (int r = 0; r < runs; ++r) {
-        DropDocument();
-        QElapsedTimer t;
-        t.start();
-        BuildDocument(QStringLiteral("bench"));
-        QCoreApplication::processEvents();
-        build.push_back(t.nsecsElapsed() / 1e6);
-
-        auto *parent = new QWidget;
-        parent->resize(800, 1000);
-        t.restart();
-        for (int i = 0; i < 600; ++i) {
-            auto *w = new QWidget(parent);
-            w->setGeometry((i % 4) * 200, (i / 4) * 6, 130, 17);
-        }
-        parent->show();
-        QCoreApplication::processEvents();
-        bare.push_back(t.nsecsElapsed() / 1e6);
-        delete parent;
-    }
-    const double b = Median(build), w = Median(bare);
-    std::printf("build 600-element document: median %.2f ms (%d runs)\n", b, runs);
-    std::printf("create 600 bare widgets:    median %.2f ms\n", w);
-    std::printf("ratio: %.2f\n", b / w);
+    Rounds rounds;
+    rounds.add(
+        QStringLiteral("build"),
+        [] {
+            BuildDocument(QStringLiteral("bench"));
+            QCoreApplication::processEvents();
+        },
+        DropDocument);
+    QWidget *parent = nullptr;
+    rounds.add(
+        QStringLiteral("bare"),
+        [&parent] {
+            parent = new QWidget;
+            parent->resize(800, 1000);
+            for (int i = 0; i < 600; ++i) {
+                auto *w = new QWidget(parent);
+                w->setGeometry((i % 4) * 200, (i / 4) * 6, 130, 17);
+            }
+            parent->show();
+            QCoreApplication::processEvents();
+        },
+        [&parent] {
+            delete parent;
+            parent = nullptr;
+        });
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
+    rounds.run(runs, 2);
+    delete parent;
+    std::printf("build a document of 600 elements (median of %d interleaved rounds):\n", runs);
+    rounds.print("build, shown and painted", QStringLiteral("build"), "600 bare widgets shown and painted",
+                 QStringLiteral("bare"), "target <= 2");
     DropDocument();
     return 0;
 }

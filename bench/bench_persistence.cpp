@@ -1,44 +1,47 @@
-// Saving an A4 document against its floor (PNG encoding plus one row insert),
-// and the 保存リスト "すべて" over 10,000 documents against the raw queries.
-// Run with QT_QPA_PLATFORM=offscreen.
+// Persistence at the size of a hospital, each operation side by side with the
+// same operation on an empty table or with the raw SQL it cannot go below:
+//  - saving a 100-field A4 document into a kind table holding 100,000 full
+//    rows, against saving it into an empty table (and PNG + one INSERT);
+//  - a patient's history of 1,000 documents among 100,000 rows of other
+//    patients, against the same 1,000 documents alone;
+//  - 保存リスト "すべて" over 10,000 and 100,000 documents (10 kinds, 10,000
+//    patients), against one SQL statement returning the same rows in the same
+//    order; and sorting the 100,000 rows by each column.
+// Run: QT_QPA_PLATFORM=offscreen build/bench_persistence [stored rows, default 100000] [save|history|list]
+#include "BenchData.h"
+#include "BenchTiming.h"
 #include "TestHome.h"
 
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/History.h"
 #include "persistence/SaveDocument.h"
+#include "persistence/SavedDocumentsModel.h"
 #include "persistence/ui/FSaveList.h"
+#include "persistence/ui/HistoryWidgets.h"
 #include "storage/Database.h"
+#include "templates/KindTable.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QMenu>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QSqlQuery>
-
-#include <algorithm>
-#include <cstdio>
-#include <functional>
+#include <QTreeView>
+#include <QTreeWidget>
 
 namespace {
 
-double medianMs(int runs, const std::function<void()> &work)
-{
-    QList<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        work();
-        times << t.nsecsElapsed() / 1e6;
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+int g_stored = 100000;
 
-void exec(const QString &sql)
+void exec(const QString &sql, const QVariantList &params = {})
 {
     QSqlQuery q(gDB());
-    if (!q.exec(sql))
+    q.prepare(sql);
+    for (const QVariant &p : params)
+        q.addBindValue(p);
+    if (!q.exec())
         std::fprintf(stderr, "failed: %s\n", qPrintable(sql));
 }
 
@@ -59,36 +62,45 @@ QImage a4Surface()
     return surface;
 }
 
+QList<KindColumnSource> a4Fields()
+{
+    QList<KindColumnSource> fields{{QStringLiteral("日付Y"), QStringLiteral("0")},
+                                   {QStringLiteral("日付M"), QStringLiteral("0")},
+                                   {QStringLiteral("日付D"), QStringLiteral("0")}};
+    for (int i = 0; i < 100; ++i)
+        fields << KindColumnSource{QStringLiteral("欄%1").arg(i), QString::number(i % 3)};
+    return fields;
+}
+
 void benchSave()
 {
     TestHome home;
-    const QString kind = QStringLiteral("紹介状");
-    QStringList columns{QStringLiteral("ID INTEGER"), QStringLiteral("DrID VARCHAR(50)"),
-                        QStringLiteral("患者番号 VARCHAR(50)")};
-    DocumentData doc;
-    doc.kind = kind;
-    for (int i = 0; i < 100; ++i) {
-        const QString tag = QStringLiteral("欄%1").arg(i);
-        const QString dataKind = QString::number(i % 3);
-        columns << tag + (i % 3 == 0 ? QStringLiteral(" INTEGER") : i % 3 == 1 ? QStringLiteral(" VARCHAR(255)") : QStringLiteral(" TEXT"));
-        doc.fields << FieldValue{tag, dataKind, i % 3 == 0 ? QString::number(i * 7) : QStringLiteral("記載内容その%1").arg(i)};
+    const QString empty = QStringLiteral("紹介状"), full = QStringLiteral("紹介状控");
+    const QList<KindColumnSource> fields = a4Fields();
+    for (const QString &kind : {empty, full, QStringLiteral("floor")}) {
+        CreateKindTable(kind, fields, {});
+        QDir().mkpath(DocumentImageFolder(kind));
     }
-    columns << QStringLiteral("編集日 INTEGER") << QStringLiteral("終了判定 INTEGER");
-    exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(QuoteIdent(kind), columns.join(u',')));
-    QDir().mkpath(DocumentImageFolder(kind));
+    FillKindTable(full, 1, g_stored);
+
+    DocumentData doc;
+    for (const KindColumnSource &f : fields)
+        doc.fields << FieldValue{f.tag, f.dataKind,
+                                 f.dataKind == QStringLiteral("0") ? QStringLiteral("17")
+                                                                  : QStringLiteral("記載内容その%1").arg(f.tag)};
     doc.surface = a4Surface();
     CurrentDrID = QStringLiteral("1");
     PatientID = QStringLiteral("1001");
 
-    QDir().mkpath(home.data(QStringLiteral("floor")));
-    exec(QStringLiteral("CREATE TABLE floor (%1)").arg(columns.join(u',')));
+    // The floor: the page image written and one row inserted and committed.
     QStringList marks;
-    for (int i = 0; i < 105; ++i)
+    for (int i = 0; i < fields.size() + 5; ++i)
         marks << QStringLiteral("?");
     const QString insert = QStringLiteral("INSERT INTO floor VALUES (%1)").arg(marks.join(u','));
     int floorId = 0;
     auto floor = [&] {
-        doc.surface.save(home.data(QStringLiteral("floor/%1.png").arg(++floorId)), "PNG");
+        ++floorId;
+        CompactPageImage(doc.surface).save(DocumentImagePath(QStringLiteral("floor"), floorId), "PNG");
         BeginTrans();
         QSqlQuery q(gDB());
         q.prepare(insert);
@@ -102,31 +114,78 @@ void benchSave()
         q.exec();
         CommitTrans();
     };
-    auto saveNew = [&] {
-        DocumentData fresh = doc;
-        SaveDocument(fresh, QStringLiteral("0"));
-    };
-    DocumentData existing = doc;
-    SaveDocument(existing, QStringLiteral("0"));
-    auto saveAgain = [&] { SaveDocument(existing, QStringLiteral("1")); };
+    DocumentData savedEmpty = doc, savedFull = doc;
+    savedEmpty.kind = empty;
+    savedFull.kind = full;
+    SaveDocument(savedEmpty, QStringLiteral("0"));
+    SaveDocument(savedFull, QStringLiteral("0"));
 
-    const int runs = 21;
-    // Interleave warm-up so that neither side profits from a warmer cache.
-    floor(); saveNew(); saveAgain();
-    const double floorMs = medianMs(runs, floor);
-    const double newMs = medianMs(runs, saveNew);
-    const double againMs = medianMs(runs, saveAgain);
-    const double floorMs2 = medianMs(runs, floor);
-    const double base = std::min(floorMs, floorMs2);
-    std::printf("save A4, 100 fields: floor %.2f ms (second pass %.2f ms)\n", floorMs, floorMs2);
-    std::printf("  new document   %.2f ms  ratio %.2f (target <= 1.3)\n", newMs, newMs / base);
-    std::printf("  saved again    %.2f ms  ratio %.2f (target <= 1.3)\n", againMs, againMs / base);
+    Rounds rounds;
+    rounds.add(QStringLiteral("floor"), floor);
+    rounds.add(QStringLiteral("new empty"), [&] {
+        DocumentData d = savedEmpty;
+        d.number = 0;
+        SaveDocument(d, QStringLiteral("0"));
+    });
+    rounds.add(QStringLiteral("new full"), [&] {
+        DocumentData d = savedFull;
+        d.number = 0;
+        SaveDocument(d, QStringLiteral("0"));
+    });
+    rounds.add(QStringLiteral("again empty"), [&] { SaveDocument(savedEmpty, QStringLiteral("1")); });
+    rounds.add(QStringLiteral("again full"), [&] { SaveDocument(savedFull, QStringLiteral("1")); });
+    rounds.run(15);
+    std::printf("save an A4 document of 100 fields (median of 15 interleaved rounds):\n");
+    rounds.print("new document, 100,000 stored rows", QStringLiteral("new full"), "the same, empty table",
+                 QStringLiteral("new empty"), "target <= 1.2");
+    rounds.print("saved again, 100,000 stored rows", QStringLiteral("again full"), "the same, empty table",
+                 QStringLiteral("again empty"), "target <= 1.2");
+    rounds.print("new document, empty table", QStringLiteral("new empty"), "PNG + one INSERT",
+                 QStringLiteral("floor"), "for reference");
 }
 
-void benchSaveList()
+void benchHistory()
 {
     TestHome home;
-    const int kinds = 10, documents = 10000, patients = 1000;
+    const QString alone = QStringLiteral("経過表"), among = QStringLiteral("経過表控");
+    const QList<KindColumnSource> fields = a4Fields().mid(0, 23);
+    for (const QString &kind : {alone, among})
+        CreateKindTable(kind, fields, {});
+    FillKindTable(among, 1, g_stored);
+    const QString patient = QStringLiteral("900001");
+    for (const QString &kind : {alone, among}) {
+        exec(QStringLiteral("INSERT INTO %1 (ID, DrID, 患者番号, 日付Y, 日付M, 日付D, 編集日, 終了判定) "
+                            "SELECT ID + 1000000, DrID, ?, 日付Y, 日付M, 日付D, 編集日, ID % 2 FROM %2 WHERE ID <= 1000")
+                 .arg(QuoteIdent(kind), QuoteIdent(among)),
+             {patient});
+    }
+    QTreeWidget list;
+    SetupHistoryList(&list);
+    QMenu menu;
+    auto show = [&](const QString &kind) {
+        const QList<HistoryRow> rows = LoadPatientHistory(patient, {kind});
+        FillHistoryList(&list, rows);
+        FillHistoryMenu(&menu, &list, {});
+        if (rows.size() != 1000)
+            std::fprintf(stderr, "history rows: %d\n", int(rows.size()));
+    };
+    Rounds rounds;
+    rounds.add(QStringLiteral("alone"), [&] { LoadPatientHistory(patient, {alone}); });
+    rounds.add(QStringLiteral("among"), [&] { LoadPatientHistory(patient, {among}); });
+    rounds.add(QStringLiteral("alone shown"), [&] { show(alone); });
+    rounds.add(QStringLiteral("among shown"), [&] { show(among); });
+    rounds.run(15);
+    std::printf("a patient's history of 1,000 documents:\n");
+    rounds.print("read, among 100,000 other rows", QStringLiteral("among"), "the same 1,000 rows alone",
+                 QStringLiteral("alone"), "target <= 1.2");
+    rounds.print("read, listed and put in the menu", QStringLiteral("among shown"), "the same 1,000 rows alone",
+                 QStringLiteral("alone shown"), "target <= 1.2");
+}
+
+// 10 kinds of 20 fields; documents spread evenly, patients 100001 to 110000.
+void fillSaveList(const TestHome &home, int documents)
+{
+    const int kinds = 10, patients = 10000;
     BeginTrans();
     {
         QSqlQuery q(gDB());
@@ -138,68 +197,95 @@ void benchSaveList()
             q.exec();
         }
     }
-    QRandomGenerator rng(11);
+    CommitTrans();
+    QList<KindColumnSource> fields = a4Fields().mid(0, 23);
     for (int k = 0; k < kinds; ++k) {
         const QString kind = QStringLiteral("書類%1").arg(k);
         home.writeIni(kind, QStringLiteral("[DATA]\r\n"));
-        QStringList fields;
-        for (int f = 0; f < 20; ++f)
-            fields << QStringLiteral("欄%1 VARCHAR(255)").arg(f);
-        exec(QStringLiteral("CREATE TABLE %1 (ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50), 日付Y INTEGER, "
-                            "日付M INTEGER, 日付D INTEGER, %2, 編集日 INTEGER, 終了判定 INTEGER)")
-                 .arg(QuoteIdent(kind), fields.join(u',')));
-        QSqlQuery q(gDB());
-        q.prepare(QStringLiteral("INSERT INTO %1 (ID, DrID, 患者番号, 日付Y, 日付M, 日付D, 欄0, 編集日, 終了判定) "
-                                 "VALUES (?, '1', ?, 2006, ?, ?, 'text', ?, 0)").arg(QuoteIdent(kind)));
-        for (int i = 1; i <= documents / kinds; ++i) {
-            q.addBindValue(i);
-            q.addBindValue(QString::number(100001 + rng.bounded(patients)));
-            q.addBindValue(1 + rng.bounded(12));
-            q.addBindValue(1 + rng.bounded(28));
-            q.addBindValue(20000101 + rng.bounded(10) * 10000 + rng.bounded(12) * 100 + rng.bounded(28));
-            q.exec();
-        }
+        CreateKindTable(kind, fields, {});
+        FillKindTable(kind, 1 + k * 7, documents / kinds);
     }
-    CommitTrans();
-    CurrentDrID = QStringLiteral("1");
+}
 
-    auto raw = [&] {
-        struct Row { QString edit, y, m, d, patient, id, name; };
-        QList<Row> rows;
-        for (int k = 0; k < kinds; ++k) {
-            QSqlQuery q(gDB());
-            q.setForwardOnly(true);
-            q.prepare(QStringLiteral("SELECT d.編集日, d.日付Y, d.日付M, d.日付D, d.患者番号, d.ID, k.Name FROM %1 d "
-                                     "LEFT JOIN Kanja_Data k ON k.ID = d.患者番号 WHERE d.DrID=? AND d.終了判定=?")
-                          .arg(QuoteIdent(QStringLiteral("書類%1").arg(k))));
-            q.addBindValue(CurrentDrID);
-            q.addBindValue(0);
-            q.exec();
-            while (q.next())
-                rows << Row{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                            q.value(3).toString(), q.value(4).toString(), q.value(5).toString(),
-                            q.value(6).toString()};
-        }
-        if (rows.size() != documents)
-            std::fprintf(stderr, "raw rows: %d\n", int(rows.size()));
-    };
+// One statement: every kind's rows of the doctor with the patient's name,
+// newest edit first, then by kind and table order, as the list shows them.
+QString rawListSql(int kinds)
+{
+    QStringList parts;
+    for (int k = 0; k < kinds; ++k)
+        parts << QStringLiteral("SELECT d.編集日 AS e, d.日付Y, d.日付M, d.日付D, d.患者番号, d.ID, k.Name, %1 AS kind, "
+                                "d.rowid AS r FROM %2 d LEFT JOIN Kanja_Data k ON k.ID = d.患者番号 "
+                                "WHERE d.DrID = ? AND d.終了判定 = ?")
+                     .arg(k)
+                     .arg(QuoteIdent(QStringLiteral("書類%1").arg(k)));
+    return parts.join(QStringLiteral(" UNION ALL ")) + QStringLiteral(" ORDER BY e DESC, kind, r");
+}
+
+struct RawRow
+{
+    QVariant editDate, year, month, day, patientId, id, name, kind;
+};
+
+QList<RawRow> rawList(const QString &sql, int kinds)
+{
+    QList<RawRow> rows;
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    for (int k = 0; k < kinds; ++k) {
+        q.addBindValue(CurrentDrID);
+        q.addBindValue(0);
+    }
+    q.exec();
+    while (q.next())
+        rows << RawRow{q.value(0), q.value(1), q.value(2), q.value(3), q.value(4), q.value(5), q.value(6), q.value(7)};
+    return rows;
+}
+
+void benchSaveList(int documents)
+{
+    TestHome home;
+    fillSaveList(home, documents);
+    CurrentDrID = QStringLiteral("1");
+    const QString sql = rawListSql(10);
     FSaveList *w = FSaveList::instance();
     w->show();
-    QApplication::processEvents();
-    auto list = [&] {
-        w->MDoc_Click(0);
-        QApplication::processEvents();
-    };
-    if (w->rowCount() != documents)
-        std::fprintf(stderr, "listed rows: %d\n", w->rowCount());
+    Settle();
 
-    const int runs = 9;
-    raw(); list();
-    const double rawMs = medianMs(runs, raw);
-    const double listMs = medianMs(runs, list);
-    std::printf("保存リスト すべて, %d documents, %d kinds, %d patients:\n", documents, kinds, patients);
-    std::printf("  raw queries %.2f ms, list %.2f ms, ratio %.2f (target <= 3, <= 500 ms)\n", rawMs,
-                listMs, listMs / rawMs);
+    // Both give the same rows in the same order.
+    const QList<RawRow> raw = rawList(sql, 10);
+    bool same = raw.size() == w->rowCount() && raw.size() == documents;
+    for (int i = 0; same && i < raw.size(); ++i)
+        same = raw[i].id.toString() == w->cellText(i, FSaveList::ColID)
+            && QStringLiteral("書類%1").arg(raw[i].kind.toInt()) == w->cellText(i, FSaveList::Col書類)
+            && raw[i].name.toString() == w->cellText(i, FSaveList::Col患者名);
+    if (!same)
+        std::fprintf(stderr, "the list and the raw statement differ (%d / %d rows)\n", w->rowCount(),
+                     int(raw.size()));
+
+    Rounds rounds;
+    rounds.add(QStringLiteral("raw"), [&] { rawList(sql, 10); });
+    rounds.add(QStringLiteral("list"), [&] {
+        w->MDoc_Click(0);
+        QCoreApplication::processEvents();
+    });
+    const int sortColumns[] = {FSaveList::Col前回編集日, FSaveList::Col日付, FSaveList::Col患者番号,
+                               FSaveList::Col患者名, FSaveList::Col書類};
+    const char *names[] = {"前回編集日", "日付", "患者番号", "患者名", "書類"};
+    if (documents >= 100000)
+        for (int c : sortColumns)
+            rounds.add(QString::number(c), [w, c] {
+                w->LVList_ColumnClick(c);
+                QCoreApplication::processEvents();
+            });
+    rounds.run(documents >= 100000 ? 7 : 15);
+    std::printf("保存リスト すべて, %d documents of 10 kinds, 10,000 patients:\n", documents);
+    rounds.print("list shown", QStringLiteral("list"), "one statement, same rows and order", QStringLiteral("raw"),
+                 documents >= 100000 ? "target <= 2, < 300 ms" : "target <= 2, < 50 ms");
+    if (documents >= 100000)
+        for (int i = 0; i < 5; ++i)
+            std::printf("  sorted by %s: %.2f ms (cpu %.2f)\n", names[i], rounds.median(QString::number(sortColumns[i])),
+                        rounds.cpu(QString::number(sortColumns[i])));
     delete w;
 }
 
@@ -208,7 +294,16 @@ void benchSaveList()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    benchSave();
-    benchSaveList();
+    if (argc > 1)
+        g_stored = std::max(1, QString::fromLocal8Bit(argv[1]).toInt());
+    const QString only = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    if (only.isEmpty() || only == QStringLiteral("save"))
+        benchSave();
+    if (only.isEmpty() || only == QStringLiteral("history"))
+        benchHistory();
+    if (only.isEmpty() || only == QStringLiteral("list")) {
+        benchSaveList(10000);
+        benchSaveList(100000);
+    }
     return 0;
 }

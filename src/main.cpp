@@ -1,5 +1,10 @@
 #include "ui/Fonts.h"
 #include "app/ui/Main.h"
+#include "storage/AppPaths.h"
+#include "storage/Migration.h"
+#include "storage/StoreLocation.h"
+
+#include <cstdio>
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -8,6 +13,22 @@
 
 int main(int argc, char *argv[])
 {
+    // Rydol --migrate-to postgresql://user@host:port/dbname copies DATA/Rydol.db
+    // into an empty server database and ends; setting.ini is left alone.
+    if (argc == 3 && qstrcmp(argv[1], "--migrate-to") == 0) {
+        QCoreApplication app(argc, argv);
+        QStringList summary;
+        QString error;
+        const QString from = DataPath(QStringLiteral("Rydol.db"));
+        if (!MigrateToServer(from, ParseStoreLocation(QString::fromLocal8Bit(argv[2])), &summary, &error)) {
+            std::fprintf(stderr, "Rydol: nothing copied: %s\n", qPrintable(error));
+            return 1;
+        }
+        for (const QString &line : summary)
+            std::printf("%s\n", line.toUtf8().constData());
+        std::printf("copied %d tables from %s\n", int(summary.size()), from.toUtf8().constData());
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rydol"));
     InstallFontSubstitutes();

@@ -10,6 +10,7 @@
 #include "inserts/ui/FImg.h"
 #include "inserts/ui/F文字挿入.h"
 #include "persistence/ui/DocumentBinding.h"
+#include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
 
 #include <QCheckBox>
@@ -67,6 +68,40 @@ struct DrawHome : AppHome
                 n += px(x, y) == c;
         return n;
     }
+    // Groups of touching (also diagonally) non-white pixels inside rect, and how many pixels they hold.
+    static QPair<int, int> inkGroups(const QImage &image, const QRect &rect)
+    {
+        auto ink = [&image](int x, int y) {
+            const QColor c = image.pixelColor(x, y);
+            return std::min({c.red(), c.green(), c.blue()}) < 240;
+        };
+        QVector<bool> seen(rect.width() * rect.height(), false);
+        int groups = 0, pixels = 0;
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x) {
+                if (seen[(y - rect.top()) * rect.width() + x - rect.left()] || !ink(x, y))
+                    continue;
+                ++groups;
+                QVector<QPoint> todo{QPoint(x, y)};
+                seen[(y - rect.top()) * rect.width() + x - rect.left()] = true;
+                while (!todo.isEmpty()) {
+                    const QPoint p = todo.takeLast();
+                    ++pixels;
+                    for (int dy = -1; dy <= 1; ++dy)
+                        for (int dx = -1; dx <= 1; ++dx) {
+                            const QPoint n = p + QPoint(dx, dy);
+                            if (!rect.contains(n))
+                                continue;
+                            bool &s = seen[(n.y() - rect.top()) * rect.width() + n.x() - rect.left()];
+                            if (!s && ink(n.x(), n.y())) {
+                                s = true;
+                                todo << n;
+                            }
+                        }
+                }
+            }
+        return {groups, pixels};
+    }
     bool allWhite() const { return count(doc->surface().rect(), kWhite) == doc->surface().width() * doc->surface().height(); }
 };
 }
@@ -85,9 +120,13 @@ private slots:
     void newTextPlacedByFirstMoveEditKeepsPlace();
     void newTextFollowsAMoveOverADisabledLabel();
     void leavingFreeEditBurnsInWithAnd();
+    void shrunkPictureKeepsItsThinOutlines();
     void clearAndColourChoice();
     void undoAndRedoWithKeysAndPalette();
     void undoKeepsFiftyStepsAndStopsAtTheOpenedDrawing();
+    void transparentPartsOfAPictureLeaveTheDrawing();
+    void typedTextStaysOnModeSwitch();
+    void upperCaseTemplateGetsItsLineColoursBack();
 };
 
 void TestFreeEdit::penAndEraser()
@@ -428,6 +467,49 @@ void TestFreeEdit::leavingFreeEditBurnsInWithAnd()
     QCOMPARE(doc->LineG[0].color, kRed);
 }
 
+void TestFreeEdit::shrunkPictureKeepsItsThinOutlines()
+{
+    DrawHome h;
+    FM *doc = h.doc;
+    // A body chart of one-pixel outlines: a circle crossed by a diagonal, a
+    // horizontal and a vertical line, placed so that taking every third
+    // pixel would miss the straight lines altogether.
+    QImage chart(300, 300, QImage::Format_RGB32);
+    chart.fill(Qt::white);
+    {
+        QPainter p(&chart);
+        p.setPen(QPen(Qt::black, 1));
+        p.drawEllipse(QPoint(150, 150), 140, 140);
+        p.drawLine(20, 40, 280, 260);
+        p.drawLine(30, 101, 270, 101);
+        p.drawLine(200, 20, 200, 280);
+    }
+    QCOMPARE(DrawHome::inkGroups(chart, chart.rect()).first, 1);
+    doc->Img->setPixmap(QPixmap::fromImage(chart));
+    SetFloatTwips(doc->Img, QRect(1500, 1500, 1500, 1500)); // a third: 100 x 100 pixels at 100, 100
+    doc->Img->show();
+    doc->CmdImgDel->show();
+    doc->CmdImgSize->show();
+
+    // On screen the shrunk chart is still one drawing.
+    const QImage shown = doc->Img->grab().toImage().scaled(100, 100);
+    const auto onScreen = DrawHome::inkGroups(shown, shown.rect());
+    QCOMPARE(onScreen.first, 1);
+    QVERIFY2(onScreen.second > 400, qPrintable(QString::number(onScreen.second)));
+
+    // Pasted into the page, the outlines stay connected and every line is there.
+    h.head->Img貼付();
+    QVERIFY(doc->Img->isHidden());
+    const QRect pasted(100, 100, 100, 100);
+    const auto onPage = DrawHome::inkGroups(doc->surface(), pasted);
+    QCOMPARE(onPage.first, 1);
+    QVERIFY2(onPage.second > 400, qPrintable(QString::number(onPage.second)));
+    QVERIFY(DrawHome::inkGroups(doc->surface(), QRect(110, 132, 20, 3)).second >= 18); // y 101 / 3
+    QVERIFY(DrawHome::inkGroups(doc->surface(), QRect(165, 160, 3, 20)).second >= 18); // x 200 / 3
+    // Nothing spilled outside the picture's place.
+    QCOMPARE(DrawHome::inkGroups(doc->surface(), doc->surface().rect()).second, onPage.second);
+}
+
 void TestFreeEdit::clearAndColourChoice()
 {
     DrawHome h;
@@ -459,6 +541,83 @@ void TestFreeEdit::clearAndColourChoice()
     doc->Form_MouseDown(Qt::LeftButton, {}, 1500, 1500);
     doc->Form_MouseMove(Qt::LeftButton, {}, 3000, 1500);
     QCOMPARE(h.px(150, 100), kRed);
+}
+
+// A GIF with a transparent colour: the transparent parts count as white, so
+// the drawing underneath stays visible in the page (saved and printed).
+void TestFreeEdit::transparentPartsOfAPictureLeaveTheDrawing()
+{
+    DrawHome h;
+    FM *doc = h.doc;
+    h.tool(1, QStringLiteral("24"), kRed);
+    doc->Form_MouseDown(Qt::LeftButton, {}, 1500, 1500);
+    doc->Form_MouseMove(Qt::LeftButton, {}, 4500, 1500);
+    // Transparent left half, cyan right half, as the insertion hands it over.
+    QImage picture(20, 10, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 10; x < 20; ++x)
+            picture.setPixelColor(x, y, QColor(0, 255, 255));
+    QVERIFY(picture.save(h.home.data(QStringLiteral("Picture/clear.png"))));
+    const QImage loaded(h.home.data(QStringLiteral("Picture/clear.png")));
+    QVERIFY(loaded.hasAlphaChannel());
+    doc->Img->setPixmap(QPixmap::fromImage(loaded));
+    SetFloatTwips(doc->Img, QRect(1500, 1200, 3000, 600)); // pixels 100..300 x 80..120
+    doc->Img->show();
+    h.head->Img貼付();
+    QCOMPARE(h.px(150, 100), kRed);               // transparent over the stroke
+    QCOMPARE(h.px(150, 85), kWhite);              // transparent over paper
+    QCOMPARE(h.px(250, 100), QColor(0, 0, 0));    // red AND cyan
+    QCOMPARE(h.px(250, 85), QColor(0, 255, 255));
+}
+
+// Text still in the in-place editor goes into its field when F1/F2 switch
+// the mode, instead of vanishing from the page.
+void TestFreeEdit::typedTextStaysOnModeSwitch()
+{
+    DrawHome h;
+    h.home.writeIni(QStringLiteral("f"), QStringLiteral("[DATA]\r\nWidth=6000\r\nHeight=6000\r\n"
+                                                      "lbItem_0=500|500|3000|300|0||ＭＳ 明朝|10|0|1|所見|1|\r\n"));
+    h.doc->M通常入力_Click();
+    QVERIFY(BuildDocument(QStringLiteral("f")));
+    FM *doc = fm();
+    doc->更新チェック更新();
+    doc->OpenEditor(0);
+    QVERIFY(doc->TxtInput->isVisible());
+    QTest::keyClicks(doc->TxtInput, QStringLiteral("abc"));
+    doc->Mフリー編集->trigger();
+    QVERIFY(doc->TxtInput->isHidden());
+    QCOMPARE(doc->LbItem[0]->text(), QStringLiteral("abc"));
+    QVERIFY(doc->更新チェック());
+
+    doc->M通常入力->trigger();
+    doc->OpenEditor(0);
+    QTest::keyClicks(doc->TxtInput, QStringLiteral("de"));
+    doc->M通常入力->trigger();
+    QCOMPARE(doc->LbItem[0]->text(), QStringLiteral("abcde"));
+    // The page shows the text, not only the field's data.
+    QVERIFY(doc->LbItem[0]->isVisible());
+    doc->更新チェック更新();
+}
+
+// A template named <kind>.INI: its line colours come back after free editing.
+void TestFreeEdit::upperCaseTemplateGetsItsLineColoursBack()
+{
+    DrawHome h;
+    h.doc->M通常入力_Click();
+    QFile upper(h.home.data(QStringLiteral("ini/Upper.INI")));
+    QVERIFY(upper.open(QIODevice::WriteOnly));
+    upper.write("[DATA]\r\nWidth=6000\r\nHeight=6000\r\nLineG_0=0|900|6000|900|16711680|1|1\r\n");
+    upper.close();
+    QVERIFY(BuildDocument(QStringLiteral("Upper")));
+    FM *doc = fm();
+    QCOMPARE(doc->LineG[0].color, kBlue);
+    doc->Mフリー編集_Click();
+    QCOMPARE(doc->LineG[0].color, QColor(192, 192, 192));
+    doc->M通常入力_Click();
+    QCOMPARE(doc->LineG[0].color, kBlue);
+    // Settings and templates are read through the same lookup.
+    QCOMPARE(ReadIni(QStringLiteral("Upper"), QStringLiteral("Width")), QStringLiteral("6000"));
 }
 
 QTEST_MAIN(TestFreeEdit)

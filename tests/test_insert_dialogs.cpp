@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QtTest>
 
 namespace {
@@ -78,6 +79,7 @@ private slots:
     void vanishedPicDirFallsBackToPictureFolder();
     void insertWithoutSelectionDoesNothing();
     void newTextNeedsTextAndHandsOverItsLook();
+    void closeBoxesStartTheNextOpeningAfresh();
     void editedTextComesBackUnchanged();
     void colourDialogAndTypedSize();
 };
@@ -122,7 +124,8 @@ void TestInsertDialogs::chooserShowsOnlyReadableGifAndJpeg()
 
     FImg *w = FImg::showShared();
     QCOMPARE(w->windowTitle(), QStringLiteral("画像選択"));
-    QCOMPARE(w->pos(), QPoint(0, 0));
+    // Without a main window it opens on the screen, its title bar in sight.
+    QVERIFY(w->screen()->availableGeometry().contains(w->frameGeometry().topLeft()));
     w->setFolder(dir);
     QVERIFY(waitForThumbnails(w));
     QCOMPARE(thumbnailNames(w), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.GIF"),
@@ -285,6 +288,49 @@ void TestInsertDialogs::newTextNeedsTextAndHandsOverItsLook()
     QCOMPARE(w->currentLook().pointSize, 9.0);
     QCOMPARE(w->currentLook().color, QColor(Qt::black));
     QCOMPARE(w->Txt文字->text(), QString());
+}
+
+// Closed with the title-bar close box, each dialog opens again as designed:
+// the picture chooser in PicDir, the text dialog with no text, size 9, plain.
+void TestInsertDialogs::closeBoxesStartTheNextOpeningAfresh()
+{
+    TestHome home(true);
+    int inserted = 0;
+    FImg::setInsertHandler([&inserted](const QString &, const QImage &) { ++inserted; });
+    const QString other = home.folder() + QStringLiteral("/絵");
+    QDir().mkpath(other);
+    FImg *chooser = FImg::showShared();
+    QVERIFY(waitForThumbnails(chooser));
+    chooser->setFolder(other);
+    const QPoint placed = chooser->pos();
+    chooser->move(300, 200);
+    QVERIFY(chooser->close());
+    QVERIFY(!FImg::loaded());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    chooser = FImg::showShared();
+    QCOMPARE(chooser->folder(), QDir::cleanPath(home.data(QStringLiteral("Picture"))));
+    QCOMPARE(chooser->pos(), placed);
+    QVERIFY(waitForThumbnails(chooser));
+    QCOMPARE(inserted, 0);
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("PicDir")), QString());
+
+    QList<FreeTextHandOver> received;
+    F文字挿入::setHandOver([&received](const FreeTextHandOver &h) { received << h; });
+    F文字挿入 *text = F文字挿入::showNew();
+    text->Txt文字->setText(QStringLiteral("圧痛"));
+    text->CheckBold->setChecked(true);
+    text->ComboFontSize->setCurrentIndex(7);
+    emit text->ComboFontSize->activated(7);
+    text->Label色_Click(2);
+    QVERIFY(text->close());
+    QVERIFY(!F文字挿入::loaded());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    text = F文字挿入::showNew();
+    QCOMPARE(text->Txt文字->text(), QString());
+    QCOMPARE(text->ComboFontSize->currentText(), QStringLiteral("9"));
+    QVERIFY(!text->CheckBold->isChecked());
+    QCOMPARE(text->currentLook().color, QColor(Qt::black));
+    QVERIFY(received.isEmpty());
 }
 
 void TestInsertDialogs::editedTextComesBackUnchanged()

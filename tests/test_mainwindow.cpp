@@ -1,6 +1,7 @@
 #include "AppHome.h"
 
 #include "app/AppState.h"
+#include "app/ScreenFit.h"
 #include "app/Units.h"
 #include "app/Words.h"
 #include "app/ui/FHead.h"
@@ -13,13 +14,18 @@
 #include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QHeaderView>
+#include <QStyle>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWheelEvent>
@@ -59,6 +65,15 @@ void SendWheel(QWidget *target, int delta, bool spontaneous = false)
         QSpontaneKeyEvent::setSpontaneous(&e);
     QCoreApplication::sendEvent(target, &e);
 }
+
+// A wheel event as a touchpad or a tilting wheel sends it.
+void SendWheelEvent(QWidget *target, const QPoint &angle, const QPoint &pixels, Qt::ScrollPhase phase)
+{
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QWheelEvent e(at, target->mapToGlobal(at), pixels, angle, Qt::NoButton, Qt::NoModifier, phase, false);
+    QSpontaneKeyEvent::setSpontaneous(&e);
+    QCoreApplication::sendEvent(target, &e);
+}
 }
 
 class TestMainWindow : public QObject
@@ -69,6 +84,7 @@ private slots:
     void wordsSplitSigned();
     void kindMenuListsTemplatesButNotSettings();
     void topBarShowsPatientAndAuthor();
+    void emptyBirthDateShowsEmpty();
     void historyListFitsItsPanel();
     void positionIsRememberedExceptWhenMinimized();
     void closingReturnsToStartWindow();
@@ -76,6 +92,8 @@ private slots:
     void paletteState();
     void clearingAsksFirst();
     void wheelStepsOneLinePerEvent();
+    void closingForgetsFreeEditing();
+    void opensInsideTheUsableScreen();
     void documentMenusReplaceOwnWhileShown();
     void sampleKindsBuildInsideTheirPages();
 };
@@ -121,6 +139,30 @@ void TestMainWindow::topBarShowsPatientAndAuthor()
     QCOMPARE(head.Lb基本情報[7]->text(), QStringLiteral("女"));
 }
 
+// A patient without a birth date, and the state after a failed lookup:
+// month, day and age are empty in the top bar and in the document's fields.
+void TestMainWindow::emptyBirthDateShowsEmpty()
+{
+    HeadHome h;
+    h.home.writeIni(QStringLiteral("k"),
+                    QStringLiteral("[DATA]\r\nWidth=6000\r\nHeight=6000\r\n"
+                                   "lbKanja_Data_0=100|100|1000|255|0||ＭＳ 明朝|10|0|1|生日\r\n"
+                                   "lbKanja_Data_1=100|400|1000|255|0||ＭＳ 明朝|10|0|2|生月\r\n"
+                                   "lbKanja_Data_2=100|700|1000|255|0||ＭＳ 明朝|10|0|3|年齢\r\n"));
+    PatientBirth = 0;
+    PatientEra.clear();
+    PatientEraYear.clear();
+    PatientAge = 0;
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    QCOMPARE(Texts(head.Lb基本情報).mid(3, 4), QStringList({"", "", "", ""}));
+    QVERIFY(BuildDocument(QStringLiteral("k")));
+    QCOMPARE(fm()->LbKanja_Data.size(), 3);
+    for (DocLabel *field : fm()->LbKanja_Data)
+        QVERIFY2(field->text().isEmpty(), qPrintable(field->Tag + QStringLiteral("=") + field->text()));
+    head.close();
+}
+
 void TestMainWindow::historyListFitsItsPanel()
 {
     HeadHome h;
@@ -128,6 +170,7 @@ void TestMainWindow::historyListFitsItsPanel()
     QTreeWidget *list = head.LV履歴;
     list->clear();
     list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.07", "12", "紹介状", "0"}));
+    list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.08", "345", "入院診療計画書", "1"}));
     QVERIFY(QTest::qWaitForWindowExposed(&head));
     QCOMPARE(list->columnCount(), 4);
     QCOMPARE(head.PicRight->width(), TwipsToPx(2400));
@@ -144,6 +187,21 @@ void TestMainWindow::historyListFitsItsPanel()
     QVERIFY(list->columnWidth(0) > fm.horizontalAdvance(QStringLiteral("2026.12.07")));
     QVERIFY(list->columnWidth(2) > fm.horizontalAdvance(QStringLiteral("紹介状")));
     QCOMPARE(list->headerItem()->toolTip(3), QStringLiteral("終了判定"));
+    // Every caption is read whole, on two lines where its column is narrow,
+    // and every date, number and flag fits its cell.
+    const int margin = list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list->header());
+    const QFontMetrics hm(list->header()->font());
+    for (int c = 0; c < 4; ++c) {
+        const QString caption = list->headerItem()->text(c);
+        const int room = list->columnWidth(c) - 2 * margin;
+        const QRect wrapped = hm.boundingRect(QRect(0, 0, room, 1000), int(Qt::TextWordWrap), caption);
+        QVERIFY2(wrapped.width() <= room && wrapped.height() <= list->header()->height() - 2,
+                 qPrintable(caption + QStringLiteral(" %1 in %2").arg(wrapped.width()).arg(room)));
+    }
+    for (int r = 0; r < list->topLevelItemCount(); ++r)
+        for (int c : {0, 1, 3})
+            QVERIFY2(list->columnWidth(c) > fm.horizontalAdvance(list->topLevelItem(r)->text(c)),
+                     qPrintable(list->topLevelItem(r)->text(c)));
     head.close();
 }
 
@@ -324,11 +382,92 @@ void TestMainWindow::wheelStepsOneLinePerEvent()
     // Wheel turns elsewhere (the history list) leave the area alone.
     SendWheel(head.LV履歴, -120);
     QCOMPARE(bar->value(), start + 3 * line);
+    // Sideways wheel turns and touchpad swipes, and the start and end of a
+    // touchpad gesture, are no vertical steps.
+    SendWheelEvent(fm()->canvas(), QPoint(120, 0), QPoint(), Qt::NoScrollPhase);
+    SendWheelEvent(fm()->canvas(), QPoint(-120, 0), QPoint(), Qt::NoScrollPhase);
+    SendWheelEvent(fm()->canvas(), QPoint(-15, 0), QPoint(-30, 0), Qt::ScrollUpdate);
+    SendWheelEvent(fm()->canvas(), QPoint(), QPoint(), Qt::ScrollBegin);
+    SendWheelEvent(fm()->canvas(), QPoint(), QPoint(), Qt::ScrollEnd);
+    QCOMPARE(bar->value(), start + 3 * line);
+    // A vertical swipe steps like a wheel.
+    SendWheelEvent(fm()->canvas(), QPoint(0, -15), QPoint(0, -30), Qt::ScrollUpdate);
+    QCOMPARE(bar->value(), start + 4 * line);
 
     QVERIFY(head.wheel()->unhook());
     QVERIFY(head.wheel()->unhook());
     head.wheel()->hook();
     head.close();
+}
+
+// Closing the main window in free editing and opening it again: it comes
+// back as first loaded, so a drag in normal input does not draw.
+void TestMainWindow::closingForgetsFreeEditing()
+{
+    HeadHome h;
+    h.kind(QStringLiteral("k"), 6000, 6000);
+    FHead &head = fheadInstance();
+    ShowMainWindow();
+    BuildDocument(QStringLiteral("k"));
+    fm()->更新チェック更新();
+    fm()->Mフリー編集_Click();
+    head.SelectTool(1);
+    head.ListPoint->setCurrentRow(6);
+    head.Label色_Click(2);
+    head.CheckLock->setChecked(true);
+    head.setPicRightWidth(10);
+    QVERIFY(head.PicLeft->isVisible() && head.PicRight->isHidden());
+    head.close();
+    QVERIFY(head.isHidden());
+
+    ShowMainWindow();
+    QCOMPARE(head.currentTool(), 0);
+    QCOMPARE(head.lineWidthText(), QStringLiteral("1"));
+    QCOMPARE(head.drawingColor(), QColor(Qt::black));
+    QVERIFY(head.PicLeft->isHidden());
+    QVERIFY(head.PicRight->isVisible());
+    QCOMPARE(head.PicRightWidth(), 2400);
+    QVERIFY(!head.CheckLock->isChecked());
+
+    BuildDocument(QStringLiteral("k"));
+    FM *doc = fm();
+    doc->更新チェック更新();
+    QVERIFY(doc->M通常入力->isChecked());
+    doc->Form_MouseDown(Qt::LeftButton, {}, 1500, 1500);
+    doc->Form_MouseMove(Qt::LeftButton, {}, 3000, 3000);
+    doc->Form_MouseUp(Qt::LeftButton, {}, 3000, 3000);
+    QCOMPARE(doc->surface().pixelColor(TwipsToPx(2250), TwipsToPx(2250)), QColor(Qt::white));
+    QVERIFY(!doc->DocumentChanged);
+    QVERIFY(!doc->更新チェック());
+    head.close();
+}
+
+void TestMainWindow::opensInsideTheUsableScreen()
+{
+    // A 1366 x 768 screen with a 27-pixel panel on top, a frame of 4 pixels
+    // with a 28-pixel title bar.
+    const QRect available(0, 27, 1366, 741);
+    const QMargins frame(4, 28, 4, 4);
+    QCOMPARE(FitWindowToScreen(QRect(0, 0, 1320, 768), frame, available), QRect(0, 27, 1320, 709));
+    // Remembered on a larger screen: moved back, its size kept where it fits.
+    QCOMPARE(FitWindowToScreen(QRect(1800, 900, 1000, 700), frame, available), QRect(358, 36, 1000, 700));
+    QCOMPARE(FitWindowToScreen(QRect(-500, -300, 800, 600), frame, available), QRect(0, 27, 800, 600));
+
+    HeadHome h;
+    FHead &head = fheadInstance();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // The design size, and a size and place remembered on a far larger screen.
+    WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width"), QString());
+    for (int pass = 0; pass < 2; ++pass) {
+        ShowMainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&head));
+        QVERIFY(screen.contains(head.frameGeometry()));
+        head.close();
+        WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Left"), QString::number(PxToTwips(screen.width())));
+        WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Top"), QStringLiteral("-3000"));
+        WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width"), QString::number(PxToTwips(screen.width() * 2)));
+        WriteIni(QStringLiteral("setting"), QStringLiteral("Fhead_Height"), QString::number(PxToTwips(screen.height() + 300)));
+    }
 }
 
 void TestMainWindow::documentMenusReplaceOwnWhileShown()
@@ -383,5 +522,25 @@ void TestMainWindow::sampleKindsBuildInsideTheirPages()
     head.close();
 }
 
-QTEST_MAIN(TestMainWindow)
+// The offscreen platform's own screen is 800 x 600; these tests want one of a
+// desktop's size, with window frames as a window system draws them.
+int main(int argc, char **argv)
+{
+    QTemporaryDir config;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && config.isValid()) {
+        const QString path = config.filePath(QStringLiteral("screens.json"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(R"({"windowFrameMargins": true, "screens": [{"name": "desk", "x": 0, "y": 0,
+                          "width": 1920, "height": 1200, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            file.close();
+            qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + QFile::encodeName(path));
+        }
+    }
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestMainWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_mainwindow.moc"

@@ -21,6 +21,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kKind = QStringLiteral("紹介状");
@@ -125,6 +127,7 @@ private slots:
     void missingColumnStoresNothing();
     void rowDeletedMeanwhileFailsNextSave();
     void unwritableImageFolderFailsCleanly();
+    void pageImagesGetTheUsersOrdinaryFileMode();
     void imageRoundTripsPixelForPixel();
     void damagedOrMissingImageIsNotDrawnButFieldsOpen();
     void reopenRestoresFieldsAndChecks();
@@ -313,6 +316,27 @@ void TestPersistence::unwritableImageFolderFailsCleanly()
         QCOMPARE(rowCount(), 0);
     }
     QFile::setPermissions(picSave, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// On a DATA folder shared by several accounts, the others can read the page
+// images as they can read any other file the user creates.
+void TestPersistence::pageImagesGetTheUsersOrdinaryFileMode()
+{
+    TestHome home;
+    makeKindTable();
+    const mode_t previous = ::umask(0);
+    for (const mode_t mask : {mode_t(022), mode_t(002), mode_t(077)}) {
+        ::umask(mask);
+        DocumentData doc = document();
+        const bool saved = SaveDocument(doc, QStringLiteral("0"));
+        ::umask(previous);
+        QVERIFY(saved);
+        struct stat info;
+        QCOMPARE(::stat(QFile::encodeName(DocumentImagePath(kKind, doc.number)).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0666 & ~mask);
+        ::umask(0);
+    }
+    ::umask(previous);
 }
 
 void TestPersistence::imageRoundTripsPixelForPixel()

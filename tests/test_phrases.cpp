@@ -1,7 +1,11 @@
+#include "AppHome.h"
 #include "ScriptedPrompter.h"
 #include "TestHome.h"
 
 #include "app/AppState.h"
+#include "app/ui/FHead.h"
+#include "document/ui/FM.h"
+#include "inserts/ui/InsertsHooks.h"
 #include "inserts/Phrases.h"
 #include "inserts/ui/FSet.h"
 #include "inserts/ui/FSet_Save.h"
@@ -76,6 +80,8 @@ private slots:
     void insertionAtTheCursor();
     void insertionThroughThePicker();
     void phrasesLoadedFromTheMainWindowKeepTheirClass();
+    void sidePanelPhrasesGoIntoTheEditedField();
+    void closeBoxesUnloadLikeCancel();
 };
 
 void TestPhrases::cleanup()
@@ -342,6 +348,121 @@ void TestPhrases::phrasesLoadedFromTheMainWindowKeepTheirClass()
     picker->ListSet->setCurrentRow(0);
     picker->ListSet_DblClick();
     QCOMPARE(FSet_Save::loaded()->CbClass->currentText(), QStringLiteral("所見"));
+}
+
+void TestPhrases::sidePanelPhrasesGoIntoTheEditedField()
+{
+    AppHome h;
+    AppHome::setPatient(kPatientSato);
+    AppHome::setDoctor(QString::number(h.home.addDoctor(QStringLiteral("山田"))), QStringLiteral("山田"));
+    const QString other = QString::number(h.home.addDoctor(QStringLiteral("佐藤")));
+    addPhrase(CurrentDrID, QStringLiteral("処方"), QStringLiteral("継続"));
+    addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("異常なし"));
+    addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("経過良好"));
+    addPhrase(other, QStringLiteral("所見"), QStringLiteral("佐藤の所見"));
+    h.writeTemplate(QStringLiteral("紹介状"),
+                    {QStringLiteral("Width=9000"), QStringLiteral("Height=6000"),
+                     QStringLiteral("lbItem_0=300|800|3000|255|0||ＭＳ 明朝|10|0|1|所見|1|"),
+                     QStringLiteral("lbItem_1=300|1300|6000|900|0||ＭＳ 明朝|10|0|2|経過|2|")});
+    InstallPhraseHooks();
+    FHead &head = h.loadMainWindow(true);
+    QVERIFY(QTest::qWaitForWindowExposed(&head));
+    QCOMPARE(head.ListSet->count(), 0);
+
+    // Choosing a class fills the panel's own list with that doctor's phrases.
+    const int shown = head.CbSetName->findText(QStringLiteral("所見"));
+    QVERIFY(shown >= 0);
+    head.CbSetName->setCurrentIndex(shown);
+    emit head.CbSetName->activated(shown);
+    QCOMPARE(texts(head.ListSet), (QStringList{QStringLiteral("異常なし"), QStringLiteral("経過良好")}));
+    QCOMPARE(texts(FSet::loaded()->ListSet), texts(head.ListSet));
+
+    // No document yet, then a document with no field being edited: told so, nothing written.
+    auto doubleClick = [&head](int row) {
+        const QRect at = head.ListSet->visualItemRect(head.ListSet->item(row));
+        // A double-click begins with a click.
+        QTest::mouseClick(head.ListSet->viewport(), Qt::LeftButton, Qt::NoModifier, at.center());
+        QTest::mouseDClick(head.ListSet->viewport(), Qt::LeftButton, Qt::NoModifier, at.center());
+    };
+    doubleClick(1);
+    FM *doc = h.build(QStringLiteral("紹介状"));
+    QVERIFY(doc);
+    doubleClick(1);
+    QCOMPARE(h.prompts.messages, (QStringList{QStringLiteral("挿入先が選択されていません"),
+                                              QStringLiteral("挿入先が選択されていません")}));
+    QCOMPARE(h.prompts.titles.last(), QStringLiteral("定型文"));
+    QCOMPARE(doc->LbItem[0]->text(), QString());
+
+    // Editing a field: the phrase goes in at the cursor, as 挿入 puts it.
+    h.prompts.clear();
+    doc->OpenEditor(1);
+    doc->TxtInput->setText(QStringLiteral("12345"));
+    QTextCursor cursor = doc->TxtInput->textCursor();
+    cursor.setPosition(3);
+    doc->TxtInput->setTextCursor(cursor);
+    doubleClick(1);
+    QVERIFY(h.prompts.asked.isEmpty());
+    QVERIFY(doc->TxtInput->isVisible());
+    QCOMPARE(doc->TxtInput->toPlainText(), QStringLiteral("123経過良好45"));
+    QCOMPARE(doc->TxtInput->textCursor().position(), 7);
+    // A second phrase lands behind the first.
+    doubleClick(0);
+    QCOMPARE(doc->TxtInput->toPlainText(), QStringLiteral("123経過良好異常なし45"));
+    doc->テキスト変更();
+    QCOMPARE(doc->LbItem[1]->text(), QStringLiteral("123経過良好異常なし45"));
+    QCOMPARE(doc->LbItem[0]->text(), QString());
+
+    // Another doctor's main window starts with an empty list and its own classes.
+    AppHome::setDoctor(other, QStringLiteral("佐藤"));
+    head.MDIForm_Load();
+    QCOMPARE(head.ListSet->count(), 0);
+    QCOMPARE(texts(head.CbSetName), QStringList{QStringLiteral("所見")});
+    head.hide();
+}
+
+// The title-bar close box of the editor and of the picker: the next opening
+// starts afresh, so "定型文を追加する" shows an empty editor without 削除.
+void TestPhrases::closeBoxesUnloadLikeCancel()
+{
+    TestHome home;
+    ScriptedPrompter prompts;
+    CurrentDrID = QString::number(home.addDoctor(QStringLiteral("山田")));
+    addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("異常なし"));
+
+    FSet *picker = FSet::showShared();
+    chooseClass(picker, QStringLiteral("所見"));
+    picker->ListSet->setCurrentRow(0);
+    picker->ListSet_DblClick();
+    FSet_Save *editor = FSet_Save::loaded();
+    QVERIFY(editor && editor->isVisible());
+    QVERIFY(editor->close());
+    QVERIFY(!FSet_Save::loaded());
+    // As with ｷｬﾝｾﾙ, the picker comes back without a chosen class.
+    picker = FSet::loaded();
+    QVERIFY(picker && picker->isVisible());
+    QCOMPARE(picker->ListSet->count(), 0);
+    flushDeletes();
+
+    picker->Cmd追加_Click();
+    editor = FSet_Save::loaded();
+    QVERIFY(editor);
+    QCOMPARE(editor->tag(), QStringLiteral("0"));
+    QVERIFY(!editor->Cmd削除->isVisibleTo(editor));
+    QCOMPARE(editor->TxtValue->toPlainText(), QString());
+    editor->Cmdキャンセル_Click();
+    flushDeletes();
+
+    picker = FSet::loaded();
+    chooseClass(picker, QStringLiteral("所見"));
+    picker->ListSet->setCurrentRow(0);
+    QVERIFY(picker->close());
+    QVERIFY(!FSet::loaded());
+    flushDeletes();
+    picker = FSet::showShared();
+    QCOMPARE(picker->ListSet->count(), 0);
+    QVERIFY(picker->ListSet->selectedItems().isEmpty());
+    QCOMPARE(PhrasesOf(CurrentDrID, QStringLiteral("所見")).size(), 1);
+    QVERIFY(prompts.asked.isEmpty());
 }
 
 QTEST_MAIN(TestPhrases)

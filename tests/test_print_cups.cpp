@@ -1,9 +1,13 @@
 #include "PdfPages.h"
+#include "SampleForms.h"
 #include "SampleDocument.h"
 #include "ScriptedPrompter.h"
 #include "TestHome.h"
 
 #include "ui/Fonts.h"
+#include "document/ui/FM.h"
+#include "printing/PageRender.h"
+#include "printing/ui/FMPrintable.h"
 #include "printing/ui/Fプリンタ選択.h"
 #include "printing/ui/PrintJob.h"
 #include "storage/Ini.h"
@@ -18,6 +22,23 @@
 #include <QUuid>
 #include <QtTest>
 
+namespace {
+// A document printed under another title.
+struct Titled : PrintableDocument
+{
+    Titled(PrintableDocument &doc, const QString &title) : doc(doc), title(title) {}
+    QSize pageSizeTwips() const override { return doc.pageSizeTwips(); }
+    bool hasPageLines() const override { return doc.hasPageLines(); }
+    QList<int> pageLineOrdinates() const override { return doc.pageLineOrdinates(); }
+    void setEditingAidsVisible(bool visible) override { doc.setEditingAidsVisible(visible); }
+    void hideEditor() override { doc.hideEditor(); }
+    void render(QPainter &painter, const QRect &source) override { doc.render(painter, source); }
+    QString printTitle() const override { return title; }
+    PrintableDocument &doc;
+    QString title;
+};
+} // namespace
+
 // Prints to the cups-pdf queue of the private CUPS server that test.sh starts
 // (tools/cups-test-env.sh) and looks at the PDF that arrives.
 class TestPrintCups : public QObject
@@ -28,10 +49,12 @@ private slots:
     void initTestCase();
     void twoPagesArriveAsTheyShowOnScreen();
     void aQueueThatRejectsJobsIsReported();
+    void everySampleArrivesWithEveryElementItShows();
 
 private:
     // The PDF cups-pdf wrote for the job titled token, or "" after the wait.
     QString waitForPdf(const QString &token, const QDateTime &since);
+
     QString m_queue, m_out;
 };
 
@@ -133,6 +156,43 @@ void TestPrintCups::aQueueThatRejectsJobsIsReported()
     QVERIFY(!error.isEmpty());
     QVERIFY(doc.aidsVisible);
     QCOMPARE(doc.aidsHidden, doc.aidsShown);
+}
+
+void TestPrintCups::everySampleArrivesWithEveryElementItShows()
+{
+    SampleFormsHome h;
+    const QStringList kinds = SampleKinds();
+    QVERIFY(kinds.size() >= 4);
+    for (const QString &kind : kinds) {
+        FM *doc = h.buildFilled(kind);
+        QVERIFY2(doc, qPrintable(kind));
+        FMPrintable &printable = FMPrintable::of(*doc);
+        const QList<PrintSheet> sheets = DocumentSheets(printable, 1);
+        const QList<PageElement> elements = InkedElements(*doc);
+        // The job's title tells its PDF apart from those of other jobs.
+        Titled job(printable, QStringLiteral("rydol%1").arg(QUuid::createUuid().toString(QUuid::Id128).left(12)));
+        const QDateTime since = QDateTime::currentDateTime();
+        QString error;
+        QVERIFY2(PrintDocument(job, m_queue, 1, &error), qPrintable(error));
+        const QString pdf = waitForPdf(job.title, since);
+        QVERIFY2(!pdf.isEmpty(), qPrintable(QStringLiteral("No PDF for %1 arrived in %2 (CUPS log: %3)")
+                                                .arg(kind, m_out, qEnvironmentVariable("RYDOL_CUPS_LOG"))));
+        QCOMPARE(PdfPageCount(pdf), int(sheets.size()));
+        for (int i = 0; i < sheets.size(); ++i) {
+            const QImage screen = ScreenBand(*doc, sheets[i].top, sheets[i].height);
+            const QImage paper = PdfPageImage(pdf, i + 1);
+            QVERIFY(!paper.isNull());
+            const QPoint offset = PaperOffset(paper, screen);
+            const QStringList missing = ElementsMissingOnPaper(screen, paper, offset, elements, sheets[i].top);
+            QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("%1 page %2 (at %3,%4) lacks on paper:\n")
+                                                       .arg(kind).arg(i + 1).arg(offset.x()).arg(offset.y())
+                                                   + missing.join(u'\n')));
+            QCOMPARE(InkOutsideBand(paper, offset, screen.size()), 0.0);
+        }
+        if (qEnvironmentVariableIsSet("RYDOL_KEEP_PDF"))
+            QFile::copy(pdf, qEnvironmentVariable("RYDOL_KEEP_PDF") + QStringLiteral("/cups-") + kind + QStringLiteral(".pdf"));
+        QFile::remove(pdf);
+    }
 }
 
 QTEST_MAIN(TestPrintCups)

@@ -1,5 +1,6 @@
 #include "AppHome.h"
 #include "PdfPages.h"
+#include "SampleForms.h"
 
 #include "app/AppState.h"
 #include "app/Units.h"
@@ -116,6 +117,7 @@ private slots:
     void planExportsAsShownWithoutAidsAndComesBack();
     void aidsComeBackOnlyWhereTheyWere();
     void menuEntriesAndDialogFollowTheWindow();
+    void everySampleExportsEveryElementItShows();
 };
 
 void TestPrintDocument::planExportsAsShownWithoutAidsAndComesBack()
@@ -253,6 +255,38 @@ void TestPrintDocument::menuEntriesAndDialogFollowTheWindow()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!dialog);
+}
+
+void TestPrintDocument::everySampleExportsEveryElementItShows()
+{
+    const QStringList kinds = SampleKinds();
+    for (const QString &kind : {QStringLiteral("紹介状"), QStringLiteral("診断書"), kPlan, QStringLiteral("経過報告書")})
+        QVERIFY2(kinds.contains(kind), qPrintable(kinds.join(u' ')));
+    SampleFormsHome h;
+    QTemporaryDir dir;
+    for (const QString &kind : kinds) {
+        FM *doc = h.buildFilled(kind);
+        QVERIFY2(doc, qPrintable(kind));
+        FMPrintable &printable = FMPrintable::of(*doc);
+        const QList<PrintSheet> sheets = DocumentSheets(printable, 1);
+        const QList<PageElement> elements = InkedElements(*doc);
+        const QString pdf = dir.filePath(kind + QStringLiteral(".pdf"));
+        QVERIFY(ExportPdf(printable, pdf));
+        QCOMPARE(PdfPageCount(pdf), int(sheets.size()));
+        for (int i = 0; i < sheets.size(); ++i) {
+            const QImage screen = ScreenBand(*doc, sheets[i].top, sheets[i].height);
+            const QImage paper = PdfPageImage(pdf, i + 1);
+            QVERIFY(!paper.isNull());
+            const QStringList missing = ElementsMissingOnPaper(screen, paper, QPoint(0, 0), elements, sheets[i].top);
+            QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("%1 page %2 lacks on paper:\n").arg(kind).arg(i + 1)
+                                                   + missing.join(u'\n')));
+            // Nothing runs beyond its page: elements crossing the page line
+            // or the page's edge are cut there as on screen.
+            QCOMPARE(InkOutsideBand(paper, QPoint(0, 0), screen.size()), 0.0);
+        }
+        if (qEnvironmentVariableIsSet("RYDOL_KEEP_PDF"))
+            QFile::copy(pdf, qEnvironmentVariable("RYDOL_KEEP_PDF") + u'/' + kind + QStringLiteral(".pdf"));
+    }
 }
 
 QTEST_MAIN(TestPrintDocument)

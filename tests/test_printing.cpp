@@ -9,8 +9,12 @@
 #include "printing/ui/Fプリンタ選択.h"
 #include "printing/ui/PrintJob.h"
 #include "storage/Ini.h"
+#include "app/Units.h"
+#include "document/ui/DocElements.h"
 
 #include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -45,6 +49,46 @@ QString storedPrinter()
     return ReadIni(QStringLiteral("setting"), QStringLiteral("Printer"));
 }
 
+// A page of widgets, 10800 x 16200 twips, with page lines where given.
+class WidgetPage : public QWidget, public PrintableDocument
+{
+public:
+    explicit WidgetPage(const QList<int> &pageLines = {}, int heightTwips = 16200)
+        : m_lines(pageLines)
+    {
+        resize(TwipsToPx(QPoint(10800, heightTwips)).x(), TwipsToPx(QPoint(0, heightTwips)).y());
+    }
+    QSize pageSizeTwips() const override { return QSize(int(PxToTwips(width())), int(PxToTwips(height()))); }
+    bool hasPageLines() const override { return !m_lines.isEmpty(); }
+    QList<int> pageLineOrdinates() const override { return m_lines; }
+    void setEditingAidsVisible(bool) override {}
+    void hideEditor() override {}
+    void render(QPainter &painter, const QRect &source) override { RenderWidgetTwips(this, painter, source); }
+
+    // A label of the document at twips.
+    DocLabel *label(const QRect &twips, const QString &text)
+    {
+        auto *l = new DocLabel(this, 0);
+        l->setFontName(QStringLiteral("ＭＳ Ｐ明朝"));
+        l->setFontSize(10.5);
+        l->setTwips(twips);
+        l->setText(text);
+        l->show();
+        return l;
+    }
+
+private:
+    QList<int> m_lines;
+};
+
+const QString kOverflow = QStringLiteral("この文は枠よりずっと長いので、折り返しても枠の下にはみ出します。折り返した残りは切れます。");
+
+// Share of ink in the part twips of a page rasterised at screen resolution.
+double InkAt(const QImage &page, const QRect &twips)
+{
+    return InkShare(page.copy(TwipsToPx(twips)));
+}
+
 } // namespace
 
 class TestPrinting : public QObject
@@ -69,6 +113,8 @@ private slots:
     void printerThatIsGoneIsReportedAndDocumentRestored();
     void pdfExportMatchesTheScreenPageByPage();
     void pdfExportFailureKeepsTheOldFile();
+    void textOverflowingItsBoxLeavesLaterElementsOnPaper();
+    void elementsCrossingAPageLineAreCutThere();
 
     void dialogPreselectsStoredPrinter();
     void dialogKeepsMissingStoredPrinterUnlessAnotherIsChosen();
@@ -245,6 +291,71 @@ void TestPrinting::pdfExportFailureKeepsTheOldFile()
     QVERIFY(!ExportPdf(empty, path));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), QByteArray("old"));
+}
+
+void TestPrinting::textOverflowingItsBoxLeavesLaterElementsOnPaper()
+{
+    // Labels whose text overflows their boxes (ours and Qt's own), then
+    // elements painted after them, above and to the left of them.
+    WidgetPage page;
+    page.label(QRect(6000, 9000, 1500, 300), kOverflow);
+    auto *qtLabel = new QLabel(kOverflow, &page);
+    qtLabel->setWordWrap(true);
+    qtLabel->setGeometry(TwipsToPx(QRect(6000, 11000, 1500, 300)));
+    const QList<QRect> later{QRect(600, 600, 3000, 300), QRect(600, 3000, 3000, 300), QRect(3000, 6000, 2000, 450)};
+    page.label(later[0], QStringLiteral("左上の項目"));
+    (new QLabel(QStringLiteral("左の項目"), &page))->setGeometry(TwipsToPx(later[1]));
+    (new QPushButton(QStringLiteral("×"), &page))->setGeometry(TwipsToPx(later[2]));
+    page.show();
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("overflow.pdf"));
+    QVERIFY(ExportPdf(page, pdf));
+    const QImage paper = PdfPageImage(pdf, 1);
+    for (const QRect &r : later)
+        QVERIFY2(InkAt(paper, r) > 0.02, qPrintable(QStringLiteral("blank at %1,%2").arg(r.x()).arg(r.y())));
+    QVERIFY(InkAt(paper, QRect(6000, 9000, 1500, 300)) > 0.02);
+
+    // The same page rendered by hand onto a scaled printer painter that
+    // holds a clip already.
+    const QString clipped = dir.filePath(QStringLiteral("clipped.pdf"));
+    {
+        QPdfWriter writer(clipped);
+        writer.setResolution(1200);
+        writer.setPageLayout(ExportPageLayout(page));
+        QPainter painter(&writer);
+        painter.scale(1200 / 96.0, 1200 / 96.0);
+        painter.setClipRect(QRect(QPoint(0, 0), page.size()));
+        RenderWidgetTwips(&page, painter, QRect(QPoint(0, 0), page.pageSizeTwips()));
+        painter.fillRect(TwipsToPx(QRect(600, 14000, 3000, 600)), Qt::black); // the clip is back
+        painter.setClipRect(QRect(0, 0, 10, 10));
+        painter.fillRect(TwipsToPx(QRect(600, 15000, 3000, 600)), Qt::black);
+    }
+    const QImage byHand = PdfPageImage(clipped, 1);
+    for (const QRect &r : later)
+        QVERIFY(InkAt(byHand, r) > 0.02);
+    QVERIFY(InkAt(byHand, QRect(600, 14000, 3000, 600)) > 0.9);
+    QCOMPARE(InkAt(byHand, QRect(600, 15000, 3000, 600)), 0.0);
+}
+
+void TestPrinting::elementsCrossingAPageLineAreCutThere()
+{
+    // A black box across the page line at 8000 twips, with text in it.
+    WidgetPage page({8000});
+    DocLabel *box = page.label(QRect(1500, 7400, 4500, 1200), kOverflow);
+    box->setTransparent(false);
+    box->setBackColor(Qt::black);
+    page.show();
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("cross.pdf"));
+    QVERIFY(ExportPdf(page, pdf));
+    QCOMPARE(PdfPageCount(pdf), 2);
+    const QImage first = PdfPageImage(pdf, 1), second = PdfPageImage(pdf, 2);
+    // Page 1 ends at the page line; page 2 starts with the rest of the box.
+    QVERIFY(InkAt(first, QRect(1500, 7400, 4500, 600)) > 0.9);
+    QCOMPARE(InkAt(first, QRect(0, 8000 + 30, 10800, 600)), 0.0);
+    QVERIFY(InkAt(second, QRect(1500, 0, 4500, 600)) > 0.9);
+    QCOMPARE(InkAt(second, QRect(1500, 600 + 30, 4500, 1200)), 0.0);
 }
 
 void TestPrinting::dialogPreselectsStoredPrinter()

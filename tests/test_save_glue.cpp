@@ -7,6 +7,9 @@
 #include "document/ui/FM.h"
 #include "patients/Patient.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/OpenSavedDocument.h"
+#include "persistence/SaveDocument.h"
+#include "persistence/ui/DocumentBinding.h"
 #include "persistence/ui/FSaveList.h"
 #include "persistence/ui/PersistenceHooks.h"
 #include "storage/Database.h"
@@ -135,7 +138,9 @@ private slots:
     void closeQuestionYesStoresPendingDocument();
     void failedSaveStoresNothingAndKeepsDocumentOpen();
     void historyMenusFollowTheListAndThePatient();
+    void historyRowOpensWithADoubleClick();
     void saveListOpensDocumentForItsPatient();
+    void documentChangedElsewhereIsKeptAndSavedAsNew();
 };
 
 void TestSaveGlue::menuSavesPendingThenFinishedInOneRow()
@@ -318,6 +323,50 @@ void TestSaveGlue::historyMenusFollowTheListAndThePatient()
     QCOMPARE(fresh.M履歴.captions(), QStringList{QString()});
 }
 
+void TestSaveGlue::historyRowOpensWithADoubleClick()
+{
+    GlueHome h;
+    FM &first = h.build();
+    GlueHome::date(first, QStringLiteral("2006"), QStringLiteral("11"), QStringLiteral("30"));
+    first.LbItem[3]->setText(QStringLiteral("一通目"));
+    first.M保存[1]->trigger();
+    FM &second = h.build(kOther);
+    GlueHome::date(second, QStringLiteral("2006"), QStringLiteral("4"), QStringLiteral("5"));
+    second.LbItem[3]->setText(QStringLiteral("二通目"));
+    second.M保存[0]->trigger();
+    GlueHome::type(second, 3, QStringLiteral("書きかけ"));
+
+    FHead &head = fheadInstance();
+    head.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&head));
+    QTreeWidget *list = head.LV履歴;
+    QCOMPARE(historyColumn(2), (QStringList{kOther, kKind}));
+    // The pointer on the second row, as the user double-clicks it: the changed
+    // document asks first, as the history menu does.
+    h.prompts.clear();
+    h.prompts.answers = {false};
+    const QRect row = list->visualItemRect(list->topLevelItem(1));
+    QVERIFY(row.isValid());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+    QCOMPARE(h.prompts.questions, QStringList{kAsk});
+    QVERIFY(fm() && fm() != &second);
+    QCOMPARE(fm()->Tag, kKind);
+    QCOMPARE(fm()->Lb登録番号->text(), QStringLiteral("1"));
+    QCOMPARE(fm()->LbItem[3]->text(), QStringLiteral("一通目"));
+    QVERIFY(!fm()->更新チェック());
+
+    // A double-click below the last row opens nothing.
+    FM *open = fm();
+    h.prompts.clear();
+    const QPoint below(row.center().x(), list->viewport()->height() - 3);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, below);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, below);
+    QCOMPARE(fm(), open);
+    QVERIFY(h.prompts.asked.isEmpty());
+    head.hide();
+}
+
 void TestSaveGlue::saveListOpensDocumentForItsPatient()
 {
     GlueHome h;
@@ -345,6 +394,51 @@ void TestSaveGlue::saveListOpensDocumentForItsPatient()
     QCOMPARE(fm()->LbItem[3]->text(), QStringLiteral("一覧から"));
     QCOMPARE(fm()->Lb登録番号->text(), QStringLiteral("1"));
     QVERIFY(!fm()->更新チェック());
+}
+
+void TestSaveGlue::documentChangedElsewhereIsKeptAndSavedAsNew()
+{
+    GlueHome h;
+    FM &doc = h.build();
+    GlueHome::type(doc, 3, QStringLiteral("初診"));
+    doc.M保存[0]->trigger();
+    QCOMPARE(doc.Lb登録番号->text(), QStringLiteral("1"));
+
+    // Another workstation reopens document 1 and saves it first.
+    DocumentData other = CollectDocument(doc);
+    QVERIFY(LoadSavedDocument(kKind, 1, other));
+    other.fields[3].text = QStringLiteral("他端末で追記");
+    QVERIFY(SaveDocument(other, QStringLiteral("1")));
+
+    GlueHome::type(doc, 3, QStringLiteral("失われてはならない"));
+    h.prompts.messages.clear();
+    doc.M保存[1]->trigger();
+    QCOMPARE(h.prompts.messages, QStringList{QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。")});
+    QCOMPARE(fm(), &doc);
+    QCOMPARE(doc.LbItem[3]->text(), QStringLiteral("失われてはならない"));
+    QCOMPARE(value(kKind, 1, QStringLiteral("所見")).toString(), QStringLiteral("他端末で追記"));
+    QCOMPARE(rows(kKind), 1);
+
+    // The same window saves it as a new document, without retyping.
+    doc.M保存[1]->trigger();
+    QCOMPARE(h.prompts.messages.last(), kSaved);
+    QCOMPARE(doc.Lb登録番号->text(), QStringLiteral("2"));
+    QCOMPARE(value(kKind, 2, QStringLiteral("所見")).toString(), QStringLiteral("失われてはならない"));
+    QCOMPARE(value(kKind, 1, QStringLiteral("所見")).toString(), QStringLiteral("他端末で追記"));
+
+    // Overtaken on closing: the question's save says so and the window stays.
+    DocumentData third = CollectDocument(doc);
+    QVERIFY(LoadSavedDocument(kKind, 2, third));
+    QVERIFY(SaveDocument(third, QStringLiteral("0")));
+    GlueHome::type(doc, 3, QStringLiteral("閉じる前"));
+    h.prompts.answers = {true};
+    QVERIFY(!UnloadFM());
+    QCOMPARE(h.prompts.messages.last(), QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。"));
+    QCOMPARE(doc.LbItem[3]->text(), QStringLiteral("閉じる前"));
+    h.prompts.answers = {true};
+    QVERIFY(UnloadFM());
+    QCOMPARE(rows(kKind), 3);
+    QCOMPARE(value(kKind, 3, QStringLiteral("所見")).toString(), QStringLiteral("閉じる前"));
 }
 
 QTEST_MAIN(TestSaveGlue)

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -90,9 +92,12 @@ private slots:
     void rowsShowDatesNamesAndHideId();
     void headerClicksToggleOrder();
     void deleteAsksThenRemovesRowAndImage();
+    void deleteBoxesOnScreenHaveNoTitle();
     void emptyListIgnoresOkAndDelete();
     void okOpensDocumentOfItsPatient();
     void backAndCloseReturnToStart();
+    void datesSortByValueAndTiesKeepKindAndTableOrder();
+    void patientNumbersWithQuotesFindTheirNames();
 };
 
 void TestSaveList::cleanup()
@@ -221,6 +226,32 @@ void TestSaveList::deleteAsksThenRemovesRowAndImage()
     QCOMPARE(w->rowCount(), 2);
 }
 
+// The real boxes, answered by a click on Yes or OK: the question and
+// the confirmation of a deletion carry no title, the save message the program's.
+void TestSaveList::deleteBoxesOnScreenHaveNoTitle()
+{
+    Fixture f;
+    FSaveList *w = FSaveList::instance();
+    w->show();
+    QStringList seen;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen << box->text() + QStringLiteral("|") + box->windowTitle().trimmed();
+        QAbstractButton *yes = box->button(QMessageBox::Yes);
+        (yes ? yes : box->button(QMessageBox::Ok))->click();
+    });
+    answer.start(20);
+    w->Cmd削除_Click();
+    prompter().message(QStringLiteral("保存しました"));
+    answer.stop();
+    QCOMPARE(seen, (QStringList{QStringLiteral("削除してもいいですか？|"), QStringLiteral("削除しました|"),
+                                QStringLiteral("保存しました|Rydol")}));
+    QCOMPARE(w->rowCount(), 2);
+}
+
 void TestSaveList::emptyListIgnoresOkAndDelete()
 {
     Fixture f;
@@ -284,6 +315,80 @@ void TestSaveList::backAndCloseReturnToStart()
     FSaveList::showList(true);
     FSaveList::instance()->close();
     QCOMPARE(starts, 2);
+}
+
+void TestSaveList::datesSortByValueAndTiesKeepKindAndTableOrder()
+{
+    TestHome home;
+    home.writeIni(QStringLiteral("紹介状"), QStringLiteral("[DATA]\r\n"));
+    home.writeIni(QStringLiteral("診断書"), QStringLiteral("[DATA]\r\n"));
+    // 診断書 keeps its date in text fields, as a template may well do.
+    exec(QStringLiteral("CREATE TABLE 紹介状 (ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50), 日付Y INTEGER, "
+                        "日付M INTEGER, 日付D INTEGER, 編集日 INTEGER, 終了判定 INTEGER)"));
+    exec(QStringLiteral("CREATE TABLE 診断書 (ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50), 日付Y VARCHAR(255), "
+                        "日付M VARCHAR(255), 日付D VARCHAR(255), 編集日 INTEGER, 終了判定 INTEGER)"));
+    const QString insert = QStringLiteral("INSERT INTO %1 VALUES (?, '3', '1001', ?, ?, ?, ?, 0)");
+    exec(insert.arg(QStringLiteral("診断書")), {1, QStringLiteral("2006"), QStringLiteral("4"), QStringLiteral("5"), 20061005});
+    exec(insert.arg(QStringLiteral("紹介状")), {1, 999, 12, 31, 9991231});
+    exec(insert.arg(QStringLiteral("紹介状")), {2, 2007, 1, 1, 20061005});
+    exec(insert.arg(QStringLiteral("診断書")), {2, QStringLiteral("令和5"), QStringLiteral("1"), QStringLiteral("2"), QVariant()});
+    exec(insert.arg(QStringLiteral("紹介状")), {3, 2006, 11, 30, 20061005});
+    exec(insert.arg(QStringLiteral("診断書")), {3, QStringLiteral("2006"), QStringLiteral("12"), QStringLiteral("1"), 20070101});
+    CurrentDrID = QStringLiteral("3");
+
+    FSaveList *w = FSaveList::instance();
+    auto ids = [&] {
+        QStringList kindAndId;
+        for (int i = 0; i < w->rowCount(); ++i)
+            kindAndId << w->cellText(i, FSaveList::Col書類) + w->cellText(i, FSaveList::ColID);
+        return kindAndId;
+    };
+    // Newest first by date, so the year 999 comes after 2006 and the edit
+    // date never set comes last; the three of 2006/10/05 keep the kinds'
+    // order, then the table's.
+    QCOMPARE(column(w, FSaveList::Col前回編集日),
+             (QStringList{QStringLiteral("2007/01/01"), QStringLiteral("2006/10/05"), QStringLiteral("2006/10/05"),
+                          QStringLiteral("2006/10/05"), QStringLiteral("999/12/31"), QString()}));
+    QCOMPARE(ids(), (QStringList{QStringLiteral("診断書3"), QStringLiteral("紹介状2"), QStringLiteral("紹介状3"),
+                                 QStringLiteral("診断書1"), QStringLiteral("紹介状1"), QStringLiteral("診断書2")}));
+
+    // Document dates by value as well, whether stored as numbers or as text;
+    // a year that is no number comes first.
+    w->LVList_ColumnClick(FSaveList::Col日付);
+    QCOMPARE(column(w, FSaveList::Col日付),
+             (QStringList{QStringLiteral("令和5/01/02"), QStringLiteral("999/12/31"), QStringLiteral("2006/04/05"),
+                          QStringLiteral("2006/11/30"), QStringLiteral("2006/12/01"), QStringLiteral("2007/01/01")}));
+    w->LVList_ColumnClick(FSaveList::Col日付);
+    QCOMPARE(column(w, FSaveList::Col日付).first(), QStringLiteral("2007/01/01"));
+
+    // Equal dates keep the order they had (now by document date), in both directions.
+    const QStringList byDocumentDate{QStringLiteral("紹介状2"), QStringLiteral("紹介状3"), QStringLiteral("診断書1")};
+    w->LVList_ColumnClick(FSaveList::Col前回編集日);
+    QCOMPARE(ids().mid(2, 3), byDocumentDate);
+    QCOMPARE(ids().first(), QStringLiteral("診断書2"));
+    w->LVList_ColumnClick(FSaveList::Col前回編集日);
+    QCOMPARE(ids().mid(1, 3), byDocumentDate);
+}
+
+void TestSaveList::patientNumbersWithQuotesFindTheirNames()
+{
+    TestHome home;
+    makeKind(home, QStringLiteral("紹介状"));
+    const QStringList patients{QStringLiteral("A\"1\\"), QStringLiteral("B'2"), QStringLiteral("[3]"),
+                               QStringLiteral("1001")};
+    for (int i = 0; i < patients.size(); ++i) {
+        home.addPatient(patients[i], QStringLiteral("患者%1").arg(i), QStringLiteral("カンジャ"), 1, 19500101);
+        addDocument(QStringLiteral("紹介状"), i + 1, QStringLiteral("3"), patients[i], 20061001 + i, 0);
+    }
+    addDocument(QStringLiteral("紹介状"), 9, QStringLiteral("3"), QStringLiteral("1001 "), 20060101, 0);
+    CurrentDrID = QStringLiteral("3");
+    FSaveList *w = FSaveList::instance();
+    QCOMPARE(column(w, FSaveList::Col患者番号),
+             (QStringList{QStringLiteral("1001"), QStringLiteral("[3]"), QStringLiteral("B'2"),
+                          QStringLiteral("A\"1\\"), QStringLiteral("1001 ")}));
+    QCOMPARE(column(w, FSaveList::Col患者名),
+             (QStringList{QStringLiteral("患者3"), QStringLiteral("患者2"), QStringLiteral("患者1"),
+                          QStringLiteral("患者0"), QString()}));
 }
 
 QTEST_MAIN(TestSaveList)

@@ -4,6 +4,8 @@
 #include "ui/Fonts.h"
 #include "ui/Navigation.h"
 #include "settings/ui/F設定.h"
+#include "settings/ui/F操作履歴.h"
+#include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Ini.h"
 
@@ -12,13 +14,18 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QDateEdit>
 #include <QSqlQuery>
+#include <QSysInfo>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
 
 const QString kPrompt = QStringLiteral("医師名を入力して下さい。");
 const QString kNotSaved = QStringLiteral("保存できませんでした。");
+const QString kSaved = QStringLiteral("設定を保存しました。");
 
 struct DoctorRow
 {
@@ -63,6 +70,7 @@ class TestSettings : public QObject
     Q_OBJECT
 
 private slots:
+    void auditWindowListsNewestFirstAndFilters();
     void initTestCase() { InstallFontSubstitutes(); }
     void addingDoctorAppendsActiveRow();
     void renameKeepsIdAndNeedsSelection();
@@ -175,7 +183,7 @@ void TestSettings::loadsAndAppliesFiveKeysInCp932()
     w.TxtFAX->clear();
     w.show();
     QTest::mouseClick(w.Cmd初期設定適用, Qt::LeftButton);
-    QVERIFY(prompter.asked.isEmpty());
+    QCOMPARE(prompter.asked, QStringList{kSaved});
 
     QFile f(home.data(QStringLiteral("ini/setting.ini")));
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -198,6 +206,19 @@ void TestSettings::closingBringsStartBackAndDropsUnappliedEdits()
     QVERIFY(!w.isVisible());
     w.openFresh();
     QCOMPARE(w.Txt病院名->text(), QStringLiteral("元の病院"));
+
+    // Esc closes it the same way, also from a box being typed in; nothing is applied.
+    w.Txt病院名->setText(QStringLiteral("書きかけ"));
+    w.Txt病院名->setFocus();
+    QTest::keyClick(w.Txt病院名, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(startShown, 2);
+    QCOMPARE(ReadIni(QStringLiteral("setting"), QStringLiteral("病院名")), QStringLiteral("元の病院"));
+    w.openFresh();
+    w.SSTab->setCurrentIndex(1);
+    QTest::keyClick(w.ListDr, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(startShown, 3);
     nav().showStart = nullptr;
 }
 
@@ -245,6 +266,62 @@ void TestSettings::refusedWritesAreReported()
     QTest::mouseClick(w.Cmd初期設定適用, Qt::LeftButton);
     QCOMPARE(prompter.messages, QStringList({kNotSaved}));
     QVERIFY(QFileInfo(home.data(QStringLiteral("ini/setting.ini"))).isDir());
+}
+
+void TestSettings::auditWindowListsNewestFirstAndFilters()
+{
+    TestHome home;
+    QSqlQuery q(gDB());
+    const QString insert = QStringLiteral("INSERT INTO 操作履歴 (日時, 端末, DrID, 操作, 書類, 書類番号, 患者番号) "
+                                          "VALUES (?, 'ws1', '1', ?, ?, ?, ?)");
+    const QList<QVariantList> rows = {
+        {QStringLiteral("2026-11-30 23:59:59"), QStringLiteral("新規保存"), QStringLiteral("紹介状"), 1, QStringLiteral("1001")},
+        {QStringLiteral("2026-12-01 00:00:00"), QStringLiteral("印刷"), QStringLiteral("紹介状"), 1, QStringLiteral("1001")},
+        {QStringLiteral("2026-12-02 09:00:00"), QStringLiteral("患者登録"), QString(), QVariant(), QStringLiteral("1002")},
+        {QStringLiteral("2026-12-03 10:00:00"), QStringLiteral("削除"), QStringLiteral("紹介状"), 1, QStringLiteral("1001")},
+    };
+    for (const QVariantList &r : rows) {
+        QVERIFY(q.prepare(insert));
+        for (const QVariant &v : r)
+            q.addBindValue(v);
+        QVERIFY(q.exec());
+    }
+    // A real one, stamped now on this workstation.
+    QVERIFY(WriteAudit(QStringLiteral("PDF出力"), QStringLiteral("3"), QStringLiteral("診断書"), 7, QStringLiteral("1001")));
+
+    ScriptedPrompter prompts;
+    F設定 &settings = F設定::shared();
+    settings.Cmd操作履歴->click();
+    F操作履歴 &trail = F操作履歴::shared();
+    QVERIFY(trail.isVisible());
+    auto column = [&](int c) {
+        QStringList out;
+        for (int i = 0; i < trail.LV操作履歴->topLevelItemCount(); ++i)
+            out << trail.LV操作履歴->topLevelItem(i)->text(c);
+        return out;
+    };
+    QCOMPARE(column(F操作履歴::Col操作),
+             (QStringList{QStringLiteral("PDF出力"), QStringLiteral("削除"), QStringLiteral("患者登録"),
+                          QStringLiteral("印刷"), QStringLiteral("新規保存")}));
+    QCOMPARE(trail.LV操作履歴->topLevelItem(0)->text(F操作履歴::Col端末), QSysInfo::machineHostName());
+    QCOMPARE(trail.LV操作履歴->topLevelItem(0)->text(F操作履歴::Col書類番号), QStringLiteral("7"));
+    QCOMPARE(trail.LV操作履歴->topLevelItem(2)->text(F操作履歴::Col書類番号), QString());
+
+    trail.Txt患者番号->setText(QStringLiteral("1001"));
+    trail.Check期間->setChecked(true);
+    trail.Date開始->setDate(QDate(2026, 12, 1));
+    trail.Date終了->setDate(QDate(2026, 12, 3));
+    trail.Cmd検索->click();
+    QCOMPARE(column(F操作履歴::Col日時),
+             (QStringList{QStringLiteral("2026-12-03 10:00:00"), QStringLiteral("2026-12-01 00:00:00")}));
+    trail.Check期間->setChecked(false);
+    trail.Txt患者番号->setText(QStringLiteral("1002"));
+    trail.Cmd検索->click();
+    QCOMPARE(column(F操作履歴::Col操作), QStringList{QStringLiteral("患者登録")});
+    // Nothing in it can be edited.
+    QCOMPARE(trail.LV操作履歴->editTriggers(), QAbstractItemView::NoEditTriggers);
+    trail.close();
+    settings.hide();
 }
 
 QTEST_MAIN(TestSettings)

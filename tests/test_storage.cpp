@@ -1,6 +1,7 @@
 #include "TestHome.h"
 
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 #include "storage/Ini.h"
 #include "storage/StoreLocation.h"
 #include "storage/UserSettings.h"
@@ -10,6 +11,95 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
+
+namespace {
+
+void exec(const QString &sql, const QVariantList &params = {})
+{
+    QSqlQuery q(gDB());
+    if (params.isEmpty()) {
+        QVERIFY2(q.exec(sql), qPrintable(sql));
+        return;
+    }
+    QVERIFY2(q.prepare(sql), qPrintable(sql));
+    for (const QVariant &p : params)
+        q.addBindValue(p);
+    QVERIFY2(q.exec(), qPrintable(sql));
+}
+
+bool tryExec(const QString &sql, const QVariantList &params = {})
+{
+    QSqlQuery q(gDB());
+    if (params.isEmpty())
+        return q.exec(sql);
+    if (!q.prepare(sql))
+        return false;
+    for (const QVariant &p : params)
+        q.addBindValue(p);
+    return q.exec();
+}
+
+// How the database runs a statement: "SCAN t" reads every row of t, "SEARCH t
+// USING INDEX ..." goes straight to the rows asked for, "USE TEMP B-TREE"
+// sorts them afterwards.
+QString plan(const QString &sql, const QVariantList &params = {})
+{
+    QSqlQuery q(gDB());
+    QStringList steps;
+    if (!q.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + sql))
+        return QStringLiteral("cannot prepare ") + sql;
+    for (const QVariant &p : params)
+        q.addBindValue(p);
+    if (q.exec())
+        while (q.next())
+            steps << q.value(3).toString();
+    return steps.join(QStringLiteral("; "));
+}
+
+// The columns as the database describes them: name, type, nullability, default.
+QString tableInfo(const QString &table)
+{
+    QSqlQuery q(gDB());
+    if (TestOnServer())
+        q.prepare(QStringLiteral("SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable || ' ' || "
+                                 "coalesce(column_default, '-'), ', ' ORDER BY ordinal_position) "
+                                 "FROM information_schema.columns WHERE table_schema = current_schema() "
+                                 "AND table_name = ?"));
+    else
+        q.prepare(QStringLiteral("SELECT group_concat(name || ' ' || type || ' ' || \"notnull\" || ' ' || "
+                                 "ifnull(dflt_value, '-') || ' ' || pk, ', ') FROM pragma_table_info(?)"));
+    q.addBindValue(TestOnServer() ? dialect::StoredName(table) : table);
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
+}
+
+// The statements saving, reopening and the history run against a kind's
+// table go straight to their rows. The server's planner reads small tables
+// whole whatever indexes they have, so there the indexes are looked up.
+void verifyKindLookupsUseIndexes(const QString &kind)
+{
+    if (TestOnServer()) {
+        QSqlQuery q(gDB());
+        q.prepare(QStringLiteral("SELECT indexdef FROM pg_indexes WHERE schemaname = current_schema() AND tablename = ?"));
+        q.addBindValue(dialect::StoredName(kind));
+        QVERIFY(q.exec());
+        QStringList definitions;
+        while (q.next())
+            definitions << q.value(0).toString();
+        QVERIFY2(!definitions.filter(QStringLiteral("(id)")).isEmpty(), qPrintable(definitions.join(u'\n')));
+        QVERIFY2(!definitions.filter(QStringLiteral("患者番号\")")).isEmpty(), qPrintable(definitions.join(u'\n')));
+        return;
+    }
+    const QString t = QuoteIdent(kind);
+    for (const QString &sql : {QStringLiteral("SELECT MAX(ID) FROM ") + t,
+                               QStringLiteral("SELECT rowid, * FROM ") + t + QStringLiteral(" WHERE ID=?"),
+                               QStringLiteral("SELECT ID FROM ") + t + QStringLiteral(" WHERE \"患者番号\"=?")}) {
+        const QString how = plan(sql, sql.contains(u'?') ? QVariantList{1} : QVariantList{});
+        QVERIFY2(how.contains(QStringLiteral("INDEX")) && !how.contains(QStringLiteral("SCAN")),
+                 qPrintable(sql + QStringLiteral(": ") + how));
+    }
+}
+
+} // namespace
 
 class TestStorage : public QObject
 {
@@ -39,6 +129,8 @@ private slots:
     void failedQueryKeepsPreviousResult();
     void boundValuesWithQuotesAndLikeEscaping();
     void updateFailsForUnknownColumn();
+    void fixedTableLookupsUseIndexes();
+    void kindTablesMadeBeforeAreIndexedOnOpen();
     void storeAddressesAreReadLikeLibpq();
     void japaneseAndQuotedNamesMeetOnEveryStore();
 };
@@ -410,6 +502,67 @@ void TestStorage::updateFailsForUnknownColumn()
     QVERIFY(!gRS.update());
     QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 医師")));
     QVERIFY(gRS.eof());
+}
+
+void TestStorage::fixedTableLookupsUseIndexes()
+{
+    if (TestOnServer())
+        QSKIP("the server's planner reads small tables whole");
+    TestHome home;
+    const QString patient = plan(QStringLiteral("Select * From Kanja_Data Where ID=?"), {QStringLiteral("1")});
+    QVERIFY2(!patient.contains(QStringLiteral("SCAN")), qPrintable(patient));
+    // The phrase classes of a doctor come out of the index already grouped,
+    // a doctor's value list already in entry order.
+    for (const QString &sql : {QStringLiteral("Select Class From 定型文 Where DrID=? Group By Class"),
+                               QStringLiteral("Select * From 定型文 Where DrID=? And Class=?"),
+                               QStringLiteral("Select * From メニュー Where DrID=? And Item=? Order By ID Asc")}) {
+        const QString how = plan(sql, sql.count(u'?') == 1 ? QVariantList{1} : QVariantList{1, QStringLiteral("x")});
+        QVERIFY2(!how.contains(QStringLiteral("SCAN")) && !how.contains(QStringLiteral("TEMP B-TREE")),
+                 qPrintable(sql + QStringLiteral(": ") + how));
+    }
+}
+
+void TestStorage::kindTablesMadeBeforeAreIndexedOnOpen()
+{
+    TestHome home;
+    const QString columns = QStringLiteral("(ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50), 所見 TEXT, "
+                                           "編集日 INTEGER, 終了判定 INTEGER)");
+    exec(QStringLiteral("CREATE TABLE 紹介状 ") + columns);
+    exec(QStringLiteral("CREATE TABLE \"二重 番号\" ") + columns);
+    exec(QStringLiteral("CREATE TABLE 控え (ID INTEGER, 患者番号 VARCHAR(50), 内容 TEXT)"));
+    for (int id : {1, 2})
+        exec(QStringLiteral("INSERT INTO 紹介状 (ID, 患者番号) VALUES (?, '1001')"), {id});
+    // An older table that already holds number 1 twice.
+    for (int id : {1, 1, 2})
+        exec(QStringLiteral("INSERT INTO \"二重 番号\" (ID, 患者番号) VALUES (?, '1001')"), {id});
+    exec(QStringLiteral("INSERT INTO 控え (ID) VALUES (1)"));
+    const QString layout = tableInfo(QStringLiteral("紹介状"));
+    QVERIFY(!layout.isEmpty());
+    if (!TestOnServer())
+        QVERIFY(!plan(QStringLiteral("SELECT MAX(ID) FROM 紹介状")).contains(QStringLiteral("INDEX")));
+
+    QVERIFY(OpenDB());
+    verifyKindLookupsUseIndexes(QStringLiteral("紹介状"));
+    verifyKindLookupsUseIndexes(QStringLiteral("二重 番号"));
+    QCOMPARE(tableInfo(QStringLiteral("紹介状")), layout);
+    QCOMPARE(tableInfo(QStringLiteral("二重 番号")), layout);
+
+    // A number is stored once where the rows allow it; the older table keeps
+    // its rows and still takes new ones.
+    QVERIFY(!tryExec(QStringLiteral("INSERT INTO 紹介状 (ID) VALUES (2)")));
+    QVERIFY(tryExec(QStringLiteral("INSERT INTO 紹介状 (ID) VALUES (3)")));
+    QVERIFY(tryExec(QStringLiteral("INSERT INTO \"二重 番号\" (ID) VALUES (3)")));
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From \"二重 番号\" Where ID=?"), {1}));
+    QCOMPARE(gRS.recordCount(), 2);
+    // A table of another shape is left as it is.
+    QVERIFY(tryExec(QStringLiteral("INSERT INTO 控え (ID) VALUES (1)")));
+    if (!TestOnServer())
+        QVERIFY(!plan(QStringLiteral("SELECT MAX(ID) FROM 控え")).contains(QStringLiteral("INDEX")));
+
+    // Opening again finds everything in place.
+    QVERIFY(OpenDB());
+    verifyKindLookupsUseIndexes(QStringLiteral("二重 番号"));
+    QVERIFY(!tryExec(QStringLiteral("INSERT INTO 紹介状 (ID) VALUES (3)")));
 }
 
 void TestStorage::storeAddressesAreReadLikeLibpq()

@@ -59,6 +59,15 @@ QImage LoadInsertPicture(const QString &path)
     return readScaled(path, QSize(kMaxInsertedPictureSide, kMaxInsertedPictureSide));
 }
 
+QImage ScaledPicture(const QImage &picture, const QSize &size)
+{
+    if (picture.isNull() || size.isEmpty())
+        return {};
+    if (picture.size() == size)
+        return picture;
+    return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
 QString StartPictureFolder()
 {
     const QString stored = ReadIni(QStringLiteral("setting"), QStringLiteral("PicDir"));

@@ -20,6 +20,10 @@ QImage LoadThumbnail(const QString &path, const QSize &box = ThumbnailSize());
 // The picture at its own size, or scaled down to kMaxInsertedPictureSide.
 // Null when the file cannot be read.
 QImage LoadInsertPicture(const QString &path);
+// The picture stretched to size, smoothly: shrinking averages the pixels
+// that fall together, so thin outlines stay continuous lines instead of
+// breaking into dots.
+QImage ScaledPicture(const QImage &picture, const QSize &size);
 // The folder the chooser opens in: the stored PicDir when it still exists,
 // otherwise DATA/Picture.
 QString StartPictureFolder();

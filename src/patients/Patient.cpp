@@ -117,3 +117,26 @@ int EraDateToNumber(const QString &eraDate)
     }
     return (QString::number(year) + eraDate.right(4)).toInt();
 }
+
+bool IsValidEraDate(const QString &eraDate)
+{
+    if (eraDate.size() != 8)
+        return false;
+    for (int i = 2; i < 8; ++i)
+        if (eraDate[i] < u'0' || eraDate[i] > u'9')
+            return false;
+    const QString era = eraDate.left(2);
+    const int eraYear = eraDate.mid(2, 2).toInt();
+    // Each era runs until the year the next one began in; the newest is open.
+    int lastYear = 0;
+    for (const EraRow &row : kEras) {
+        if (era == QString::fromUtf8(row.name)) {
+            if (eraYear < 1 || (lastYear > 0 && eraYear > lastYear - row.offset))
+                return false;
+            const QDate day(eraYear + row.offset, eraDate.mid(4, 2).toInt(), eraDate.mid(6, 2).toInt());
+            return day.isValid();
+        }
+        lastYear = row.firstDay / 10000;
+    }
+    return false;
+}

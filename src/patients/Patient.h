@@ -10,6 +10,10 @@ bool LookupPatient(const QString &id);
 // "平成010108" (era name, two-digit era year, month, day) to 19890108.
 int EraDateToNumber(const QString &eraDate);
 
+// True when the era date (as EraDateToNumber takes it) names a day that
+// exists: a known era, an era year the era has, and a real month and day.
+bool IsValidEraDate(const QString &eraDate);
+
 // The Japanese era of a birth date given as yyyymmdd.
 struct Era
 {

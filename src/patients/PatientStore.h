@@ -14,9 +14,18 @@ struct PatientRecord
     QString address;
 };
 
-// Adds the patient, or overwrites the patient that already has this ID.
-// False when nothing could be stored.
+// Adds the patient, or overwrites the patient that already has this ID, with
+// its 操作履歴 row. False when nothing could be stored.
 bool StorePatient(const PatientRecord &patient);
+// Adds the patient under the next free number (NextFreePatientID), chosen
+// and taken in one transaction that other workstations wait for, so two
+// workstations registering at once never share a number. patient.id is set
+// on success.
+bool RegisterNewPatient(PatientRecord &patient);
+
+// The stored patient with this ID; nullopt when there is none (or the
+// patients cannot be read).
+std::optional<PatientRecord> ReadPatient(const QString &id);
 
 // A patient number nobody has yet: one above the highest numeric number in
 // Kanja_Data ("1" for an empty table). Empty when the patients cannot be read.
@@ -26,7 +35,16 @@ struct PatientHit
 {
     QString id;
     QString name;
+    int birth = 0; // yyyymmdd, 0 when unknown
+    int sex = 0;   // 1 male, 2 female
 };
-// Patients whose kana contains text anywhere (every patient for an empty
-// text), in the text order of their numbers. nullopt when the search failed.
+// Patients whose kana, name or number contains text anywhere (every patient
+// for an empty text), compared in their folded forms (FoldForSearch), in the
+// text order of their numbers. nullopt when the search failed.
 std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text);
+
+// Brings the search keys in step with Kanja_Data: adds the missing ones,
+// refolds those whose name or kana changed, drops those of removed patients.
+// The search does it by itself when the numbers of rows differ; the program
+// does it once at start for rows written by anything else. False on failure.
+bool SyncPatientSearchKeys();

@@ -27,6 +27,7 @@ struct DocumentData
 {
     QString kind;      // the window's tag: table name and image folder
     int number = 0;    // Lb登録番号; 0 until the first save gives it a number
+    int version = 0;   // the stored version this content was read as or saved under (DocumentVersion.h)
     QList<FieldValue> fields;
     QList<CheckValue> checks;
     // The persistent drawing surface (free drawing, pasted pictures and texts

@@ -1,6 +1,7 @@
 #include "persistence/OpenSavedDocument.h"
 
 #include "persistence/DocumentImage.h"
+#include "persistence/DocumentVersion.h"
 #include "storage/Database.h"
 
 #include <QFile>
@@ -40,6 +41,10 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
     out.number = id;
     if (!IsUsableKindName(kind))
         return false;
+    // The version first: a save of another workstation in between makes the
+    // content newer than the version, which refuses a later save rather than
+    // letting it overwrite.
+    const int version = StoredVersion(kind, id);
     Recordset rs;
     if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
         || rs.eof())
@@ -52,6 +57,7 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
         if (!check.tag.isEmpty() && rs.hasField(check.tag))
             check.state = stateOf(rs.field(check.tag));
     }
+    out.version = version;
     return true;
 }
 

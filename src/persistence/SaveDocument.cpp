@@ -2,6 +2,9 @@
 
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/DocumentVersion.h"
+#include "storage/AuditTrail.h"
+#include "storage/Dialect.h"
 #include "storage/Database.h"
 #include "storage/Ini.h"
 
@@ -14,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <sys/stat.h>
 
 namespace {
 
@@ -66,22 +70,40 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
     return true;
 }
 
-// Adds or edits the row inside the open transaction; number is the row's ID.
-bool writeRow(const DocumentData &doc, const QString &state, int &number)
+// Adds or edits the row inside the open transaction; number is the row's ID,
+// version the document's new version.
+bool writeRow(const DocumentData &doc, const QString &state, int &number, int &version, SaveFailure &why)
 {
     const QString table = QuoteIdent(doc.kind);
     Recordset rs;
     const bool isNew = number == 0;
+    why = SaveFailure::Failed;
     if (isNew) {
-        bool ok = false;
-        number = nextNumber(doc.kind, &ok);
+        bool ok = dialect::LockForNewRows(table);
+        if (ok)
+            number = nextNumber(doc.kind, &ok);
         if (!ok || !rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE 1=0"))
             || !rs.addNew() || !rs.setField(QStringLiteral("ID"), number)
             || !rs.setField(QStringLiteral("DrID"), CurrentDrID))
             return false;
-    } else if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ID=?"), {number})
-               || !rs.edit()) {
-        return false;
+        if (!AdvanceVersion(doc.kind, number, &version))
+            return false;
+    } else {
+        const VersionClaim claim = ClaimNextVersion(doc.kind, number, doc.version, &version);
+        if (claim != VersionClaim::Claimed) {
+            if (claim == VersionClaim::Overtaken)
+                why = SaveFailure::Overtaken;
+            return false;
+        }
+        if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ID=?"), {number})
+            || !rs.edit())
+            return false;
+    }
+    QString operation = isNew ? audit::NewSave() : audit::Save();
+    if (!isNew && (state == u"0" || state == u"1")) {
+        const QVariant before = rs.field(QStringLiteral("終了判定"));
+        if (before.isNull() || before.toInt() != state.toInt())
+            operation = state == u"0" ? audit::ToPending() : audit::ToFinished();
     }
     if (!rs.setField(QStringLiteral("患者番号"), PatientID) || !writeFields(rs, doc)
         || !rs.setField(QStringLiteral("編集日"), today()))
@@ -92,12 +114,47 @@ bool writeRow(const DocumentData &doc, const QString &state, int &number)
     } else if (isNew && !rs.setField(QStringLiteral("終了判定"), 0)) {
         return false;
     }
-    return rs.update();
+    if (!rs.update() || !WriteAudit(operation, CurrentDrID, doc.kind, number, PatientID))
+        return false;
+    why = SaveFailure::None;
+    return true;
+}
+
+// The mode a file created the ordinary way gets: read-write for all, less
+// the user's umask (a temporary file starts readable by its owner only).
+QFileDevice::Permissions ordinaryFileMode()
+{
+    mode_t mask = 022;
+    QFile status(QStringLiteral("/proc/self/status"));
+    bool known = false;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:")) {
+                mask = mode_t(line.mid(6).trimmed().toUInt(&known, 8));
+                break;
+            }
+    }
+    if (!known) {
+        mask = ::umask(0);
+        ::umask(mask);
+    }
+    const mode_t mode = 0666 & ~mask;
+    QFileDevice::Permissions permissions;
+    const std::pair<mode_t, QFileDevice::Permissions> bits[] = {
+        {S_IRUSR, QFileDevice::ReadOwner | QFileDevice::ReadUser},
+        {S_IWUSR, QFileDevice::WriteOwner | QFileDevice::WriteUser},
+        {S_IRGRP, QFileDevice::ReadGroup}, {S_IWGRP, QFileDevice::WriteGroup},
+        {S_IROTH, QFileDevice::ReadOther}, {S_IWOTH, QFileDevice::WriteOther},
+    };
+    for (const auto &[bit, permission] : bits)
+        if (mode & bit)
+            permissions |= permission;
+    return permissions;
 }
 
 bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file)
 {
-    if (!file.open())
+    if (!file.open() || !file.setPermissions(ordinaryFileMode()))
         return false;
     const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush();
     file.close();
@@ -112,8 +169,11 @@ bool moveIntoPlace(const QString &from, const QString &to)
 
 } // namespace
 
-bool SaveDocument(DocumentData &doc, const QString &state)
+bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
 {
+    SaveFailure failure = SaveFailure::Failed;
+    if (why)
+        *why = failure;
     if (!IsUsableKindName(doc.kind) || doc.surface.isNull() || !DatabaseIsOpen())
         return false;
     const QString folder = DocumentImageFolder(doc.kind);
@@ -126,13 +186,19 @@ bool SaveDocument(DocumentData &doc, const QString &state)
     if (!BeginTrans())
         return false;
     int number = doc.number;
-    if (!writeRow(doc, state, number) || !CommitTrans()) {
+    int version = doc.version;
+    if (!writeRow(doc, state, number, version, failure) || !CommitTrans()) {
         Rollback();
+        if (why)
+            *why = failure == SaveFailure::None ? SaveFailure::Failed : failure;
         return false;
     }
     doc.number = number;
+    doc.version = version;
     if (!moveIntoPlace(image.fileName(), DocumentImagePath(doc.kind, number)))
         return false;
     image.setAutoRemove(false);
+    if (why)
+        *why = SaveFailure::None;
     return true;
 }

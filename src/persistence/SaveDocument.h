@@ -20,6 +20,14 @@
 // moved into place after the commit, the result is false but doc.number holds
 // the stored row's number, so that saving again updates that row.
 //
+// Saving a document again checks that nobody changed it since doc.version
+// was read: a document overtaken by another workstation's save or delete
+// stores nothing and reports SaveFailure::Overtaken. A successful save puts
+// the new version into doc.version. New numbers are taken under a lock, so
+// workstations saving new documents of one kind at once get distinct numbers.
+// Each save writes its 操作履歴 row in the same transaction.
+//
 // The caller commits any edit in progress into doc first, and rebuilds the
 // patient's history after a successful save.
-bool SaveDocument(DocumentData &doc, const QString &state);
+enum class SaveFailure { None, Failed, Overtaken };
+bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why = nullptr);

@@ -1,9 +1,15 @@
 #include "persistence/SavedDocuments.h"
 
+#include "app/AppState.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/DocumentVersion.h"
+#include "storage/AuditTrail.h"
 #include "storage/Database.h"
+#include "storage/Dialect.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -37,6 +43,99 @@ QString DocumentDateText(const QVariant &year, const QVariant &month, const QVar
          + (u'0' + day.toString()).right(2);
 }
 
+namespace {
+
+// A whole number held as a number (not as text, which may carry leading zeros).
+bool wholeNumber(const QVariant &value, qint64 &out)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        out = value.toLongLong();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The number of a text of 1 to 18 ASCII digits, or -1.
+qint64 digitsValue(QStringView digits)
+{
+    if (digits.isEmpty() || digits.size() > 18)
+        return -1;
+    qint64 n = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        n = n * 10 + (c.unicode() - u'0');
+    }
+    return n;
+}
+
+constexpr qint64 kLargestYear = 99999999;
+
+} // namespace
+
+ListDate ListDate::editDate(const QVariant &value)
+{
+    ListDate d;
+    d.m_editPattern = true;
+    qint64 number = 0;
+    if (wholeNumber(value, number) && number >= 0) {
+        d.m_value = number;
+        return d;
+    }
+    d.m_text = FormatEditDate(value);
+    if (!value.isNull())
+        d.m_value = digitsValue(value.toString().trimmed());
+    return d;
+}
+
+ListDate ListDate::documentDate(const QVariant &year, const QVariant &month, const QVariant &day)
+{
+    ListDate d;
+    qint64 y = 0, m = 0, dd = 0;
+    if (wholeNumber(year, y) && wholeNumber(month, m) && wholeNumber(day, dd) && y >= 0 && y <= kLargestYear
+        && m >= 0 && m <= 99 && dd >= 0 && dd <= 99) {
+        d.m_value = y * 10000 + m * 100 + dd;
+        return d;
+    }
+    d.m_text = DocumentDateText(year, month, day);
+    // "2006/04/05" typed into text fields is a date all the same.
+    const qsizetype slash = d.m_text.indexOf(u'/');
+    const qint64 textYear = digitsValue(QStringView(d.m_text).left(slash));
+    if (slash >= 0 && d.m_text.size() == slash + 6 && d.m_text[slash + 3] == u'/' && textYear >= 0
+        && textYear <= kLargestYear) {
+        const qint64 mm = digitsValue(QStringView(d.m_text).mid(slash + 1, 2));
+        const qint64 ddd = digitsValue(QStringView(d.m_text).mid(slash + 4, 2));
+        if (mm >= 0 && ddd >= 0)
+            d.m_value = textYear * 10000 + mm * 100 + ddd;
+    }
+    return d;
+}
+
+QString ListDate::text() const
+{
+    if (!m_text.isNull())
+        return m_text;
+    if (m_value < 0)
+        return QString();
+    if (m_editPattern)
+        return FormatEditDate(QVariant(m_value));
+    return QString::number(m_value / 10000) + u'/' + QString::number(m_value / 100 % 100).rightJustified(2, u'0')
+         + u'/' + QString::number(m_value % 100).rightJustified(2, u'0');
+}
+
+bool ListDate::less(const ListDate &a, const ListDate &b)
+{
+    if (a.m_value >= 0 || b.m_value >= 0)
+        return a.m_value < b.m_value;
+    return a.text() < b.text();
+}
+
 QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &drId, int state)
 {
     QList<SavedDocumentRow> rows;
@@ -61,24 +160,55 @@ QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &d
         return rows;
     while (q.next()) {
         SavedDocumentRow row;
-        row.editDate = FormatEditDate(SqlValue(q, 0));
-        row.date = DocumentDateText(SqlValue(q, 1), SqlValue(q, 2), SqlValue(q, 3));
+        row.editDate = ListDate::editDate(SqlValue(q, 0));
+        row.date = ListDate::documentDate(SqlValue(q, 1), SqlValue(q, 2), SqlValue(q, 3));
         row.patientId = SqlValue(q, 4).toString();
         row.kind = kind;
-        row.id = SqlValue(q, 5).toString();
-        rows << row;
+        row.id = SqlValue(q, 5).toInt();
+        rows.append(std::move(row));
     }
     return rows;
 }
 
+namespace {
+
+// The first patient row of a number wins, as a lookup by number finds it.
+void takeNames(QSqlQuery &q, QHash<QString, QString> &names)
+{
+    while (q.next()) {
+        const QString id = SqlValue(q, 0).toString();
+        if (!names.contains(id))
+            names.insert(id, SqlValue(q, 1).toString());
+    }
+}
+
+// All numbers in one statement, handed over as one JSON array.
+bool namesAtOnce(const QStringList &ids, QHash<QString, QString> &names)
+{
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT k.ID, k.Name FROM %1 JOIN Kanja_Data k ON k.ID = j.value").arg(dialect::JsonTexts())))
+        return false;
+    q.addBindValue(QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(ids)).toJson(QJsonDocument::Compact)));
+    if (!q.exec())
+        return false;
+    takeNames(q, names);
+    return true;
+}
+
+} // namespace
+
 QHash<QString, QString> PatientNames(const QStringList &patientIds)
 {
     QHash<QString, QString> names;
-    if (!DatabaseIsOpen())
+    if (!DatabaseIsOpen() || patientIds.isEmpty())
         return names;
     QStringList distinct = patientIds;
     distinct.removeDuplicates();
-    constexpr int kChunk = 500;
+    if (namesAtOnce(distinct, names))
+        return names;
+    // A database without JSON functions: a hundred numbers per statement.
+    constexpr int kChunk = 100;
     for (int from = 0; from < distinct.size(); from += kChunk) {
         const QStringList chunk = distinct.mid(from, kChunk);
         QStringList marks;
@@ -90,10 +220,8 @@ QHash<QString, QString> PatientNames(const QStringList &patientIds)
             return names;
         for (const QString &id : chunk)
             q.addBindValue(id);
-        if (!q.exec())
-            continue;
-        while (q.next())
-            names.insert(SqlValue(q, 0).toString(), SqlValue(q, 1).toString());
+        if (q.exec())
+            takeNames(q, names);
     }
     return names;
 }
@@ -102,10 +230,19 @@ bool DeleteSavedDocument(const QString &kind, int id)
 {
     if (!IsUsableKindName(kind))
         return false;
-    Recordset rs;
-    if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
-        || !rs.remove())
+    if (!BeginTrans())
         return false;
+    Recordset rs;
+    bool done = rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
+             && !rs.eof();
+    const QString patient = done ? rs.text(QStringLiteral("患者番号")) : QString();
+    // A window still holding the document can no longer save over it.
+    done = done && rs.remove() && AdvanceVersion(kind, id, nullptr)
+        && WriteAudit(audit::Delete(), CurrentDrID, kind, id, patient) && CommitTrans();
+    if (!done) {
+        Rollback();
+        return false;
+    }
     QFile::remove(DocumentImagePath(kind, id));
     return true;
 }

@@ -1,9 +1,11 @@
 #include "persistence/SavedDocumentsModel.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 int SavedDocumentsModel::rowCount(const QModelIndex &parent) const
 {
@@ -15,23 +17,20 @@ int SavedDocumentsModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-const QString &SavedDocumentsModel::textOf(const SavedDocumentRow &row, int column)
+QString SavedDocumentsModel::text(int r, int column) const
 {
+    if (r < 0 || r >= m_rows.size())
+        return QString();
+    const SavedDocumentRow &row = m_rows[r];
     switch (column) {
-    case EditDate: return row.editDate;
-    case Date: return row.date;
+    case EditDate: return row.editDate.text();
+    case Date: return row.date.text();
     case PatientId: return row.patientId;
     case PatientName: return row.patientName;
     case Kind: return row.kind;
-    default: return row.id;
+    case Id: return QString::number(row.id);
+    default: return QString();
     }
-}
-
-QString SavedDocumentsModel::text(int r, int column) const
-{
-    if (r < 0 || r >= m_rows.size() || column < 0 || column >= ColumnCount)
-        return QString();
-    return textOf(m_rows[r], column);
 }
 
 QVariant SavedDocumentsModel::data(const QModelIndex &index, int role) const
@@ -60,18 +59,80 @@ bool SavedDocumentsModel::removeRows(int row, int count, const QModelIndex &pare
     return true;
 }
 
+namespace {
+
+const QString &textOf(const SavedDocumentRow &r, int column)
+{
+    switch (column) {
+    case SavedDocumentsModel::PatientId: return r.patientId;
+    case SavedDocumentsModel::PatientName: return r.patientName;
+    default: return r.kind;
+    }
+}
+
+// The rows' positions in sorted order; ties keep their order in both
+// directions. Each row gets a whole number to sort by: dates their value,
+// texts the place of the text among the distinct texts of the column (there
+// are far fewer of those than rows).
+QList<int> sortedPositions(const QList<SavedDocumentRow> &rows, int column, Qt::SortOrder order)
+{
+    const int n = int(rows.size());
+    const bool descending = order == Qt::DescendingOrder;
+    QList<int> positions(n);
+    std::vector<std::pair<qint64, int>> keys(n);
+    const bool dateColumn = column == SavedDocumentsModel::EditDate || column == SavedDocumentsModel::Date;
+    if (dateColumn) {
+        auto date = [column](const SavedDocumentRow &r) -> const ListDate & {
+            return column == SavedDocumentsModel::EditDate ? r.editDate : r.date;
+        };
+        for (int i = 0; i < n; ++i) {
+            const qint64 value = date(rows[i]).value();
+            if (value < 0) {
+                // A text that is no date: order by date and text, one by one.
+                std::iota(positions.begin(), positions.end(), 0);
+                std::stable_sort(positions.begin(), positions.end(), [&](int a, int b) {
+                    return descending ? ListDate::less(date(rows[b]), date(rows[a]))
+                                      : ListDate::less(date(rows[a]), date(rows[b]));
+                });
+                return positions;
+            }
+            keys[i] = {value, i};
+        }
+    } else {
+        QList<QString> ids;
+        if (column == SavedDocumentsModel::Id) {
+            ids.reserve(n);
+            for (const SavedDocumentRow &r : rows)
+                ids << QString::number(r.id);
+        }
+        auto text = [&](int i) -> const QString & { return ids.isEmpty() ? textOf(rows[i], column) : ids[i]; };
+        QHash<QString, qint64> place;
+        for (int i = 0; i < n; ++i)
+            place.insert(text(i), 0);
+        QStringList distinct = place.keys();
+        std::sort(distinct.begin(), distinct.end());
+        for (int p = 0; p < distinct.size(); ++p)
+            place[distinct[p]] = p;
+        for (int i = 0; i < n; ++i)
+            keys[i] = {place.value(text(i)), i};
+    }
+    if (descending)
+        for (auto &k : keys)
+            k.first = -k.first;
+    std::sort(keys.begin(), keys.end());
+    for (int i = 0; i < n; ++i)
+        positions[i] = keys[i].second;
+    return positions;
+}
+
+} // namespace
+
 void SavedDocumentsModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    QList<int> from(m_rows.size());
-    std::iota(from.begin(), from.end(), 0);
-    std::stable_sort(from.begin(), from.end(), [&](int a, int b) {
-        const QString &ta = textOf(m_rows[a], column);
-        const QString &tb = textOf(m_rows[b], column);
-        return order == Qt::AscendingOrder ? ta < tb : tb < ta;
-    });
+    const QList<int> from = sortedPositions(m_rows, column, order);
     QList<SavedDocumentRow> sorted;
     sorted.reserve(m_rows.size());
     QList<int> to(m_rows.size());
@@ -96,12 +157,17 @@ void SavedDocumentsModel::clear()
     endResetModel();
 }
 
-void SavedDocumentsModel::append(const QList<SavedDocumentRow> &rows)
+void SavedDocumentsModel::append(QList<SavedDocumentRow> rows)
 {
     if (rows.isEmpty())
         return;
     beginInsertRows(QModelIndex(), int(m_rows.size()), int(m_rows.size() + rows.size() - 1));
-    m_rows << rows;
+    if (m_rows.isEmpty()) {
+        m_rows = std::move(rows);
+    } else {
+        for (SavedDocumentRow &r : rows)
+            m_rows.append(std::move(r));
+    }
     endInsertRows();
 }
 
@@ -109,12 +175,17 @@ void SavedDocumentsModel::fillPatientNames()
 {
     if (m_rows.isEmpty())
         return;
-    QStringList ids;
-    ids.reserve(m_rows.size());
+    // Rows of one patient end up sharing the number's and the name's text.
+    QHash<QString, QString> patients;
     for (const SavedDocumentRow &r : m_rows)
-        ids << r.patientId;
-    const QHash<QString, QString> names = PatientNames(ids);
-    for (SavedDocumentRow &r : m_rows)
-        r.patientName = names.value(r.patientId);
+        patients.insert(r.patientId, QString());
+    const QHash<QString, QString> names = PatientNames(patients.keys());
+    for (auto it = names.begin(); it != names.end(); ++it)
+        patients[it.key()] = it.value();
+    for (SavedDocumentRow &r : m_rows) {
+        const auto patient = patients.constFind(r.patientId);
+        r.patientId = patient.key();
+        r.patientName = patient.value();
+    }
     emit dataChanged(index(0, PatientName), index(int(m_rows.size()) - 1, PatientName));
 }

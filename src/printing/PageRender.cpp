@@ -3,6 +3,8 @@
 #include "app/Units.h"
 #include "printing/PrintableDocument.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -14,13 +16,61 @@ namespace {
 constexpr int kPdfDpi = 1200;
 constexpr double kScreenDpi = 1440.0 / kTwipsPerPixel; // 96
 
-QList<PrintSheet> sheetsFor(const PrintableDocument &doc, int copies)
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// Covers everything around band (painter coordinates, screen pixels) with
+// white, as far as any paper reaches.
+void coverOutside(QPainter &painter, const QRectF &band)
+{
+    constexpr double far = 20000; // beyond any sheet of paper, in pixels
+    const QRectF all = band.adjusted(-far, -far, far, far);
+    painter.fillRect(QRectF(all.left(), all.top(), all.width(), band.top() - all.top()), Qt::white);
+    painter.fillRect(QRectF(all.left(), band.bottom(), all.width(), all.bottom() - band.bottom()), Qt::white);
+    painter.fillRect(QRectF(all.left(), band.top(), band.left() - all.left(), band.height()), Qt::white);
+    painter.fillRect(QRectF(band.right(), band.top(), all.right() - band.right(), band.height()), Qt::white);
+}
+
+} // namespace
+
+QList<PrintSheet> DocumentSheets(const PrintableDocument &doc, int copies)
 {
     return SplitPages(doc.hasPageLines() ? doc.pageLineOrdinates() : QList<int>(),
                       doc.pageSizeTwips().height(), copies);
 }
 
-} // namespace
+bool PaintSheets(PrintableDocument &doc, const QList<PrintSheet> &sheets, QPagedPaintDevice &device)
+{
+    if (sheets.isEmpty())
+        return false;
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const double sx = device.logicalDpiX() / kScreenDpi;
+    const double sy = device.logicalDpiY() / kScreenDpi;
+    const int widthTwips = doc.pageSizeTwips().width();
+    bool ok = true;
+    for (int i = 0; i < sheets.size(); ++i) {
+        if (i > 0 && !device.newPage()) {
+            ok = false;
+            break;
+        }
+        const PrintSheet &s = sheets[i];
+        painter.save();
+        painter.scale(sx, sy);
+        // No clip for the band: a painter's clip does not survive the page's
+        // widgets painting through it at another scale (see
+        // RenderWidgetTwips); what spills over is covered instead.
+        doc.render(painter, QRect(0, s.top, widthTwips, s.height));
+        painter.setClipRect(QRectF(), Qt::NoClip);
+        coverOutside(painter, QRectF(0, 0, TwipsToPxF(widthTwips), TwipsToPxF(s.height)));
+        painter.restore();
+    }
+    return painter.end() && ok;
+}
 
 bool WriteSheetsPdf(PrintableDocument &doc, const QList<PrintSheet> &sheets,
                     const QPageLayout &layout, QIODevice *device)
@@ -33,31 +83,12 @@ bool WriteSheetsPdf(PrintableDocument &doc, const QList<PrintSheet> &sheets,
     writer.setTitle(doc.printTitle());
     if (!writer.setPageLayout(layout))
         return false;
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
-    const double scale = writer.resolution() / kScreenDpi;
-    const int widthTwips = doc.pageSizeTwips().width();
-    bool ok = true;
-    for (int i = 0; i < sheets.size(); ++i) {
-        if (i > 0 && !writer.newPage()) {
-            ok = false;
-            break;
-        }
-        const PrintSheet &s = sheets[i];
-        const QRect source(0, s.top, widthTwips, s.height);
-        painter.save();
-        painter.scale(scale, scale);
-        painter.setClipRect(QRectF(0, 0, TwipsToPxF(widthTwips), TwipsToPxF(s.height)));
-        doc.render(painter, source);
-        painter.restore();
-    }
-    return painter.end() && ok;
+    return PaintSheets(doc, sheets, writer);
 }
 
 QPageLayout ExportPageLayout(const PrintableDocument &doc)
 {
-    const QList<PrintSheet> sheets = sheetsFor(doc, 1);
+    const QList<PrintSheet> sheets = DocumentSheets(doc, 1);
     int tallest = 0;
     for (const PrintSheet &s : sheets)
         tallest = std::max(tallest, s.height);
@@ -66,18 +97,43 @@ QPageLayout ExportPageLayout(const PrintableDocument &doc)
     return QPageLayout(QPageSize(QPageSize::A4), orientation, QMarginsF(0, 0, 0, 0));
 }
 
-bool ExportPdf(PrintableDocument &doc, const QString &path)
+bool ExportPdf(PrintableDocument &doc, const QString &path, QString *error)
 {
-    if (path.isEmpty())
-        return false;
-    PrintAidsHidden hidden(doc);
-    const QList<PrintSheet> sheets = sheetsFor(doc, 1);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (!WriteSheetsPdf(doc, sheets, ExportPageLayout(doc), &file)) {
-        file.cancelWriting();
+    if (path.isEmpty()) {
+        setError(error, QStringLiteral("ファイル名がありません。"));
         return false;
     }
-    return file.commit();
+    const QFileInfo target(path);
+    if (!target.absoluteDir().exists()) {
+        setError(error, QStringLiteral("保存先のフォルダ「%1」がありません。")
+                            .arg(QDir::toNativeSeparators(target.absolutePath())));
+        return false;
+    }
+    if (target.isDir()) {
+        setError(error, QStringLiteral("同じ名前のフォルダがあります。"));
+        return false;
+    }
+    PrintAidsHidden hidden(doc);
+    const QList<PrintSheet> sheets = DocumentSheets(doc, 1);
+    if (sheets.isEmpty()) {
+        setError(error, QStringLiteral("文書に印刷する部分がありません。"));
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        setError(error, file.error() == QFileDevice::PermissionsError || !QFileInfo(target.absolutePath()).isWritable()
+                            ? QStringLiteral("このフォルダに書き込む権限がありません。")
+                            : QStringLiteral("ファイルを作れません（%1）。").arg(file.errorString()));
+        return false;
+    }
+    if (!WriteSheetsPdf(doc, sheets, ExportPageLayout(doc), &file)) {
+        file.cancelWriting();
+        setError(error, QStringLiteral("PDFを作れませんでした。"));
+        return false;
+    }
+    if (!file.commit()) {
+        setError(error, QStringLiteral("ファイルを書き終えられませんでした（ディスクの空きが足りない可能性があります）。"));
+        return false;
+    }
+    return true;
 }

@@ -7,10 +7,19 @@
 
 class PrintableDocument;
 class QIODevice;
+class QPagedPaintDevice;
 
-// Writes the sheets as a PDF into device, one sheet per page: the document at
-// 1:1 in twips, placed at the top-left of the layout's printable area, text
-// as text. The caller hides the editing aids. False when nothing could be written.
+// Paints the sheets onto a paged device (PDF writer, printer, print preview),
+// one sheet per page starting on the device's current page: the document at
+// 1:1 in twips, placed at the top-left of the printable area, text as text.
+// Whatever the document paints beyond a sheet's band (elements that cross a
+// page line or the page's edge) is covered with white, so each sheet shows
+// its band only. The caller hides the editing aids. False when the device
+// could not be painted on.
+bool PaintSheets(PrintableDocument &doc, const QList<PrintSheet> &sheets, QPagedPaintDevice &device);
+
+// Writes the sheets as a PDF into device, one sheet per page, laid out as
+// layout says (see PaintSheets). False when nothing could be written.
 bool WriteSheetsPdf(PrintableDocument &doc, const QList<PrintSheet> &sheets,
                     const QPageLayout &layout, QIODevice *device);
 
@@ -18,7 +27,11 @@ bool WriteSheetsPdf(PrintableDocument &doc, const QList<PrintSheet> &sheets,
 // document is wider than its pages are high.
 QPageLayout ExportPageLayout(const PrintableDocument &doc);
 
+// The sheets of copies copies of the document, in printing order.
+QList<PrintSheet> DocumentSheets(const PrintableDocument &doc, int copies);
+
 // Writes exactly the pages that printing one copy produces to path (the file
 // is replaced only when the whole PDF was written). The editing aids are
-// hidden meanwhile and shown again afterwards.
-bool ExportPdf(PrintableDocument &doc, const QString &path);
+// hidden meanwhile and shown again afterwards. On failure error (when given)
+// says why, in the user's language.
+bool ExportPdf(PrintableDocument &doc, const QString &path, QString *error = nullptr);

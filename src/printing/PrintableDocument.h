@@ -26,10 +26,14 @@ public:
     virtual void hideEditor() = 0;
     // Paints the part sourceTwips of the page exactly as it shows on screen,
     // with sourceTwips.topLeft() at the painter's origin. The painter works in
-    // screen pixels (15 twips each) and is already clipped to the source size.
+    // screen pixels (15 twips each), usually scaled to a printer's resolution,
+    // and is not clipped: what is painted beyond the source size is covered
+    // with white afterwards.
     virtual void render(QPainter &painter, const QRect &sourceTwips) = 0;
     // Job and file title (the document kind).
     virtual QString printTitle() const { return QString(); }
+    // The saved document's number (0 when not saved), for the 操作履歴.
+    virtual int documentNumber() const { return 0; }
 };
 
 // Hides the editing aids and the editor for as long as it lives; the aids

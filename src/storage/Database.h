@@ -9,8 +9,9 @@ struct StoreLocation;
 
 // The one database of the run: DATA/Rydol.db, or the PostgreSQL server that
 // setting.ini's DB (or RYDOL_DB) names (see StoreLocation.h). Opens it,
-// creating the fixed tables when they are missing. False when it cannot be
-// used (not SQLite, folder not writable, server unreachable, ...).
+// creating the fixed tables when they are missing and the indexes that the
+// fixed tables and the kind tables lack. False when it cannot be used (not
+// SQLite, folder not writable, server unreachable, ...).
 bool OpenDB();
 // Opens another file as the database of the run (tests, benchmarks).
 bool OpenDBAt(const QString &path);
@@ -31,6 +32,15 @@ QVariant SqlValue(const QSqlQuery &q, int i);
 // "name" with embedded quotes doubled: table and column names that come from templates.
 QString QuoteIdent(const QString &name);
 QStringList TableNames();
+
+// A kind's table is indexed on ID (unique, unless the table already holds a
+// number twice) and on 患者番号, so that saving, reopening and a patient's
+// history take the same time however many documents are stored. Opening the
+// database adds what is missing to the kind tables it holds.
+void IndexKindTable(const QString &table);
+// The name of the index of table on what ("ID", "患者番号", ...): unique per
+// table and column, never a table's name, at most 63 bytes of UTF-8.
+QString IndexName(const QString &table, const QString &what);
 // The column names of a table, in table order; empty when it does not exist.
 QStringList TableColumns(const QString &table);
 // The column as the table names it (case-insensitive match), quoted, or NULL

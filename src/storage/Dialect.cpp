@@ -2,6 +2,7 @@
 
 #include "storage/Database.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -87,6 +88,9 @@ QList<FixedTable> FixedTables()
              QStringLiteral("CREATE TABLE IF NOT EXISTS kanja_data (id VARCHAR(50) COLLATE \"C\" NOT NULL PRIMARY KEY, "
                             "name VARCHAR(255) COLLATE \"C\", kana VARCHAR(255) COLLATE \"C\", sex INTEGER, birth INTEGER, "
                             "address VARCHAR(255))")},
+            {QStringLiteral("Kanja_Search"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS kanja_search (id VARCHAR(50) COLLATE \"C\" NOT NULL PRIMARY KEY, "
+                            "name VARCHAR(255), kana VARCHAR(255), fold VARCHAR(1000), rev BIGINT NOT NULL)")},
             {QStringLiteral("医師"),
              QStringLiteral("CREATE TABLE IF NOT EXISTS \"医師\" (id %1, name VARCHAR(255), "
                             "del INTEGER NOT NULL DEFAULT 0)").arg(serial)},
@@ -96,6 +100,13 @@ QList<FixedTable> FixedTables()
             {QStringLiteral("メニュー"),
              QStringLiteral("CREATE TABLE IF NOT EXISTS \"メニュー\" (id %1, drid VARCHAR(50), "
                             "item VARCHAR(255), value VARCHAR(255))").arg(serial)},
+            {QStringLiteral("書類版"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS \"書類版\" (\"書類\" VARCHAR(255) NOT NULL, "
+                            "id INTEGER NOT NULL, \"版\" INTEGER NOT NULL, PRIMARY KEY (\"書類\", id))")},
+            {QStringLiteral("操作履歴"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS \"操作履歴\" (id %1, \"日時\" VARCHAR(19), "
+                            "\"端末\" VARCHAR(255), drid VARCHAR(50), \"操作\" VARCHAR(50), "
+                            "\"書類\" VARCHAR(255), \"書類番号\" INTEGER, \"患者番号\" VARCHAR(50))").arg(serial)},
         };
     }
     return {
@@ -103,6 +114,13 @@ QList<FixedTable> FixedTables()
          QStringLiteral("CREATE TABLE IF NOT EXISTS \"Kanja_Data\" (\"ID\" VARCHAR(50) NOT NULL UNIQUE, "
                         "\"Name\" VARCHAR(255), \"Kana\" VARCHAR(255), \"Sex\" INTEGER, \"Birth\" INTEGER, "
                         "\"Address\" VARCHAR(255))")},
+        // The patient search's folded key of each patient, with the name and
+        // kana it was folded from, so that a stale key can be told from a
+        // current one, and a revision that grows with every key written, so
+        // that a reader fetches only what changed since it last looked.
+        {QStringLiteral("Kanja_Search"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"Kanja_Search\" (\"ID\" VARCHAR(50) NOT NULL PRIMARY KEY, "
+                        "\"Name\" VARCHAR(255), \"Kana\" VARCHAR(255), \"Fold\" VARCHAR(1000), \"Rev\" INTEGER NOT NULL)")},
         {QStringLiteral("医師"),
          QStringLiteral("CREATE TABLE IF NOT EXISTS \"医師\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                         "\"Name\" VARCHAR(255), \"Del\" INTEGER NOT NULL DEFAULT 0)")},
@@ -112,6 +130,13 @@ QList<FixedTable> FixedTables()
         {QStringLiteral("メニュー"),
          QStringLiteral("CREATE TABLE IF NOT EXISTS \"メニュー\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                         "\"DrID\" VARCHAR(50), \"Item\" VARCHAR(255), \"Value\" VARCHAR(255))")},
+        {QStringLiteral("書類版"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"書類版\" (\"書類\" VARCHAR(255) NOT NULL, "
+                        "\"ID\" INTEGER NOT NULL, \"版\" INTEGER NOT NULL, PRIMARY KEY (\"書類\", \"ID\"))")},
+        {QStringLiteral("操作履歴"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"操作履歴\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
+                        "\"日時\" VARCHAR(19), \"端末\" VARCHAR(255), \"DrID\" VARCHAR(50), \"操作\" VARCHAR(50), "
+                        "\"書類\" VARCHAR(255), \"書類番号\" INTEGER, \"患者番号\" VARCHAR(50))")},
     };
 }
 
@@ -121,6 +146,20 @@ QString ListTables()
         return QStringLiteral("SELECT c.relname FROM pg_class c WHERE c.relkind IN ('r', 'p') "
                               "AND c.relnamespace = current_schema()::regnamespace");
     return QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'");
+}
+
+QString ListIndexes()
+{
+    if (pg())
+        return QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = current_schema()");
+    return QStringLiteral("SELECT name FROM sqlite_master WHERE type='index'");
+}
+
+QString JsonTexts()
+{
+    if (pg())
+        return QStringLiteral("(SELECT value COLLATE \"C\" AS value FROM json_array_elements_text(CAST(? AS json))) AS j");
+    return QStringLiteral("json_each(?) AS j");
 }
 
 QString IdentifierKey(const QString &name)
@@ -143,6 +182,17 @@ bool AcceptsColumn(const QString &definition)
                                  pg() ? QStringLiteral("rydol_column_probe") : probe, definition));
     run(QStringLiteral("DROP TABLE IF EXISTS ") + probe);
     return ok;
+}
+
+QString ForUpdate()
+{
+    return pg() ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
+bool IsUniqueViolation(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return pg() ? code == u"23505" : (code == u"2067" || code == u"1555" || code == u"19");
 }
 
 QString ContainsLike(const QString &column)

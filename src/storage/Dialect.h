@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSqlError;
+
 // Everything that differs between the embedded SQLite file and a PostgreSQL
 // server is decided here; the rest of the program writes one SQL for both.
 //
@@ -39,6 +41,12 @@ QList<FixedTable> FixedTables();
 
 // One column: the names of the tables of the database (current schema).
 QString ListTables();
+// One column: the names of the indexes of the database (current schema).
+QString ListIndexes();
+
+// A FROM item "j" with one text column "value": the strings of the JSON array
+// bound to its one placeholder, compared by code point like the stored texts.
+QString JsonTexts();
 
 // Two names are the same column or table when their keys are equal.
 QString IdentifierKey(const QString &name);
@@ -47,6 +55,12 @@ QString StoredName(const QString &name);
 
 // Whether the database takes a column definition on its own.
 bool AcceptsColumn(const QString &definition);
+
+// Suffix of a SELECT inside a write transaction that holds the rows read
+// until the transaction ends (PostgreSQL; SQLite's write lock already does).
+QString ForUpdate();
+// Whether a statement failed because a row with the same key exists.
+bool IsUniqueViolation(const QSqlError &error);
 
 // "column LIKE ? ESCAPE '\'" with the case rule of SQLite's LIKE (ASCII
 // letters match either case) on both stores.

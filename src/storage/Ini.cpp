@@ -215,7 +215,22 @@ QByteArray EncodeCp932(const QString &text)
 
 QString IniPath(const QString &file)
 {
-    return DataPath(QStringLiteral("ini/")) + file + QStringLiteral(".ini");
+    const QString folder = DataPath(QStringLiteral("ini/"));
+    const QString exact = folder + file + QStringLiteral(".ini");
+    if (QFileInfo::exists(exact))
+        return exact;
+    // Templates copied from elsewhere are often named "<kind>.INI"; on a
+    // case-sensitive file system every reader must still find them.
+    const QString wanted = file + QStringLiteral(".ini");
+    const QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
+    for (const QString &name : names)
+        if (name.size() == wanted.size() && name.startsWith(file)
+            && name.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive))
+            return folder + name;
+    for (const QString &name : names)
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+            return folder + name;
+    return exact;
 }
 
 double Val(const QString &text)

@@ -60,6 +60,9 @@ private:
     QStringList m_values;
 };
 
+// DATA/ini/<file>.ini, or the file of that name in another letter case
+// ("<file>.INI") when only that one exists: every reader and writer of
+// settings and templates finds its file here.
 QString IniPath(const QString &file);
 QString DecodeCp932(const QByteArray &bytes);
 QByteArray EncodeCp932(const QString &text);

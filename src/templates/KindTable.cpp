@@ -92,7 +92,10 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
     columns.add(QStringLiteral("終了判定"), integer);
 
     QSqlQuery q(gDB());
-    return q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions()));
+    if (!q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions())))
+        return false;
+    IndexKindTable(kind);
+    return true;
 }
 
 QList<KindColumnSource> KindColumnSources(const Template &t)

@@ -9,7 +9,8 @@
 //   ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50),
 //   one column per tagged input field (data kind "0" INTEGER, "1" VARCHAR(255),
 //   "2" TEXT, anything else none), one INTEGER per tagged check box,
-//   編集日 INTEGER, 終了判定 INTEGER.
+//   編集日 INTEGER, 終了判定 INTEGER,
+// indexed on ID and on 患者番号 (see IndexKindTable).
 
 // An input field of the built document, in element order.
 struct KindColumnSource

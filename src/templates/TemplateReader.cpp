@@ -154,22 +154,6 @@ int sizeByVal(const QString &value)
     return int(std::min(std::round(v), kMaxCoordinate));
 }
 
-// On a case-sensitive file system the listed kind may come from "<kind>.INI".
-QString templatePath(const QString &kind)
-{
-    const QString exact = IniPath(kind);
-    if (QFileInfo::exists(exact))
-        return exact;
-    const QDir dir(DataPath(QStringLiteral("ini")));
-    const QString wanted = kind + QStringLiteral(".ini");
-    const QStringList names = dir.entryList({QStringLiteral("*")}, QDir::Files, QDir::Name);
-    for (const QString &name : names)
-        if (name.size() == wanted.size() && name.startsWith(kind)
-            && name.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive))
-            return dir.filePath(name);
-    return exact;
-}
-
 template <typename Element, typename Parse>
 QVector<Element> readFamily(const TemplateKeys &keys, const char *prefix, Parse parse)
 {
@@ -249,7 +233,7 @@ Template ReadTemplate(const QString &kind)
         t.kind = kind;
         return t;
     }
-    return TemplateFromSection(kind, IniSection::loadPath(templatePath(kind)));
+    return TemplateFromSection(kind, IniSection::load(kind));
 }
 
 Template TemplateFromSection(const QString &kind, const IniSection &section)

@@ -1,5 +1,7 @@
 #include "ui/Prompter.h"
 
+#include "ui/Placement.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QInputDialog>
@@ -8,14 +10,17 @@
 
 namespace {
 
+// Boxes open centred over the window they belong to.
 QWidget *dialogParent()
 {
-    return QApplication::activeWindow();
+    return OwnerWindow();
 }
 
-QString titleOr(const QString &title)
+// The window system puts the program's name on a window without a title, so
+// a box meant to have none gets a blank one.
+QString shownTitle(const QString &title)
 {
-    return title.isEmpty() ? AppTitle() : title;
+    return title.isEmpty() ? QStringLiteral(" ") : title;
 }
 
 class DialogPrompter : public Prompter
@@ -23,13 +28,13 @@ class DialogPrompter : public Prompter
 public:
     void message(const QString &text, const QString &title) override
     {
-        QMessageBox box(QMessageBox::Information, titleOr(title), text, QMessageBox::Ok,
+        QMessageBox box(QMessageBox::Information, shownTitle(title), text, QMessageBox::Ok,
                         dialogParent());
         box.exec();
     }
     bool question(const QString &text, const QString &title) override
     {
-        QMessageBox box(QMessageBox::Question, titleOr(title), text,
+        QMessageBox box(QMessageBox::Question, shownTitle(title), text,
                         QMessageBox::Yes | QMessageBox::No, dialogParent());
         box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
         box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
@@ -41,7 +46,7 @@ public:
     {
         QInputDialog box(dialogParent());
         box.setInputMode(QInputDialog::TextInput);
-        box.setWindowTitle(titleOr(title));
+        box.setWindowTitle(shownTitle(title));
         box.setLabelText(prompt);
         box.setTextValue(initial);
         box.setOkButtonText(QStringLiteral("OK"));

@@ -1,15 +1,18 @@
 #include "app/ui/FHead.h"
 
 #include "app/AppState.h"
+#include "app/ScreenFit.h"
 #include "app/Units.h"
 #include "ui/Navigation.h"
 #include "app/ui/WheelScroll.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
+#include "inserts/ui/PhraseLists.h"
 #include "storage/Ini.h"
 #include "templates/TemplateReader.h"
 #include "templates/ui/BuildDocument.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -24,13 +27,26 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShowEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyle>
+#include <QStyleOption>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
 FHead *g_head = nullptr;
+
+// What the window system puts around a shown window (title bar, borders).
+QMargins FrameOf(const QWidget *window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
+}
 
 // The top bar's background: a light band the width of the window.
 class TopBar : public QWidget
@@ -49,6 +65,56 @@ protected:
         p.setPen(QColor(150, 165, 190));
         p.drawLine(0, height() - 1, width(), height() - 1);
     }
+};
+
+// A header whose captions wrap onto a second line where a column is narrower
+// than its caption, so that every caption is read whole in the narrow panel.
+class WrappingHeader : public QHeaderView
+{
+public:
+    explicit WrappingHeader(QWidget *parent)
+        : QHeaderView(Qt::Horizontal, parent)
+    {
+    }
+
+    QSize sizeHint() const override
+    {
+        QSize size = QHeaderView::sizeHint();
+        const int twoLines = fontMetrics().boundingRect(QRect(0, 0, 1000, 1000), 0, QStringLiteral("X\nX")).height();
+        size.setHeight(std::max(size.height(), twoLines + 2 * margin() + 2));
+        return size;
+    }
+
+    // The caption's rectangle inside a section of the given width.
+    QRect captionRect(const QRect &section) const
+    {
+        return section.adjusted(margin(), 1, -margin(), -1);
+    }
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        if (!rect.isValid())
+            return;
+        QStyleOptionHeader opt;
+        initStyleOption(&opt);
+        opt.rect = rect;
+        opt.section = logicalIndex;
+        opt.text.clear();
+        opt.position = QStyleOptionHeader::Middle;
+        painter->save();
+        style()->drawControl(QStyle::CE_HeaderSection, &opt, painter, this);
+        painter->restore();
+        const QString caption = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+        painter->save();
+        painter->setFont(font());
+        painter->setPen(palette().color(QPalette::ButtonText));
+        painter->drawText(captionRect(rect), int(Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap), caption);
+        painter->restore();
+    }
+
+private:
+    int margin() const { return style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this); }
 };
 
 QLabel *PlacedLabel(QWidget *parent, const QString &text, const QRect &twips, Qt::Alignment align = Qt::AlignLeft)
@@ -217,17 +283,18 @@ void FHead::createRightPanel()
     PicRight->setMouseTracking(true);
     PicRight->installEventFilter(this);
     auto *v = new QVBoxLayout(PicRight);
-    v->setContentsMargins(4, 4, 4, 4);
+    v->setContentsMargins(2, 4, 2, 4);
     v->addWidget(new QLabel(QStringLiteral("定型文"), PicRight));
     CbSetName = new QComboBox(PicRight);
     v->addWidget(CbSetName);
     ListSet = new QListWidget(PicRight);
     v->addWidget(ListSet, 1);
     LV履歴 = new QTreeWidget(PicRight);
+    LV履歴->setHeader(new WrappingHeader(LV履歴));
     LV履歴->setRootIsDecorated(false);
     LV履歴->setHeaderLabels({QStringLiteral("日付"), QStringLiteral("ID"), QStringLiteral("書類名"),
                              QStringLiteral("終了判定")});
-    fitHistoryColumns();
+    setUpHistoryList();
     v->addWidget(LV履歴, 1);
     CheckLock = new QCheckBox(QStringLiteral("自動的に隠す"), PicRight);
     v->addWidget(CheckLock);
@@ -236,12 +303,15 @@ void FHead::createRightPanel()
         w->setMinimumWidth(0);
     setPicRightWidth(2400);
     QObject::connect(CbSetName, &QComboBox::activated, this, [this] { CbSetName_Click(); });
+    QObject::connect(ListSet, &QListWidget::itemDoubleClicked, this, [this] { ListSet_DblClick(); });
+    QObject::connect(LV履歴, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *row) {
+        LV履歴_DblClick(LV履歴->indexOfTopLevelItem(row));
+    });
 }
 
-// The panel is narrow, so the list uses a smaller face and fixed columns
-// sized for what they hold (a date, a short number, a 0/1 flag); the kind
-// name takes what is left and is elided rather than scrolled sideways.
-void FHead::fitHistoryColumns()
+// The panel is narrow, so the list uses a smaller face and never scrolls
+// sideways; captions may take two lines.
+void FHead::setUpHistoryList()
 {
     QFont small = LV履歴->font();
     if (small.pointSizeF() > 0)
@@ -259,17 +329,50 @@ void FHead::fitHistoryColumns()
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionResizeMode(2, QHeaderView::Stretch);
-    const QFontMetrics fm(small);
-    // Room for the cell's own text margins on both sides, and a little air.
-    const int pad = 2 * (LV履歴->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, LV履歴) + 1) + 2;
-    header->resizeSection(0, fm.horizontalAdvance(QStringLiteral("0000.00.00")) + pad);
-    header->resizeSection(1, std::max(fm.horizontalAdvance(QStringLiteral("ID")),
-                                      fm.horizontalAdvance(QStringLiteral("000"))) + pad);
-    // The flag column shows "0" or "1"; its caption is elided and spelt out in the tooltip.
-    header->resizeSection(3, fm.horizontalAdvance(QStringLiteral("終")) + pad);
     QTreeWidgetItem *captions = LV履歴->headerItem();
     for (int c = 0; c < LV履歴->columnCount(); ++c)
         captions->setToolTip(c, captions->text(c));
+    // The columns follow what the rows hold.
+    QAbstractItemModel *rows = LV履歴->model();
+    auto fit = [this] { fitHistoryColumns(); };
+    QObject::connect(rows, &QAbstractItemModel::rowsInserted, this, fit);
+    QObject::connect(rows, &QAbstractItemModel::rowsRemoved, this, fit);
+    QObject::connect(rows, &QAbstractItemModel::modelReset, this, fit);
+    QObject::connect(rows, &QAbstractItemModel::dataChanged, this, fit);
+    fitHistoryColumns();
+}
+
+// Date, number and flag columns are as wide as their widest text or their
+// caption on at most two lines; the kind name takes what is left and is
+// elided when it is longer.
+void FHead::fitHistoryColumns()
+{
+    const QFontMetrics fm(LV履歴->font());
+    QHeaderView *header = LV履歴->header();
+    // The cell's own text margins on both sides.
+    const int pad = 2 * (LV履歴->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, LV履歴) + 1);
+    const int captionPad = 2 * LV履歴->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 1;
+    const int twoLines = fm.boundingRect(QRect(0, 0, 1000, 1000), 0, QStringLiteral("X\nX")).height();
+    // The narrowest width at which a caption wraps onto two lines at most.
+    auto caption = [&fm, twoLines](const QString &text) {
+        const int whole = fm.horizontalAdvance(text);
+        for (int w = whole / 2; w < whole; ++w) {
+            const QRect wrapped = fm.boundingRect(QRect(0, 0, w, 1000), int(Qt::TextWordWrap), text);
+            if (wrapped.width() <= w && wrapped.height() <= twoLines)
+                return w;
+        }
+        return whole;
+    };
+    QTreeWidgetItem *captions = LV履歴->headerItem();
+    const QString least[] = {QStringLiteral("0000.00.00"), QStringLiteral("0"), QString(), QStringLiteral("0")};
+    for (int c : {0, 1, 3}) {
+        int width = fm.horizontalAdvance(least[c]);
+        for (int r = 0; r < LV履歴->topLevelItemCount(); ++r)
+            width = std::max(width, fm.horizontalAdvance(LV履歴->topLevelItem(r)->text(c)));
+        width = std::max(width + pad, caption(captions->text(c)) + captionPad);
+        if (header->sectionSize(c) != width)
+            header->resizeSection(c, width);
+    }
 }
 
 void FHead::setPicRightWidth(int twips)
@@ -317,10 +420,14 @@ int FHead::WidthTwips() const
 
 void FHead::fillTopBar()
 {
-    const QString birth = QString::number(PatientBirth);
+    // No birth date (or no patient) leaves month, day and age empty rather
+    // than "0", here and in the document fields copied from these labels.
+    const bool hasBirth = PatientBirth != 0;
+    const QString birth = hasBirth ? QString::number(PatientBirth) : QString();
     const QString values[9] = {
         PatientID, PatientKana, PatientName, PatientEra + PatientEraYear, birth.mid(4, 2), birth.right(2),
-        QString::number(PatientAge), PatientSex == 1 ? QStringLiteral("男") : QStringLiteral("女"),
+        hasBirth ? QString::number(PatientAge) : QString(),
+        PatientSex == 1 ? QStringLiteral("男") : QStringLiteral("女"),
         PatientAddress,
     };
     for (int i = 0; i < Lb基本情報.size() && i < 9; ++i)
@@ -328,8 +435,26 @@ void FHead::fillTopBar()
     Lb入力者->setText(CurrentDrName);
 }
 
+// Closing the window unloads it: whatever free editing left behind (palette
+// shown, a drawing tool chosen, the right panel hidden or narrowed, another
+// colour) does not carry over into the next opening.
+void FHead::resetToDesign()
+{
+    for (int i = 0; i < Optツール.size(); ++i) {
+        const QSignalBlocker quiet(Optツール[i]);
+        Optツール[i]->setChecked(i == 0);
+    }
+    PicLeft->hide();
+    CheckLock->setChecked(false);
+    setPicRightWidth(2400);
+    PicRight->show();
+    m_dialogColor = Qt::black;
+    setDrawingColor(Qt::black);
+}
+
 void FHead::MDIForm_Load()
 {
+    resetToDesign();
     m_wheel->hook();
     docHooks().drawingHistoryChanged = [] {
         if (FHead *head = fhead())
@@ -342,13 +467,22 @@ void FHead::MDIForm_Load()
     for (int n = 0; n < kinds.size(); ++n)
         MDoc.load(n)->setText(kinds[n]);
 
+    QRect wanted(pos(), size());
     if (!ReadIni(QStringLiteral("setting"), QStringLiteral("Fhead_Width")).isEmpty()) {
         auto read = [](const char *key) { return int(Val(ReadIni(QStringLiteral("setting"), QString::fromLatin1(key)))); };
         const int left = read("Fhead_Left"), top = read("Fhead_Top");
         const int w = read("Fhead_Width"), h = read("Fhead_Height");
-        move(TwipsToPx(left), TwipsToPx(top));
-        resize(TwipsToPx(w), TwipsToPx(h));
+        wanted = QRect(TwipsToPx(left), TwipsToPx(top), TwipsToPx(w), TwipsToPx(h));
     }
+    // A size or place remembered from a larger screen, or the design size on
+    // a small one, is brought inside the usable screen; the page scrolls.
+    const QScreen *screen = QGuiApplication::screenAt(wanted.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen)
+        wanted = FitWindowToScreen(wanted, expectedFrame(), screen->availableGeometry());
+    move(wanted.topLeft());
+    resize(wanted.size());
 
     fillTopBar();
 
@@ -370,6 +504,7 @@ void FHead::MDIForm_Load()
     }
 
     CbSetName->clear();
+    ListSet->clear();
     if (docHooks().loadPhraseClasses)
         docHooks().loadPhraseClasses(CbSetName);
 }
@@ -384,8 +519,28 @@ void FHead::MDIForm_Resize()
     doc->setLeft(mainWidth >= width ? (mainWidth - width - 500) / 2 : 0);
 }
 
+// What the window system will put around the window: known while it is
+// shown; before that, the frame it had last time, or the frame of the
+// window the user came from.
+QMargins FHead::expectedFrame() const
+{
+    if (isVisible())
+        return FrameOf(this);
+    if (m_frameKnown)
+        return m_frame;
+    for (const QWidget *other : QApplication::topLevelWidgets())
+        if (other != this && other->isVisible() && other->windowType() == Qt::Window
+            && !other->windowFlags().testFlag(Qt::FramelessWindowHint))
+            return FrameOf(other);
+    return QMargins();
+}
+
 void FHead::MDIForm_Unload()
 {
+    if (isVisible()) {
+        m_frame = FrameOf(this);
+        m_frameKnown = true;
+    }
     m_wheel->unhook();
     if (!(windowState() & Qt::WindowMinimized)) {
         // One write for the four keys: a stop half-way never leaves a mixed position.
@@ -408,6 +563,28 @@ void FHead::closeEvent(QCloseEvent *event)
     }
     MDIForm_Unload();
     event->accept();
+}
+
+void FHead::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Now the window system has put its frame around the window; when that
+    // frame reaches past the usable screen, the window moves and shrinks.
+    if (!event->spontaneous())
+        keepOnScreen();
+}
+
+void FHead::keepOnScreen()
+{
+    const QScreen *shownOn = screen();
+    if (!shownOn || isMaximized() || isFullScreen())
+        return;
+    const QRect available = shownOn->availableGeometry();
+    if (available.contains(frameGeometry()))
+        return;
+    const QRect fit = FitWindowToScreen(QRect(pos(), size()), FrameOf(this), available);
+    move(fit.topLeft());
+    resize(fit.size());
 }
 
 void FHead::resizeEvent(QResizeEvent *event)
@@ -469,4 +646,21 @@ void FHead::CbSetName_Click()
 {
     if (docHooks().loadPhrases)
         docHooks().loadPhrases(CbSetName->currentText());
+    // The panel shows the class's phrases too, ready for a double-click.
+    FillPhraseList(ListSet, CbSetName->currentText());
+}
+
+void FHead::ListSet_DblClick()
+{
+    QListWidgetItem *phrase = ListSet->currentItem();
+    if (!phrase)
+        return;
+    if (QPlainTextEdit *field = PhraseInsertTarget())
+        InsertPhrasesInto(field, {phrase->text()});
+}
+
+void FHead::LV履歴_DblClick(int index)
+{
+    if (index >= 0)
+        OpenHistoryRow(index);
 }

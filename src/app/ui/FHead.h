@@ -3,6 +3,7 @@
 #include "document/ui/MenuArray.h"
 
 #include <QColor>
+#include <QMargins>
 #include <QMainWindow>
 #include <QVector>
 
@@ -116,6 +117,11 @@ public:
     void M履歴_Click(int index);
     void M終了_Click();
     void CbSetName_Click();
+    // Inserts the phrase under the cursor into the field being edited, as the
+    // picker's 挿入 does.
+    void ListSet_DblClick();
+    // Opens the document of the history row that was double-clicked.
+    void LV履歴_DblClick(int index);
     void Optツール_Click(int index);
     void ListPoint_Click();
     void Cmd色_Click();
@@ -130,15 +136,20 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createTopBar();
     void createRightPanel();
+    void setUpHistoryList();
     void fitHistoryColumns();
     void createPalette();
     void createMenus();
     void fillTopBar();
+    void resetToDesign();
+    QMargins expectedFrame() const;
+    void keepOnScreen();
 
     QMdiArea *m_mdi = nullptr;
     WheelScroll *m_wheel = nullptr;
@@ -146,6 +157,8 @@ private:
     QColor m_drawingColor = Qt::black;
     QColor m_dialogColor = Qt::black;
     FM *m_menusOf = nullptr;
+    QMargins m_frame;
+    bool m_frameKnown = false;
 };
 
 // Loads the main window for the current patient and doctor and shows it.

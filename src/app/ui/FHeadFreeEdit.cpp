@@ -3,6 +3,7 @@
 #include "app/Units.h"
 #include "document/ui/FM.h"
 #include "document/ui/FreeEdit.h"
+#include "inserts/Pictures.h"
 #include "storage/Ini.h"
 #include "templates/TemplateReader.h"
 
@@ -25,11 +26,18 @@ void FHead::Img貼付()
         const QPixmap picture = doc->Img->pixmap();
         if (!picture.isNull()) {
             doc->beginDrawing();
-            QPainter p(&doc->surface());
-            // White parts of the picture leave the drawing underneath visible.
-            p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
             const QRect at = TwipsToPx(FloatTwips(doc->Img));
-            p.drawPixmap(at, picture);
+            // Transparent parts count as white, so that they, like the white
+            // parts, leave the drawing underneath visible.
+            QImage opaque(picture.size(), QImage::Format_RGB32);
+            opaque.fill(Qt::white);
+            {
+                QPainter flatten(&opaque);
+                flatten.drawPixmap(0, 0, picture);
+            }
+            QPainter p(&doc->surface());
+            p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+            p.drawImage(at.topLeft(), ScaledPicture(opaque, at.size()));
             doc->drewOn(at.adjusted(-1, -1, 1, 1));
         }
         doc->CmdImgDel->hide();

@@ -27,9 +27,10 @@ void InstallNavigation()
     n.openSavedDocument = [back](const QString &, int) { back(); };
     // Window hooks (one line per window):
     n.showStart = [] { FStart::shared().showAgain(); };
-    n.showSettings = [] { F設定::shared().openFresh(); };
-    n.showPatientEntry = [] { F患者情報入力::shared().showAgain(); };
-    n.showSaveList = [](bool finished) { FSaveList::showList(finished); };
+    // Windows opened from the start window open over it, also when it has hidden itself.
+    n.showSettings = [] { F設定::shared().openFresh(&FStart::shared()); };
+    n.showPatientEntry = [] { F患者情報入力::shared().showNew(&FStart::shared()); };
+    n.showSaveList = [](bool finished) { FSaveList::showList(finished, &FStart::shared()); };
     n.showMainWindow = [] { ShowMainWindow(); };
     InstallPhraseHooks();
     InstallFreeEditHooks();

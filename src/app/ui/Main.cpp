@@ -3,7 +3,9 @@
 #include "app/ui/FStart.h"
 #include "app/ui/InstallNavigation.h"
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "patients/Patient.h"
+#include "patients/PatientStore.h"
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
 #include "storage/StoreLocation.h"
@@ -25,9 +27,13 @@ bool Main()
             return false;
         }
     }
+    // Patients written by other programs (or before the search keys existed)
+    // become findable.
+    SyncPatientSearchKeys();
     LookupPatient(QStringLiteral("1"));
     QDir().mkpath(DataPath(QStringLiteral("pic_save")));
     InstallNavigation();
-    FStart::shared().show();
+    // The start window opens in the middle of the screen.
+    ShowOver(&FStart::shared(), nullptr);
     return true;
 }

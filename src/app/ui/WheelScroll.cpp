@@ -52,10 +52,18 @@ bool WheelScroll::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
 
     auto *wheel = static_cast<QWheelEvent *>(event);
-    // Pack the distance the way the wheel message carries it and read it back
-    // as its high word: a distance of any size is one step.
-    const std::int32_t wParam = std::int32_t(std::uint32_t(wheel->angleDelta().y()) << 16);
-    step(HiWord(wParam));
+    // Only a vertical wheel step moves the page: a sideways wheel or swipe,
+    // and the start and end markers of a touchpad gesture, carry no vertical
+    // distance and are no wheel step at all.
+    const QPoint angle = wheel->angleDelta();
+    const bool vertical = angle.y() != 0
+        || (angle.x() == 0 && wheel->pixelDelta().isNull() && wheel->phase() == Qt::NoScrollPhase);
+    if (vertical) {
+        // Pack the distance the way the wheel message carries it and read it
+        // back as its high word: a distance of any size is one step.
+        const std::int32_t wParam = std::int32_t(std::uint32_t(angle.y()) << 16);
+        step(HiWord(wParam));
+    }
 
     // A scrolling widget inside the document keeps its own handling (and
     // accepts the event, so it goes no further). Anything else would hand the

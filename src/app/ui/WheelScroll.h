@@ -6,8 +6,9 @@ class QMdiArea;
 // Turns every wheel event over the MDI area (its empty background, the
 // document window and everything on it) into exactly one line step of the
 // area's vertical scroll bar: up for a positive distance, down otherwise (0
-// included), and only while that scroll bar is shown. A widget inside the
-// document that scrolls by itself (the in-place editor) still gets the event.
+// included), and only while that scroll bar is shown. Sideways wheel turns
+// and swipes do not move it. A widget inside the document that scrolls by
+// itself (the in-place editor) still gets the event.
 class WheelScroll : public QObject
 {
     Q_OBJECT

@@ -174,7 +174,13 @@ void DocLabel::paintEvent(QPaintEvent *)
     if (!m_text.isEmpty()) {
         p.setFont(pixelFont());
         p.setPen(isEnabled() ? m_foreColor : QColor(160, 160, 160));
-        p.drawText(rect(), int(AlignmentFromInt(m_alignment) | Qt::AlignTop | Qt::TextWordWrap), m_text);
+        // Text longer than the box is cut at the box. The label clips once
+        // itself rather than have drawText save, clip and restore the painter
+        // around the text: a restore inside a page rendered onto a printer
+        // can bring back a clip that is off the page.
+        p.setClipRect(rect());
+        p.drawText(rect(), int(AlignmentFromInt(m_alignment) | Qt::AlignTop | Qt::TextWordWrap | Qt::TextDontClip),
+                   m_text);
     }
     if (m_border) {
         p.setPen(Qt::black);

@@ -1,5 +1,7 @@
 #include "document/ui/DocumentHost.h"
 
+#include <QMdiArea>
+
 namespace {
 DocumentHost *g_host = nullptr;
 }
@@ -12,4 +14,10 @@ DocumentHost *documentHost()
 void SetDocumentHost(DocumentHost *host)
 {
     g_host = host;
+}
+
+QWidget *documentHostWindow()
+{
+    QMdiArea *area = g_host ? g_host->mdiArea() : nullptr;
+    return area ? area->window() : nullptr;
 }

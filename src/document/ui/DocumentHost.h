@@ -8,6 +8,7 @@ class FM;
 class MenuArray;
 class QMdiArea;
 class QTreeWidget;
+class QWidget;
 
 // What the document window, the layout builder and the save procedures need
 // from the main window that frames them. The main window implements it and
@@ -59,3 +60,6 @@ public:
 // The main window, or nullptr while there is none.
 DocumentHost *documentHost();
 void SetDocumentHost(DocumentHost *host);
+// The main window as a widget, which the dialogs it opens are placed over;
+// nullptr while there is none.
+QWidget *documentHostWindow();

@@ -302,7 +302,7 @@ bool FM::Form_Unload()
     if (saved)
         return true;
     // Closing now would throw the doctor's work away.
-    prompter().message(QStringLiteral("保存できませんでした"));
+    prompter().message(SaveFailureText());
     return false;
 }
 

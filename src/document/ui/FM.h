@@ -88,6 +88,9 @@ public:
     // ---- other design elements -------------------------------------------------
     DocEditor *TxtInput = nullptr; // in-place editor; Tag = edited field index or ""
     QLabel *Lb登録番号 = nullptr;  // registration number, "0" until saved
+    // The stored version of the document as this window read or last saved
+    // it; a save finding another one was overtaken by another workstation.
+    int StoredVersion = 0;
     QLabel *Img = nullptr;         // floating picture
     QPushButton *CmdImgDel = nullptr;
     QPushButton *CmdImgSize = nullptr;
@@ -165,6 +168,8 @@ public:
     void M通常入力_Click();
     void Mフリー編集_Click();
     void M画像挿入_Click();
+    // Commits the in-place editor into its field when it is open.
+    void commitOpenEditor();
 
     // ---- field interactions -----------------------------------------------------
     void LbItem_Click(int index);
@@ -179,6 +184,9 @@ public:
     void Mマイナス_Click();
     void D_Menu_Click(int index);
     void M定型文_Click();
+    // Where template phrases go: TxtInput while it edits a field. Otherwise
+    // tells the user "挿入先が選択されていません" and gives nullptr.
+    DocEditor *PhraseTarget();
     // Opens the editor on field index.
     void OpenEditor(int index);
 
@@ -290,3 +298,6 @@ FM &fmInstance();
 // Unloads the document window through Form_Unload. True when it is gone (or
 // there was none), false when it stayed open.
 bool UnloadFM();
+// The document window's PhraseTarget(); with no document window the same
+// message and nullptr.
+DocEditor *PhraseInsertTarget();

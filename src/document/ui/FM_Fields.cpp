@@ -238,12 +238,34 @@ void FM::D_Menu_Click(int index)
         WriteInto(LI(MenuTag(D_Menu_Head)), D_Menu[index]->text());
 }
 
-void FM::M定型文_Click()
+namespace {
+void TellNoPhraseTarget()
+{
+    prompter().message(QStringLiteral("挿入先が選択されていません"), QStringLiteral("定型文"));
+}
+}
+
+DocEditor *FM::PhraseTarget()
 {
     if (TxtInput->Tag.isEmpty()) {
-        prompter().message(QStringLiteral("挿入先が選択されていません"), QStringLiteral("定型文"));
-        return;
+        TellNoPhraseTarget();
+        return nullptr;
     }
+    return TxtInput;
+}
+
+DocEditor *PhraseInsertTarget()
+{
+    if (FM *doc = fm())
+        return doc->PhraseTarget();
+    TellNoPhraseTarget();
+    return nullptr;
+}
+
+void FM::M定型文_Click()
+{
+    if (!PhraseTarget())
+        return;
     QPointer<FM> self(this);
     FSet::setInsertTarget([self]() -> QPlainTextEdit * {
         return self && !self->TxtInput->Tag.isEmpty() ? self->TxtInput : nullptr;

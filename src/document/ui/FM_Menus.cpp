@@ -143,7 +143,7 @@ void FM::M保存_Click(int index)
         prompter().message(QStringLiteral("保存しました"));
         更新チェック更新();
     } else {
-        prompter().message(QStringLiteral("保存できませんでした"));
+        prompter().message(SaveFailureText());
     }
 }
 

@@ -4,8 +4,17 @@
 
 // Switching between normal input and free editing.
 
+// What was typed into the open editor goes into its field before the editor
+// is hidden, as printing does; a hidden editor may hold stale text.
+void FM::commitOpenEditor()
+{
+    if (TxtInput && !TxtInput->isHidden())
+        テキスト変更();
+}
+
 void FM::Mフリー編集_Click()
 {
+    commitOpenEditor();
     connectFreeEditing();
     Mフリー編集->setChecked(true);
     M通常入力->setChecked(false);
@@ -25,6 +34,7 @@ void FM::Mフリー編集_Click()
 
 void FM::M通常入力_Click()
 {
+    commitOpenEditor();
     M通常入力->setChecked(true);
     Mフリー編集->setChecked(false);
     if (DocumentHost *head = documentHost()) {

@@ -1,7 +1,10 @@
 #include "inserts/ui/FImg.h"
 
+#include "document/ui/DocumentHost.h"
+#include "ui/Placement.h"
 #include "inserts/Pictures.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -66,9 +69,7 @@ FImg *FImg::showShared()
 {
     if (!g_dialog)
         g_dialog = new FImg;
-    g_dialog->show();
-    g_dialog->raise();
-    g_dialog->activateWindow();
+    ShowOver(g_dialog, documentHostWindow());
     return g_dialog;
 }
 
@@ -184,7 +185,6 @@ void FImg::Form_Load()
 {
     fillDrives();
     setFolder(StartPictureFolder());
-    move(0, 0);
 }
 
 void FImg::fillDrives()
@@ -317,4 +317,13 @@ void FImg::LV画像リスト_DblClick()
 void FImg::Cmdキャンセル_Click()
 {
     unload();
+}
+
+void FImg::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // Unloaded like by its cancel button, so the next opening starts from
+    // the design values instead of what this one left behind.
+    if (loaded() == this)
+        Cmdキャンセル_Click();
 }

@@ -52,6 +52,10 @@ public:
     void LV画像リスト_DblClick();
     void Cmdキャンセル_Click();
 
+protected:
+    // The close box does what ｷｬﾝｾﾙ does.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     FImg();
     ~FImg() override;

@@ -1,8 +1,11 @@
 #include "inserts/ui/FSet.h"
 
+#include "document/ui/DocumentHost.h"
+#include "ui/Placement.h"
 #include "inserts/ui/FSet_Save.h"
 #include "inserts/ui/PhraseLists.h"
 
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QComboBox>
@@ -27,9 +30,7 @@ FSet *FSet::load()
 FSet *FSet::showShared()
 {
     FSet *w = load();
-    w->show();
-    w->raise();
-    w->activateWindow();
+    ShowOver(w, documentHostWindow());
     return w;
 }
 
@@ -124,12 +125,7 @@ void FSet::CmdOK_Click()
         if (ListSet->item(i)->isSelected())
             chosen << ListSet->item(i)->text();
     }
-    if (QPlainTextEdit *editor = g_insertTarget ? g_insertTarget() : nullptr) {
-        editor->setVisible(true);
-        editor->window()->activateWindow();
-        editor->setFocus();
-        InsertPhrasesAtCursor(editor, chosen);
-    }
+    InsertPhrasesInto(g_insertTarget ? g_insertTarget() : nullptr, chosen);
     unload();
 }
 
@@ -157,4 +153,13 @@ void FSet::Cmd追加_Click()
 void FSet::Cmdキャンセル_Click()
 {
     unload();
+}
+
+void FSet::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // Unloaded like by its cancel button, so the next opening starts from
+    // the design values instead of what this one left behind.
+    if (loaded() == this)
+        Cmdキャンセル_Click();
 }

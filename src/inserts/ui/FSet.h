@@ -44,6 +44,10 @@ public:
     void Cmd追加_Click();
     void Cmdキャンセル_Click();
 
+protected:
+    // The close box does what ｷｬﾝｾﾙ does.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     FSet();
 };

@@ -1,11 +1,14 @@
 #include "inserts/ui/FSet_Save.h"
 
+#include "document/ui/DocumentHost.h"
+#include "ui/Placement.h"
 #include "app/AppState.h"
 #include "ui/Prompter.h"
 #include "inserts/Phrases.h"
 #include "inserts/ui/FSet.h"
 #include "inserts/ui/PhraseLists.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -28,9 +31,7 @@ FSet_Save *FSet_Save::load()
 FSet_Save *FSet_Save::showShared()
 {
     FSet_Save *w = load();
-    w->show();
-    w->raise();
-    w->activateWindow();
+    ShowOver(w, documentHostWindow());
     return w;
 }
 
@@ -131,4 +132,13 @@ void FSet_Save::backToPicker()
     // so the class list always reflects what was just saved or deleted.
     FSet::unload();
     FSet::showShared();
+}
+
+void FSet_Save::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // Unloaded like by its cancel button, so the next opening starts from
+    // the design values instead of what this one left behind.
+    if (loaded() == this)
+        Cmdキャンセル_Click();
 }

@@ -35,6 +35,10 @@ public:
     void Cmd削除_Click();
     void Cmdキャンセル_Click();
 
+protected:
+    // The close box does what ｷｬﾝｾﾙ does.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     FSet_Save();
     void backToPicker();

@@ -1,7 +1,10 @@
 #include "inserts/ui/F文字挿入.h"
 
+#include "document/ui/DocumentHost.h"
+#include "ui/Placement.h"
 #include "ui/Prompter.h"
 
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -33,9 +36,7 @@ F文字挿入 *F文字挿入::showNew()
         unload();
     if (!g_dialog)
         g_dialog = new F文字挿入;
-    g_dialog->show();
-    g_dialog->raise();
-    g_dialog->activateWindow();
+    ShowOver(g_dialog, documentHostWindow());
     return g_dialog;
 }
 
@@ -44,9 +45,7 @@ F文字挿入 *F文字挿入::showForEdit(const FreeText &current)
     if (!g_dialog)
         g_dialog = new F文字挿入;
     F文字挿入 *w = g_dialog;
-    w->show();
-    w->raise();
-    w->activateWindow();
+    ShowOver(w, documentHostWindow());
     w->Txt文字->setText(current.text);
     w->setTextColor(current.color);
     QFont font = w->Txt文字->font();
@@ -259,4 +258,13 @@ void F文字挿入::CmdOK_Click()
 void F文字挿入::Cmdキャンセル_Click()
 {
     unload();
+}
+
+void F文字挿入::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // Unloaded like by its cancel button, so the next opening starts from
+    // the design values instead of what this one left behind.
+    if (loaded() == this)
+        Cmdキャンセル_Click();
 }

@@ -73,6 +73,8 @@ public:
     void Cmdキャンセル_Click();
 
 protected:
+    // The close box does what ｷｬﾝｾﾙ does.
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

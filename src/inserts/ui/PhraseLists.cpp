@@ -35,7 +35,13 @@ void LoadPhrases(const QString &className)
     const QList<QListWidgetItem *> named = picker->ListSetName->findItems(className, Qt::MatchExactly);
     if (!named.isEmpty() && picker->ListSetName->currentItem() != named.first())
         picker->ListSetName->setCurrentItem(named.first());
-    QListWidget *list = picker->ListSet;
+    FillPhraseList(picker->ListSet, className);
+}
+
+void FillPhraseList(QListWidget *list, const QString &className)
+{
+    if (!list)
+        return;
     list->clear();
     for (const Phrase &phrase : PhrasesOf(CurrentDrID, className)) {
         auto *item = new QListWidgetItem(phrase.value, list);
@@ -56,4 +62,14 @@ void InsertPhrasesAtCursor(QPlainTextEdit *editor, const QStringList &chosen)
     cursor.insertText(result.text.mid(at, result.cursor - at));
     cursor.setPosition(result.cursor);
     editor->setTextCursor(cursor);
+}
+
+void InsertPhrasesInto(QPlainTextEdit *editor, const QStringList &chosen)
+{
+    if (!editor)
+        return;
+    editor->setVisible(true);
+    editor->window()->activateWindow();
+    editor->setFocus();
+    InsertPhrasesAtCursor(editor, chosen);
 }

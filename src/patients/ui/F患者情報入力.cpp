@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "ui/InputMethodSwitch.h"
 #include "ui/NumberInput.h"
 #include "ui/Prompter.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -50,6 +52,21 @@ QLineEdit *DateBox(QWidget *parent)
     box->setAlignment(Qt::AlignRight);
     box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
     return box;
+}
+
+// "昭和27年03月14日"; empty for an unknown date.
+QString EraBirthText(int birth)
+{
+    const Era era = EraOfDate(birth);
+    if (birth <= 0 || era.name.isEmpty())
+        return QString();
+    return era.name + LastTwo(QString::number(era.year)) + QStringLiteral("年") + LastTwo(QString::number(birth / 100 % 100))
+           + QStringLiteral("月") + LastTwo(QString::number(birth % 100)) + QStringLiteral("日");
+}
+
+QString SexText(int sex)
+{
+    return sex == 1 ? QStringLiteral("男性") : sex == 2 ? QStringLiteral("女性") : QString();
 }
 
 } // namespace
@@ -139,12 +156,24 @@ F患者情報入力::F患者情報入力(QWidget *parent)
     searchRow->addWidget(Cmdカナ検索);
     searchLayout->addLayout(searchRow);
     LV患者リスト = new QTreeWidget(searchFrame);
-    LV患者リスト->setHeaderLabels({QStringLiteral("ID"), QStringLiteral("名前")});
+    LV患者リスト->setHeaderLabels(
+        {QStringLiteral("ID"), QStringLiteral("名前"), QStringLiteral("生年月日"), QStringLiteral("性別")});
     LV患者リスト->setRootIsDecorated(false);
     LV患者リスト->setUniformRowHeights(true);
     LV患者リスト->setSelectionMode(QAbstractItemView::SingleSelection);
-    LV患者リスト->setColumnWidth(0, LV患者リスト->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16);
-    LV患者リスト->setMinimumWidth(LV患者リスト->fontMetrics().horizontalAdvance(QString(20, QChar(u'名'))));
+    // Every column shows its whole text without scrolling sideways: number,
+    // a name of up to eight characters, the birth date in its era and the sex.
+    const QFontMetrics metrics = LV患者リスト->fontMetrics();
+    const int columnWidths[] = {metrics.horizontalAdvance(QStringLiteral("00000000")) + 16,
+                                metrics.horizontalAdvance(QString(8, QChar(u'名'))) + 16,
+                                metrics.horizontalAdvance(QStringLiteral("昭和00年00月00日")) + 16,
+                                metrics.horizontalAdvance(QStringLiteral("性別")) + 16};
+    int listWidth = 2 * LV患者リスト->frameWidth() + LV患者リスト->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < 4; ++column) {
+        LV患者リスト->setColumnWidth(column, columnWidths[column]);
+        listWidth += columnWidths[column];
+    }
+    LV患者リスト->setMinimumWidth(listWidth);
     searchLayout->addWidget(LV患者リスト, 1);
 
     // Bottom: the two buttons.
@@ -186,11 +215,21 @@ F患者情報入力 &F患者情報入力::shared()
     return *window;
 }
 
-void F患者情報入力::showAgain()
+void F患者情報入力::clearBoxes()
 {
-    show();
-    raise();
-    activateWindow();
+    for (QLineEdit *box : {TxtID, TxtName, TxtKana, TxtSY, TxtSM, TxtSD, TxtAddress, Txtカナ名})
+        box->clear();
+    Check自動->setChecked(false);
+    Combo年号->setCurrentIndex(-1);
+    Combo性別->setCurrentIndex(-1);
+    LV患者リスト->clear();
+}
+
+void F患者情報入力::showNew(const QWidget *owner)
+{
+    clearBoxes();
+    TxtID->setFocus(Qt::OtherFocusReason);
+    ShowOver(this, owner ? owner : OwnerWindow());
 }
 
 QString F患者情報入力::checkInput() const
@@ -201,8 +240,10 @@ QString F患者情報入力::checkInput() const
         return QStringLiteral("ｶﾅ名を入力してください");
     if (TxtName->text().isEmpty())
         return QStringLiteral("患者名を入力してください");
+    // A day that does not exist (2月30日, 平成32年) would be stored and
+    // give a wrong age.
     if (Combo年号->currentText().isEmpty() || TxtSY->text().isEmpty() || TxtSM->text().isEmpty()
-        || TxtSD->text().isEmpty())
+        || TxtSD->text().isEmpty() || !IsValidEraDate(birthAsEraDate()))
         return QStringLiteral("正しい生年月日を入力してください");
     if (Combo性別->currentText().isEmpty())
         return QStringLiteral("性別を選択してください");
@@ -215,6 +256,16 @@ QString F患者情報入力::birthAsEraDate() const
         + LastTwo(TxtSD->text());
 }
 
+bool F患者情報入力::mayOverwrite(const PatientRecord &patient) const
+{
+    const std::optional<PatientRecord> stored = ReadPatient(patient.id);
+    if (!stored
+        || (stored->name == patient.name && stored->kana == patient.kana && stored->birth == patient.birth))
+        return true;
+    return prompter().question(QStringLiteral("患者番号 ") + patient.id + QStringLiteral("（") + stored->name
+                               + QStringLiteral("）の登録内容を変更します。よろしいですか？"));
+}
+
 void F患者情報入力::CmdOK_Click()
 {
     const QString problem = checkInput();
@@ -222,8 +273,10 @@ void F患者情報入力::CmdOK_Click()
         prompter().message(problem);
         return;
     }
-    if (Check自動->isChecked() && TxtID->text().isEmpty())
-        TxtID->setText(新規ID検索());
+    // The free number is chosen inside the transaction that stores the
+    // patient, so that another workstation registering at the same moment
+    // cannot take it too.
+    const bool automatic = Check自動->isChecked() && TxtID->text().isEmpty();
 
     PatientRecord patient;
     patient.id = TxtID->text();
@@ -232,12 +285,17 @@ void F患者情報入力::CmdOK_Click()
     patient.birth = EraDateToNumber(birthAsEraDate());
     patient.sex = Combo性別->currentText() == QStringLiteral("男性") ? 1 : 2;
     patient.address = TxtAddress->text();
+    if (!patient.id.isEmpty() && !mayOverwrite(patient))
+        return;
     // Going on to the main window for a patient that was not stored would
     // show, and save documents for, somebody who does not exist.
-    if (patient.id.isEmpty() || !StorePatient(patient)) {
+    const bool stored = automatic ? RegisterNewPatient(patient) : !patient.id.isEmpty() && StorePatient(patient);
+    if (!stored) {
         prompter().message(QStringLiteral("保存できませんでした"));
         return;
     }
+    if (automatic)
+        TxtID->setText(patient.id);
 
     LookupPatient(patient.id);
     if (nav().showMainWindow)
@@ -281,7 +339,7 @@ void F患者情報入力::Cmdカナ検索_Click()
         return;
     }
     for (const PatientHit &hit : *hits) {
-        auto *item = new QTreeWidgetItem(LV患者リスト, {hit.id, hit.name});
+        auto *item = new QTreeWidgetItem(LV患者リスト, {hit.id, hit.name, EraBirthText(hit.birth), SexText(hit.sex)});
         item->setData(0, kPatientRowRole, true);
     }
 }

@@ -8,6 +8,7 @@ class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+struct PatientRecord;
 
 // Patient entry: the doctor finds a patient by number or by kana, registers a
 // new one or corrects one, and goes on to the main window with "決定".
@@ -18,8 +19,14 @@ public:
     explicit F患者情報入力(QWidget *parent = nullptr);
 
     static F患者情報入力 &shared();
-    // Shows the window with its boxes as they were left, in front.
-    void showAgain();
+    // Shows the window in front as it is when first loaded: empty boxes, no
+    // search result, era and sex not chosen. Every opening from the start
+    // window goes through here, so nothing of the previous patient is left
+    // to be registered by mistake under a new name.
+    // It opens centred over owner (the window it was opened from).
+    void showNew(const QWidget *owner = nullptr);
+    // Puts every box back to its design value.
+    void clearBoxes();
 
     // Loads the patient whose number is in TxtID into the boxes (and makes it
     // current); an unknown number leaves the boxes as they are.
@@ -58,4 +65,7 @@ protected:
 private:
     QString checkInput() const;
     QString birthAsEraDate() const;
+    // Asks before a registration changes the name, kana or birth date of a
+    // patient number that exists; true when it may go ahead.
+    bool mayOverwrite(const PatientRecord &patient) const;
 };

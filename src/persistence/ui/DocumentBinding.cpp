@@ -19,6 +19,7 @@ DocumentData CollectDocument(FM &window)
     DocumentData doc;
     doc.kind = window.Tag;
     doc.number = window.Lb登録番号->text().trimmed().toInt();
+    doc.version = window.StoredVersion;
     doc.fields.reserve(window.LbItem.size());
     for (const DocLabel *item : window.LbItem)
         doc.fields.append({item->Tag, item->LinkItem, item->text()});
@@ -59,19 +60,33 @@ void ApplyDocument(FM &window, const DocumentData &doc)
     }
     window.surfaceReplaced();
     window.Lb登録番号->setText(QString::number(doc.number));
+    window.StoredVersion = doc.version;
     window.refreshCanvas();
 }
 
-bool SaveWindowDocument(FM &window, int number, const QString &state)
+bool SaveWindowDocument(FM &window, int number, const QString &state, SaveFailure *why)
 {
     window.テキスト変更();
     DocumentData doc = CollectDocument(window);
     doc.number = number;
-    const bool saved = SaveDocument(doc, state);
+    SaveFailure failure = SaveFailure::None;
+    const bool saved = SaveDocument(doc, state, &failure);
+    if (why)
+        *why = failure;
+    if (failure == SaveFailure::Overtaken) {
+        // Another workstation changed the document: the window keeps what
+        // the doctor wrote as a new, unsaved document, so that saving again
+        // stores it under a new number instead of overwriting.
+        window.Lb登録番号->setText(QStringLiteral("0"));
+        window.StoredVersion = 0;
+        return false;
+    }
     // Also after a failure that happened once the row was stored (its image
     // could not be put in place): the next save must update that row.
     if (doc.number != number)
         window.Lb登録番号->setText(QString::number(doc.number));
+    if (saved || doc.number != number)
+        window.StoredVersion = doc.version;
     return saved;
 }
 

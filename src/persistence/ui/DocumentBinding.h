@@ -1,5 +1,6 @@
 #pragma once
 #include "persistence/DocumentData.h"
+#include "persistence/SaveDocument.h"
 
 #include <QString>
 
@@ -18,8 +19,10 @@ void ApplyDocument(FM &window, const DocumentData &doc);
 // Commits the open editor and saves the window's document under number
 // (0 for a new one) with state "0", "1" or "" (see SaveDocument). Shows
 // nothing. A number the save gave the document is put into Lb登録番号;
-// on failure the label keeps what it showed.
-bool SaveWindowDocument(FM &window, int number, const QString &state);
+// on failure the label keeps what it showed, except when another workstation
+// overtook the document: the window then becomes a new document (number 0)
+// holding the same content.
+bool SaveWindowDocument(FM &window, int number, const QString &state, SaveFailure *why = nullptr);
 
 // Fills the freshly built window with saved document id and takes the change
 // snapshot, so that the reopened document counts as unchanged. When there is

@@ -3,6 +3,7 @@
 
 #include "app/AppState.h"
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "ui/Prompter.h"
 #include "patients/Patient.h"
 #include "persistence/SavedDocuments.h"
@@ -49,13 +50,11 @@ bool FSaveList::exists()
     return !g_instance.isNull();
 }
 
-void FSaveList::showList(bool finished)
+void FSaveList::showList(bool finished, const QWidget *owner)
 {
     const bool fresh = !exists();
     FSaveList *w = instance();
-    w->show();
-    w->raise();
-    w->activateWindow();
+    ShowOver(w, owner ? owner : OwnerWindow());
     if (finished)
         w->Set終了();
     else if (!fresh)
@@ -236,7 +235,7 @@ void FSaveList::CmdOK_Click()
     LookupPatient(document.patientId);
     m_documentOpened = true;
     if (nav().openSavedDocument)
-        nav().openSavedDocument(document.kind, document.id.toInt());
+        nav().openSavedDocument(document.kind, document.id);
     close();
 }
 
@@ -248,7 +247,7 @@ void FSaveList::Cmd削除_Click()
     if (!prompter().question(QStringLiteral("削除してもいいですか？"), QString()))
         return;
     const SavedDocumentRow document = LVListRows->row(row);
-    if (!DeleteSavedDocument(document.kind, document.id.toInt())) {
+    if (!DeleteSavedDocument(document.kind, document.id)) {
         prompter().message(QStringLiteral("削除できませんでした"), QString());
         return;
     }

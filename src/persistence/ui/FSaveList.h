@@ -21,7 +21,7 @@ public:
     static FSaveList *instance();
     static bool exists();
     // What the start window's buttons do: show the list of pending or finished documents.
-    static void showList(bool finished);
+    static void showList(bool finished, const QWidget *owner = nullptr);
 
     // Appends the rows of one kind for the current doctor and state (0 pending, 1 finished).
     void DocList_Load(const QString &kind, int state);

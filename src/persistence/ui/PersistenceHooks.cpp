@@ -47,12 +47,19 @@ void OpenSavedDocumentInMainWindow(const QString &kind, int id)
 void InstallPersistenceHooks()
 {
     DocumentHooks &hooks = docHooks();
+    static SaveFailure lastFailure = SaveFailure::None;
+    hooks.saveFailureText = [] {
+        return lastFailure == SaveFailure::Overtaken
+                   ? QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。")
+                   : QString();
+    };
     hooks.saveDocument = [](int number, const QString &state) {
+        lastFailure = SaveFailure::Failed;
         FM *doc = fm();
         if (!doc)
             return false;
         const QString before = doc->Lb登録番号->text();
-        const bool saved = SaveWindowDocument(*doc, number, state);
+        const bool saved = SaveWindowDocument(*doc, number, state, &lastFailure);
         if (saved)
             DraftKeeper::shared().discard();
         if (saved || doc->Lb登録番号->text() != before)

@@ -5,19 +5,22 @@
 
 namespace {
 const QString kFailed = QStringLiteral("保存できませんでした");
+const QString kOvertaken = QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。");
 }
 
 bool SaveFromMenu(DocumentData &doc, const QString &state)
 {
-    const bool saved = SaveDocument(doc, state);
-    prompter().message(saved ? QStringLiteral("保存しました") : kFailed);
+    SaveFailure why = SaveFailure::None;
+    const bool saved = SaveDocument(doc, state, &why);
+    prompter().message(saved ? QStringLiteral("保存しました") : why == SaveFailure::Overtaken ? kOvertaken : kFailed);
     return saved;
 }
 
 bool SaveOnClose(DocumentData &doc)
 {
-    const bool saved = SaveDocument(doc, QString());
+    SaveFailure why = SaveFailure::None;
+    const bool saved = SaveDocument(doc, QString(), &why);
     if (!saved)
-        prompter().message(kFailed);
+        prompter().message(why == SaveFailure::Overtaken ? kOvertaken : kFailed);
     return saved;
 }

@@ -87,3 +87,8 @@ QString FMPrintable::printTitle() const
 {
     return m_fm.Tag;
 }
+
+int FMPrintable::documentNumber() const
+{
+    return m_fm.Lb登録番号 ? m_fm.Lb登録番号->text().trimmed().toInt() : 0;
+}

@@ -28,6 +28,7 @@ public:
     void hideEditor() override;
     void render(QPainter &painter, const QRect &sourceTwips) override;
     QString printTitle() const override;
+    int documentNumber() const override;
 
 private:
     FM &m_fm;

@@ -1,5 +1,9 @@
 #include "printing/ui/PrintJob.h"
 
+#include "app/AppState.h"
+#include "storage/AuditTrail.h"
+#include "storage/Database.h"
+
 #include "app/Units.h"
 #include "ui/Prompter.h"
 #include "printing/PageRender.h"
@@ -59,13 +63,19 @@ bool submit(const QString &printerName, const QString &title, const QString &fil
 
 } // namespace
 
+// Printing and exporting change no record; their 操作履歴 row is written on
+// its own once the output went out.
+static void auditOutput(const QString &operation, const PrintableDocument &doc)
+{
+    if (DatabaseIsOpen())
+        WriteAudit(operation, CurrentDrID, doc.printTitle(), doc.documentNumber(), PatientID);
+}
+
 bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copies,
                    QString *error)
 {
     PrintAidsHidden hidden(doc);
-    const QList<PrintSheet> sheets =
-        SplitPages(doc.hasPageLines() ? doc.pageLineOrdinates() : QList<int>(),
-                   doc.pageSizeTwips().height(), copies);
+    const QList<PrintSheet> sheets = DocumentSheets(doc, copies);
     if (sheets.isEmpty())
         return true;
     const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
@@ -86,15 +96,30 @@ bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copie
         return false;
     }
     file.close();
-    return submit(printerName, doc.printTitle(), file.fileName(), error);
+    if (!submit(printerName, doc.printTitle(), file.fileName(), error))
+        return false;
+    auditOutput(audit::Print(), doc);
+    return true;
 }
 
 void RenderWidgetTwips(QWidget *page, QPainter &painter, const QRect &sourceTwips)
 {
     if (!page)
         return;
+    // The painter must not hold a clip here. QWidget::render lends the painter
+    // to every child with the painter's transform as the child's base; when
+    // a child restores a saved state (drawText does around text that
+    // overflows its box, and so do many styles), Qt re-applies the clip that
+    // was set before through that base a second time. On a printer, scaled
+    // 12.5 times, the clip lands far off the page, and every element painted
+    // after that child is blank on paper although it is in the file.
+    // (Switching the clip off is not enough: the saved clip is replayed and
+    // switched on again, so it is dropped altogether.)
+    painter.save();
+    painter.setClipRect(QRect(), Qt::NoClip);
     // No window background: where the page paints nothing the paper stays white.
     page->render(&painter, QPoint(0, 0), QRegion(TwipsToPx(sourceTwips)), QWidget::DrawChildren);
+    painter.restore();
 }
 
 void ExportPdfWithDialog(PrintableDocument &doc, QWidget *parent)
@@ -112,4 +137,6 @@ void ExportPdfWithDialog(PrintableDocument &doc, QWidget *parent)
         path += QStringLiteral(".pdf");
     if (!ExportPdf(doc, path))
         prompter().message(QStringLiteral("PDFを出力できませんでした。\n%1").arg(path));
+    else
+        auditOutput(audit::PdfExport(), doc);
 }

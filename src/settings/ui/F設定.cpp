@@ -1,6 +1,8 @@
 #include "settings/ui/F設定.h"
+#include "settings/ui/F操作履歴.h"
 
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "ui/Prompter.h"
 #include "settings/Doctors.h"
 #include "storage/Ini.h"
@@ -10,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -19,6 +22,7 @@ namespace {
 const QString kSettingFile = QStringLiteral("setting");
 const QString kDoctorNamePrompt = QStringLiteral("医師名を入力して下さい。");
 const QString kNotSaved = QStringLiteral("保存できませんでした。");
+const QString kSaved = QStringLiteral("設定を保存しました。");
 
 } // namespace
 
@@ -35,6 +39,7 @@ F設定::F設定(QWidget *parent)
     setMinimumSize(520, 320);
 
     connect(Cmd初期設定適用, &QPushButton::clicked, this, [this] { Cmd初期設定適用_Click(); });
+    connect(Cmd操作履歴, &QPushButton::clicked, this, [this] { Cmd操作履歴_Click(); });
     connect(CmdDr追加, &QPushButton::clicked, this, [this] { CmdDr追加_Click(); });
     connect(CmdDr変更, &QPushButton::clicked, this, [this] { CmdDr変更_Click(); });
     connect(CmdDr削除, &QPushButton::clicked, this, [this] { CmdDr削除_Click(); });
@@ -54,6 +59,7 @@ QWidget *F設定::buildGeneralPage()
     TxtTEL->setMaximumWidth(220);
     TxtFAX->setMaximumWidth(220);
     Cmd初期設定適用 = new QPushButton(QStringLiteral("適用"), page);
+    Cmd操作履歴 = new QPushButton(QStringLiteral("操作履歴"), page);
 
     auto *form = new QFormLayout;
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
@@ -64,6 +70,7 @@ QWidget *F設定::buildGeneralPage()
     form->addRow(QStringLiteral("FAX"), TxtFAX);
 
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(Cmd操作履歴);
     buttons->addStretch(1);
     buttons->addWidget(Cmd初期設定適用);
 
@@ -100,12 +107,10 @@ F設定 &F設定::shared()
     return *instance;
 }
 
-void F設定::openFresh()
+void F設定::openFresh(const QWidget *owner)
 {
     Form_Load();
-    show();
-    raise();
-    activateWindow();
+    ShowOver(this, owner ? owner : OwnerWindow());
 }
 
 void F設定::Form_Load()
@@ -143,7 +148,7 @@ void F設定::CmdDr変更_Click()
     if (!item || !item->isSelected())
         return;
     const int id = item->data(Qt::UserRole).toInt();
-    const auto name = prompter().input(kDoctorNamePrompt, QString(), item->text());
+    const auto name = prompter().input(kDoctorNamePrompt, AppTitle(), item->text());
     if (!name || name->isEmpty())
         return;
     if (!RenameDoctor(id, *name))
@@ -164,6 +169,13 @@ void F設定::CmdDr削除_Click()
     DrList_Load();
 }
 
+void F設定::Cmd操作履歴_Click()
+{
+    F操作履歴 &trail = F操作履歴::shared();
+    trail.Cmd検索_Click();
+    ShowOver(&trail, this);
+}
+
 void F設定::Cmd初期設定適用_Click()
 {
     const std::pair<QString, QLineEdit *> keys[] = {
@@ -176,8 +188,7 @@ void F設定::Cmd初期設定適用_Click()
     IniEntries entries;
     for (const auto &[key, box] : keys)
         entries.push_back({key, box->text()});
-    if (WriteIni(kSettingFile, entries) == 0)
-        prompter().message(kNotSaved);
+    prompter().message(WriteIni(kSettingFile, entries) == 0 ? kNotSaved : kSaved);
 }
 
 void F設定::closeEvent(QCloseEvent *event)
@@ -185,4 +196,14 @@ void F設定::closeEvent(QCloseEvent *event)
     event->accept();
     if (nav().showStart)
         nav().showStart();
+}
+
+void F設定::keyPressEvent(QKeyEvent *event)
+{
+    // Esc closes the window as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -3,6 +3,7 @@
 
 class QLineEdit;
 class QListWidget;
+class QKeyEvent;
 class QPushButton;
 class QTabWidget;
 
@@ -18,7 +19,7 @@ public:
 
     // Loads the dialog afresh and shows it: edits that were not applied before
     // the dialog was last closed are gone.
-    void openFresh();
+    void openFresh(const QWidget *owner = nullptr);
 
     void Form_Load();
     void DrList_Load();
@@ -27,6 +28,8 @@ public:
     void CmdDr変更_Click();
     void CmdDr削除_Click();
     void Cmd初期設定適用_Click();
+    // Shows the audit trail window.
+    void Cmd操作履歴_Click();
 
     QTabWidget *SSTab;
     QLineEdit *Txt病院名;
@@ -35,6 +38,7 @@ public:
     QLineEdit *TxtTEL;
     QLineEdit *TxtFAX;
     QPushButton *Cmd初期設定適用;
+    QPushButton *Cmd操作履歴;
     QListWidget *ListDr;
     QPushButton *CmdDr追加;
     QPushButton *CmdDr変更;
@@ -43,6 +47,7 @@ public:
 protected:
     // Form_Unload: the start window comes back.
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QWidget *buildGeneralPage();

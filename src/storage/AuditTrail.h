@@ -1,0 +1,42 @@
+#pragma once
+#include <QDate>
+#include <QList>
+#include <QString>
+
+// Table 操作履歴: one row per change of the records (and per print and PDF),
+// written by the caller inside the transaction of the change itself, so that
+// the trail never tells of a change that was rolled back.
+
+// The operations, as stored and shown.
+namespace audit {
+inline QString NewSave() { return QStringLiteral("新規保存"); }
+inline QString Save() { return QStringLiteral("保存"); }
+inline QString ToPending() { return QStringLiteral("保留に変更"); }
+inline QString ToFinished() { return QStringLiteral("終了に変更"); }
+inline QString Delete() { return QStringLiteral("削除"); }
+inline QString Print() { return QStringLiteral("印刷"); }
+inline QString PdfExport() { return QStringLiteral("PDF出力"); }
+inline QString NewPatient() { return QStringLiteral("患者登録"); }
+inline QString PatientChange() { return QStringLiteral("患者変更"); }
+} // namespace audit
+
+// Appends one row stamped with the local time and this workstation's host
+// name. documentId 0 and an empty kind for patient operations. False when it
+// could not be written (the caller then rolls its change back).
+bool WriteAudit(const QString &operation, const QString &doctorId, const QString &kind,
+                int documentId, const QString &patientId);
+
+struct AuditRow
+{
+    QString time;       // "2026-12-08 09:15:02"
+    QString workstation;
+    QString doctorId;
+    QString operation;
+    QString kind;
+    QString documentId; // empty for patient operations
+    QString patientId;
+};
+
+// Rows newest first, at most limit of them; patientId empty: every patient;
+// from/to (inclusive) null: no bound.
+QList<AuditRow> ReadAudit(const QString &patientId, const QDate &from, const QDate &to, int limit);

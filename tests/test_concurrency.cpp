@@ -1,0 +1,246 @@
+// Two workstations on one database, as two processes: this executable runs
+// itself again as the second workstation (RYDOL_TEST_WORKER names the job).
+#include "TestHome.h"
+
+#include "app/AppState.h"
+#include "patients/PatientStore.h"
+#include "persistence/DocumentImage.h"
+#include "persistence/OpenSavedDocument.h"
+#include "persistence/SaveDocument.h"
+#include "persistence/SavedDocuments.h"
+#include "storage/AuditTrail.h"
+#include "storage/Database.h"
+#include "templates/KindTable.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QSet>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <cstdio>
+
+namespace {
+
+const QString kKind = QStringLiteral("紹介状");
+
+DocumentData blankDocument(const QString &text, QRgb colour)
+{
+    DocumentData doc;
+    doc.kind = kKind;
+    doc.fields = {{QStringLiteral("所見"), QStringLiteral("1"), text}};
+    doc.surface = QImage(40, 30, QImage::Format_RGB32);
+    doc.surface.fill(colour);
+    return doc;
+}
+
+// The colour that marks document i of workstation w on its page image.
+QRgb mark(int w, int i)
+{
+    return qRgb(w == 0 ? 10 : 200, i, 77);
+}
+
+QString textOf(int id)
+{
+    DocumentData doc = blankDocument(QString(), 0);
+    return LoadSavedDocument(kKind, id, doc) ? doc.fields[0].text : QStringLiteral("(none)");
+}
+
+// The second workstation's jobs. Prints one line per result; exit code 0
+// when every step succeeded.
+int runWorker(const QStringList &job)
+{
+    if (!OpenDB()) {
+        std::fprintf(stderr, "worker: no database: %s\n", qPrintable(DatabaseOpenError()));
+        return 2;
+    }
+    CurrentDrID = QStringLiteral("2");
+    PatientID = QStringLiteral("100");
+    const QString what = job.value(0);
+    if (what == u"new") { // new <count> <workstation>
+        const int w = job.value(2).toInt();
+        for (int i = 0; i < job.value(1).toInt(); ++i) {
+            DocumentData doc = blankDocument(QStringLiteral("%1-%2").arg(w).arg(i), mark(w, i));
+            if (!SaveDocument(doc, QStringLiteral("0"))) {
+                std::fprintf(stderr, "worker %d: save %d failed\n", w, i);
+                return 1;
+            }
+        }
+        return 0;
+    }
+    if (what == u"edit") { // edit <id> <text>
+        DocumentData doc = blankDocument(QString(), mark(1, 1));
+        if (!LoadSavedDocument(kKind, job.value(1).toInt(), doc))
+            return 1;
+        doc.fields[0].text = job.value(2);
+        return SaveDocument(doc, QStringLiteral("1")) ? 0 : 1;
+    }
+    if (what == u"patients") { // patients <count> <workstation>
+        for (int i = 0; i < job.value(1).toInt(); ++i) {
+            PatientRecord p{QString(), QStringLiteral("%1-%2").arg(job.value(2)).arg(i), QStringLiteral("カナ"), 19500101, 1, QString()};
+            if (!RegisterNewPatient(p))
+                return 1;
+        }
+        return 0;
+    }
+    return 3;
+}
+
+QProcess *startWorker(const TestHome &home, const QString &job)
+{
+    auto *p = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("RYDOL_HOME"), home.folder());
+    env.insert(QStringLiteral("RYDOL_TEST_WORKER"), job);
+    p->setProcessEnvironment(env);
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->start(QCoreApplication::applicationFilePath(), {});
+    return p;
+}
+
+bool finished(QProcess *p)
+{
+    const bool ok = p->waitForFinished(240000) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+    delete p;
+    return ok;
+}
+
+int count(const QString &sql)
+{
+    QSqlQuery q(gDB());
+    return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+}
+
+} // namespace
+
+class TestConcurrency : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void newDocumentsFromTwoWorkstationsGetTheirOwnNumbers();
+    void aSaveOvertakenByAnotherWorkstationStoresNothing();
+    void patientsRegisteredAtOnceNeverShareANumber();
+};
+
+void TestConcurrency::newDocumentsFromTwoWorkstationsGetTheirOwnNumbers()
+{
+    TestHome home;
+    QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+    CloseDB(); // this process only looks afterwards
+    constexpr int kEach = 200;
+    QProcess *a = startWorker(home, QStringLiteral("new %1 0").arg(kEach));
+    QProcess *b = startWorker(home, QStringLiteral("new %1 1").arg(kEach));
+    const bool okA = finished(a);
+    const bool okB = finished(b);
+    QVERIFY(okA && okB);
+    QVERIFY(OpenDB());
+
+    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteIdent(kKind)), 2 * kEach);
+    QCOMPARE(count(QStringLiteral("SELECT COUNT(DISTINCT ID) FROM ") + QuoteIdent(kKind)), 2 * kEach);
+    QCOMPARE(count(QStringLiteral("SELECT MAX(ID) FROM ") + QuoteIdent(kKind)), 2 * kEach);
+    QSet<QString> texts;
+    for (int id = 1; id <= 2 * kEach; ++id) {
+        const QString text = textOf(id);
+        texts.insert(text);
+        // Each number's page image is the one its own row was saved with.
+        const QImage page(DocumentImagePath(kKind, id));
+        const QStringList parts = text.split(u'-');
+        QVERIFY2(!page.isNull(), qPrintable(QString::number(id)));
+        QCOMPARE(page.pixel(5, 5), mark(parts.value(0).toInt(), parts.value(1).toInt()));
+    }
+    QCOMPARE(texts.size(), 2 * kEach);
+    QCOMPARE(QDir(DocumentImageFolder(kKind)).entryList(QDir::Files | QDir::Hidden).size(), 2 * kEach);
+    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM 操作履歴")), 2 * kEach);
+}
+
+void TestConcurrency::aSaveOvertakenByAnotherWorkstationStoresNothing()
+{
+    TestHome home;
+    QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+    CurrentDrID = QStringLiteral("1");
+    PatientID = QStringLiteral("100");
+    DocumentData first = blankDocument(QStringLiteral("初版"), mark(0, 0));
+    QVERIFY(SaveDocument(first, QStringLiteral("0")));
+    QCOMPARE(first.number, 1);
+
+    // Both workstations have document 1 open; the other one saves first.
+    DocumentData mine = blankDocument(QString(), mark(0, 1));
+    QVERIFY(LoadSavedDocument(kKind, 1, mine));
+    QVERIFY(finished(startWorker(home, QStringLiteral("edit 1 他端末の文"))));
+    mine.fields[0].text = QStringLiteral("私の文");
+    SaveFailure why = SaveFailure::None;
+    QVERIFY(!SaveDocument(mine, QStringLiteral("0"), &why));
+    QCOMPARE(why, SaveFailure::Overtaken);
+    QCOMPARE(textOf(1), QStringLiteral("他端末の文"));
+    QCOMPARE(QImage(DocumentImagePath(kKind, 1)).pixel(1, 1), mark(1, 1));
+    QCOMPARE(mine.number, 1);
+
+    // Saved as a new document the text is kept.
+    mine.number = 0;
+    mine.version = 0;
+    QVERIFY(SaveDocument(mine, QStringLiteral("0"), &why));
+    QCOMPARE(mine.number, 2);
+    QCOMPARE(textOf(2), QStringLiteral("私の文"));
+    QCOMPARE(textOf(1), QStringLiteral("他端末の文"));
+
+    // A save by the same window goes on working; a reopened stale copy does not.
+    DocumentData stale = blankDocument(QString(), mark(0, 2));
+    QVERIFY(LoadSavedDocument(kKind, 2, stale));
+    mine.fields[0].text = QStringLiteral("私の文・改");
+    QVERIFY(SaveDocument(mine, QStringLiteral("1")));
+    QVERIFY(!SaveDocument(stale, QStringLiteral("1"), &why));
+    QCOMPARE(why, SaveFailure::Overtaken);
+
+    // A document deleted meanwhile, and a new one under its number, are not
+    // overwritten by a window that still holds the old one.
+    QVERIFY(LoadSavedDocument(kKind, 2, stale));
+    QVERIFY(DeleteSavedDocument(kKind, 2));
+    DocumentData other = blankDocument(QStringLiteral("新しい2番"), mark(0, 3));
+    QVERIFY(SaveDocument(other, QStringLiteral("0")));
+    QCOMPARE(other.number, 2);
+    QVERIFY(!SaveDocument(stale, QStringLiteral("1"), &why));
+    QCOMPARE(why, SaveFailure::Overtaken);
+    QCOMPARE(textOf(2), QStringLiteral("新しい2番"));
+
+    // One 操作履歴 row per stored change, none for the refused saves.
+    const QList<AuditRow> trail = ReadAudit(QString(), QDate(), QDate(), 100);
+    QStringList ops;
+    for (const AuditRow &r : trail)
+        ops.prepend(r.operation + u' ' + r.documentId);
+    QCOMPARE(ops, (QStringList{QStringLiteral("新規保存 1"), QStringLiteral("終了に変更 1"), QStringLiteral("新規保存 2"),
+                               QStringLiteral("終了に変更 2"), QStringLiteral("削除 2"), QStringLiteral("新規保存 2")}));
+}
+
+void TestConcurrency::patientsRegisteredAtOnceNeverShareANumber()
+{
+    TestHome home;
+    home.addPatient(QStringLiteral("7"), QStringLiteral("先客"), QStringLiteral("センキャク"), 1, 19500101);
+    CloseDB();
+    constexpr int kEach = 40;
+    QProcess *a = startWorker(home, QStringLiteral("patients %1 A").arg(kEach));
+    QProcess *b = startWorker(home, QStringLiteral("patients %1 B").arg(kEach));
+    const bool okA = finished(a);
+    const bool okB = finished(b);
+    QVERIFY(okA && okB);
+    QVERIFY(OpenDB());
+    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Kanja_Data")), 2 * kEach + 1);
+    QCOMPARE(count(QStringLiteral("SELECT COUNT(DISTINCT Name) FROM Kanja_Data")), 2 * kEach + 1);
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From Kanja_Data Where ID=?"), {QStringLiteral("7")}));
+    QCOMPARE(gRS.text(QStringLiteral("Name")), QStringLiteral("先客"));
+    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM 操作履歴")), 2 * kEach);
+}
+
+int main(int argc, char *argv[])
+{
+    const QByteArray worker = qgetenv("RYDOL_TEST_WORKER");
+    if (!worker.isEmpty()) {
+        QGuiApplication app(argc, argv);
+        return runWorker(QString::fromUtf8(worker).split(u' '));
+    }
+    QGuiApplication app(argc, argv);
+    TestConcurrency test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_concurrency.moc"
