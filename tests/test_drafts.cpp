@@ -8,7 +8,11 @@
 #include "document/ui/FreeEdit.h"
 #include "patients/Patient.h"
 #include "persistence/Draft.h"
+#include "persistence/DocumentVersion.h"
+#include "persistence/SavedDocuments.h"
+#include "persistence/ui/FSaveList.h"
 #include "storage/AppPaths.h"
+#include "storage/Database.h"
 #include "persistence/ui/DraftKeeper.h"
 #include "persistence/ui/DraftRecovery.h"
 #include "persistence/ui/PersistenceHooks.h"
@@ -21,6 +25,7 @@
 #include <QLockFile>
 #include <QPainter>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -130,6 +135,7 @@ private slots:
     void draftEndsWithSaveOrNoAndStaysOnFailedSave();
     void recoveryAsksNewestFirstAndRebuildsTheDocument();
     void recoveryKeepsWhatItCannotOpenAndSetsDamagedAside();
+    void deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument();
 };
 
 void TestDrafts::draftFollowsTypingDrawingAndFloatingText()
@@ -229,7 +235,15 @@ void TestDrafts::recoveryAsksNewestFirstAndRebuildsTheDocument()
     const QDateTime newer(QDate(2026, 12, 7), QTime(17, 30));
     Draft a = MakeDraft(kPatientSato.id, kPatientSato.name, QStringLiteral("古い方"), older);
     Draft b = MakeDraft(kPatientTanaka.id, kPatientTanaka.name, QStringLiteral("新しい方"), newer);
+    // b belongs to saved document 7 (building the window makes the table).
     b.doc.number = 7;
+    QVERIFY(h.open());
+    QVERIFY(UnloadFM());
+    QSqlQuery row(gDB());
+    QVERIFY(row.prepare(QStringLiteral("INSERT INTO \"紹介状\" (ID, DrID, \"患者番号\") VALUES (7, ?, ?)")));
+    row.addBindValue(CurrentDrID);
+    row.addBindValue(kPatientTanaka.id);
+    QVERIFY(row.exec());
     b.text = DraftText{QStringLiteral("要確認"), QRect(600, 4500, 1200, 300), Qt::blue, 12, false, true};
     Draft other = MakeDraft(kPatientSato.id, kPatientSato.name, QStringLiteral("別の医師"), newer.addSecs(60));
     other.doctorId = QStringLiteral("999");
@@ -342,6 +356,98 @@ void TestDrafts::recoveryKeepsWhatItCannotOpenAndSetsDamagedAside()
     QVERIFY(RecoverDrafts());
     QCOMPARE(fm()->Tag, QStringLiteral("診断書"));
     QCOMPARE(fm()->LbItem[0]->text(), QStringLiteral("x"));
+}
+
+namespace {
+// Saves a new document with text, changes it to text + "・改" and returns the
+// draft the keeper writes for that change, left on disk as draft id as a
+// crash would leave it.
+Draft CrashAfterChangingSaved(DraftHome &h, const QString &text, const QString &id)
+{
+    FM *doc = h.open();
+    if (!doc)
+        return {};
+    doc->LbItem[0]->setText(text);
+    doc->M保存_Click(0);
+    doc->LbItem[0]->setText(text + QStringLiteral("・改"));
+    h.settle();
+    Draft d;
+    QFile written(DraftKeeper::shared().currentPath());
+    if (!written.open(QIODevice::ReadOnly) || !DecodeDraft(written.readAll(), d))
+        return {};
+    written.close();
+    h.prompts.answers = {false};
+    UnloadFM();
+    h.prompts.clear();
+    WriteDraft(id, d);
+    return d;
+}
+
+QString StoredText(int id)
+{
+    QSqlQuery q(gDB());
+    q.prepare(QStringLiteral("SELECT \"宛先\" FROM \"紹介状\" WHERE ID=?"));
+    q.addBindValue(id);
+    return q.exec() && q.next() ? q.value(0).toString() : QStringLiteral("(none)");
+}
+}
+
+// Deleting a document ends its drafts, whether it is deleted in this
+// program's saved list or elsewhere; a draft of a document that still exists
+// is saved over that document again.
+void TestDrafts::deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument()
+{
+    DraftHome h;
+    const Draft one = CrashAfterChangingSaved(h, QStringLiteral("一通目"), QStringLiteral("one"));
+    QCOMPARE(one.doc.number, 1);
+    QCOMPARE(one.doc.version, StoredVersion(kKind, 1));
+    QVERIFY(one.doc.version > 0);
+    Draft two = CrashAfterChangingSaved(h, QStringLiteral("二通目"), QStringLiteral("two"));
+    QCOMPARE(two.doc.number, 2);
+    const Draft three = CrashAfterChangingSaved(h, QStringLiteral("三通目"), QStringLiteral("three"));
+    QCOMPARE(three.doc.number, 3);
+    two.time = two.time.addSecs(3600); // the newest, asked about first
+    WriteDraft(QStringLiteral("two"), two);
+
+    // 削除 in the saved list.
+    FSaveList::showList(false);
+    FSaveList *list = FSaveList::instance();
+    int row = -1;
+    for (int i = 0; i < list->rowCount(); ++i)
+        if (list->cellText(i, FSaveList::ColID) == u"1")
+            row = i;
+    QVERIFY(row >= 0);
+    list->selectRow(row);
+    h.prompts.answers = {true};
+    list->Cmd削除_Click();
+    QCOMPARE(h.prompts.messages, QStringList{QStringLiteral("削除しました")});
+    delete list;
+    QVERIFY(!QFile::exists(DraftPath(QStringLiteral("one"))));
+    QVERIFY(QFile::exists(DraftPath(QStringLiteral("two"))));
+
+    // Deleted on another workstation: this one's draft is still there, but
+    // it is not offered back.
+    QVERIFY(DeleteSavedDocument(kKind, 2));
+    h.prompts.clear();
+    h.prompts.answers = {true};
+    QVERIFY(RecoverDrafts());
+    QCOMPARE(h.prompts.questions,
+             QStringList{QStringLiteral("保存されていない書類があります（紹介状・佐藤　花子・")
+                         + three.time.toString(QStringLiteral("yyyy/MM/dd HH:mm")) + QStringLiteral("）。復元しますか？")});
+    QVERIFY(h.prompts.messages.isEmpty());
+    QVERIFY(!QFile::exists(DraftPath(QStringLiteral("two"))));
+
+    // The third comes back under its number and is saved over it.
+    FM *doc = fm();
+    QVERIFY(doc);
+    QCOMPARE(doc->Lb登録番号->text(), QStringLiteral("3"));
+    QCOMPARE(doc->LbItem[0]->text(), QStringLiteral("三通目・改"));
+    doc->M保存_Click(0);
+    QCOMPARE(h.prompts.messages, QStringList{QStringLiteral("保存しました")});
+    QCOMPARE(doc->Lb登録番号->text(), QStringLiteral("3"));
+    QCOMPARE(StoredText(3), QStringLiteral("三通目・改"));
+    QCOMPARE(StoredText(4), QStringLiteral("(none)"));
+    QVERIFY(h.draftFiles().isEmpty());
 }
 
 QTEST_MAIN(TestDrafts)

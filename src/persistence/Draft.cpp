@@ -21,7 +21,7 @@
 namespace {
 
 const QByteArray kMagic("RYDOL-DRAFT\n", 12);
-constexpr quint32 kVersion = 1;
+constexpr quint32 kVersion = 2;
 constexpr auto kStreamVersion = QDataStream::Qt_6_4;
 
 std::mutex g_probeMutex;
@@ -94,8 +94,8 @@ QByteArray EncodeDraft(const Draft &d)
     {
         QDataStream out(&payload, QIODevice::WriteOnly);
         out.setVersion(kStreamVersion);
-        out << d.doc.kind << qint32(d.doc.number) << d.state << d.patientId << d.patientName << d.doctorId
-            << d.doctorName << d.appFolder << d.time;
+        out << d.doc.kind << qint32(d.doc.number) << qint32(d.doc.version) << d.state << d.patientId
+            << d.patientName << d.doctorId << d.doctorName << d.appFolder << d.time;
         out << quint32(d.doc.fields.size());
         for (const FieldValue &f : d.doc.fields)
             out << f.tag << f.dataKind << f.text;
@@ -141,9 +141,11 @@ bool DecodeDraft(const QByteArray &bytes, Draft &out)
     in.setVersion(kStreamVersion);
     Draft d;
     qint32 number = 0;
-    in >> d.doc.kind >> number >> d.state >> d.patientId >> d.patientName >> d.doctorId >> d.doctorName
-        >> d.appFolder >> d.time;
+    qint32 stored = 0;
+    in >> d.doc.kind >> number >> stored >> d.state >> d.patientId >> d.patientName >> d.doctorId
+        >> d.doctorName >> d.appFolder >> d.time;
     d.doc.number = number;
+    d.doc.version = stored;
     quint32 count = 0;
     in >> count;
     if (in.status() != QDataStream::Ok || count > 100000)

@@ -32,9 +32,10 @@ struct DraftText // the floating text, not yet pasted
 
 struct Draft
 {
-    // kind, number (0 for a new document), every field and check box. The
-    // text typed into an open editor is already in its field. The surface is
-    // not kept here once it is encoded: see pagePng.
+    // kind, number (0 for a new document), the stored version it was read as
+    // or saved under, every field and check box. The text typed into an open
+    // editor is already in its field. The surface is not kept here once it is
+    // encoded: see pagePng.
     DocumentData doc;
     QString state; // of the stored row: "0" 保留, "1" 終了, "" none yet
     QString patientId;

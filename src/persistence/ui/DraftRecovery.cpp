@@ -5,6 +5,7 @@
 #include "document/ui/FreeEdit.h"
 #include "patients/Patient.h"
 #include "persistence/Draft.h"
+#include "persistence/SavedDocuments.h"
 #include "persistence/ui/DocumentBinding.h"
 #include "persistence/ui/DraftKeeper.h"
 #include "storage/AppPaths.h"
@@ -114,6 +115,9 @@ bool Restore(Found &found)
         doc.checks[i].state = d.doc.checks[i].state;
     doc.surface = d.doc.surface;
     doc.number = d.doc.number;
+    // Saving goes on from the version the draft was made of, so that only a
+    // change made elsewhere meanwhile turns it into a new document.
+    doc.version = d.doc.version;
     ApplyDocument(window, doc);
     if (d.picture)
         PlaceFloatingPicture(window, d.picture->picture, d.picture->twips);
@@ -142,6 +146,12 @@ bool RecoverDrafts()
         const Draft &d = found.draft;
         if (d.doctorId != CurrentDrID)
             continue;
+        // The document was deleted since (in the saved list of another
+        // program or workstation): deleting ends its drafts.
+        if (d.doc.number != 0 && SavedDocumentExists(d.doc.kind, d.doc.number) == Existence::No) {
+            Remove(found);
+            continue;
+        }
         const QString what = QStringLiteral("保存されていない書類（") + Describe(d) + QStringLiteral("）を復元できません。");
         if (!TemplateKinds().contains(d.doc.kind)) {
             prompter().message(what + QStringLiteral("書類の様式「") + d.doc.kind + QStringLiteral("」が見つかりません。") + kept);

@@ -8,8 +8,10 @@
 // as it was and marked as changed; the remaining drafts wait for the next
 // time a doctor is chosen. No deletes the draft. A draft whose template or
 // patient is gone is kept and the doctor is told why; a damaged one is
-// renamed aside with a message. Drafts of a document window that is still
-// open in a running program are left alone.
+// renamed aside with a message. A draft of a saved document that is no longer
+// stored (deleted by another program or workstation) is deleted unasked.
+// Drafts of a document window that is still open in a running program are
+// left alone.
 // True when a document was restored.
 bool RecoverDrafts();
 

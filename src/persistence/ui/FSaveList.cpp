@@ -252,7 +252,7 @@ void FSaveList::Cmd削除_Click()
         return;
     }
     // A draft left of the deleted document would bring it back.
-    DiscardDraftsOf(document.kind, document.id.toInt());
+    DiscardDraftsOf(document.kind, document.id);
     LVListRows->removeRows(row, 1);
     prompter().message(QStringLiteral("削除しました"), QString());
 }
