@@ -70,22 +70,21 @@ QRect SurfaceHistory::swap(QImage &surface, Entry &entry)
 
 QRect SurfaceHistory::undo(QImage &surface)
 {
-    end();
-    if (m_undo.isEmpty())
-        return QRect();
-    Entry entry = m_undo.takeLast();
-    const QRect changed = swap(surface, entry);
-    m_redo.append(entry);
-    return changed;
+    return step(surface, m_undo, m_redo);
 }
 
 QRect SurfaceHistory::redo(QImage &surface)
 {
+    return step(surface, m_redo, m_undo);
+}
+
+QRect SurfaceHistory::step(QImage &surface, QList<Entry> &from, QList<Entry> &to)
+{
     end();
-    if (m_redo.isEmpty())
+    if (from.isEmpty())
         return QRect();
-    Entry entry = m_redo.takeLast();
+    Entry entry = from.takeLast();
     const QRect changed = swap(surface, entry);
-    m_undo.append(entry);
+    to.append(entry);
     return changed;
 }

@@ -46,6 +46,8 @@ private:
         QImage pixels;
     };
     static QRect swap(QImage &surface, Entry &entry);
+    // Swaps the last entry of from into the surface and moves it to to.
+    QRect step(QImage &surface, QList<Entry> &from, QList<Entry> &to);
     void trim();
 
     QList<Entry> m_undo;

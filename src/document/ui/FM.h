@@ -278,6 +278,8 @@ private:
     void connectLabel(DocLabel *label, void (FM::*onClick)(int));
     DocLabel *loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*onClick)(int));
     QStringList fieldSnapshot() const;
+    // After an undo or redo that changed the rectangle changed of the surface.
+    void historyStepped(const QRect &changed);
 
     FMCanvas *m_canvas = nullptr;
     QImage m_surface;

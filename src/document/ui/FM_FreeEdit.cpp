@@ -410,18 +410,16 @@ void FM::endDrawing()
 
 void FM::UndoDrawing()
 {
-    const QRect changed = m_history.undo(m_surface);
-    if (!changed.isEmpty()) {
-        ++m_surfaceRevision;
-        DocumentChanged = true;
-        refreshCanvas();
-    }
-    drawingHistoryChanged();
+    historyStepped(m_history.undo(m_surface));
 }
 
 void FM::RedoDrawing()
 {
-    const QRect changed = m_history.redo(m_surface);
+    historyStepped(m_history.redo(m_surface));
+}
+
+void FM::historyStepped(const QRect &changed)
+{
     if (!changed.isEmpty()) {
         ++m_surfaceRevision;
         DocumentChanged = true;
