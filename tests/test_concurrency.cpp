@@ -120,6 +120,7 @@ class TestConcurrency : public QObject
 private slots:
     void newDocumentsFromTwoWorkstationsGetTheirOwnNumbers();
     void aSaveOvertakenByAnotherWorkstationStoresNothing();
+    void onlyRealPatientChangesAreRecorded();
     void patientsRegisteredAtOnceNeverShareANumber();
 };
 
@@ -210,6 +211,24 @@ void TestConcurrency::aSaveOvertakenByAnotherWorkstationStoresNothing()
         ops.prepend(r.operation + u' ' + r.documentId);
     QCOMPARE(ops, (QStringList{QStringLiteral("新規保存 1"), QStringLiteral("終了に変更 1"), QStringLiteral("新規保存 2"),
                                QStringLiteral("終了に変更 2"), QStringLiteral("削除 2"), QStringLiteral("新規保存 2")}));
+}
+
+void TestConcurrency::onlyRealPatientChangesAreRecorded()
+{
+    TestHome home;
+    PatientRecord patient{QStringLiteral("8"), QStringLiteral("山本 花"), QStringLiteral("ヤマモト ハナ"), 19600102, 2,
+                          QStringLiteral("東京都")};
+    QVERIFY(StorePatient(patient));
+    // Chosen again and again from the search list: the same values go back.
+    QVERIFY(StorePatient(patient));
+    QVERIFY(StorePatient(patient));
+    patient.address = QStringLiteral("神奈川県");
+    QVERIFY(StorePatient(patient));
+    QCOMPARE(ReadPatient(QStringLiteral("8"))->address, QStringLiteral("神奈川県"));
+    QStringList ops;
+    for (const AuditRow &r : ReadAudit(QString(), QDate(), QDate(), 100))
+        ops.prepend(r.operation + u' ' + r.patientId);
+    QCOMPARE(ops, (QStringList{QStringLiteral("患者登録 8"), QStringLiteral("患者変更 8")}));
 }
 
 void TestConcurrency::patientsRegisteredAtOnceNeverShareANumber()
