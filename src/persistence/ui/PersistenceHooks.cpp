@@ -6,6 +6,8 @@
 #include "persistence/ui/DocumentBinding.h"
 #include "persistence/ui/DraftKeeper.h"
 #include "persistence/ui/HistoryWidgets.h"
+#include "persistence/ui/SaveCommands.h"
+#include "persistence/SaveDocument.h"
 #include "ui/Navigation.h"
 
 #include <QTreeWidget>
@@ -48,11 +50,7 @@ void InstallPersistenceHooks()
 {
     DocumentHooks &hooks = docHooks();
     static SaveFailure lastFailure = SaveFailure::None;
-    hooks.saveFailureText = [] {
-        return lastFailure == SaveFailure::Overtaken
-                   ? QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。")
-                   : QString();
-    };
+    hooks.saveFailureText = [] { return SaveFailureMessage(lastFailure); };
     hooks.saveDocument = [](int number, const QString &state) {
         lastFailure = SaveFailure::Failed;
         FM *doc = fm();
