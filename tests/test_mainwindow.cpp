@@ -166,11 +166,13 @@ void TestMainWindow::emptyBirthDateShowsEmpty()
 void TestMainWindow::historyListFitsItsPanel()
 {
     HeadHome h;
-    FHead &head = h.loadMainWindow(true);
+    // Filled before the window is first shown, as a patient's history is.
+    FHead &head = h.loadMainWindow(false);
     QTreeWidget *list = head.LV履歴;
     list->clear();
     list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.07", "12", "紹介状", "0"}));
     list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.08", "345", "入院診療計画書", "1"}));
+    head.show();
     QVERIFY(QTest::qWaitForWindowExposed(&head));
     QCOMPARE(list->columnCount(), 4);
     QCOMPARE(head.PicRight->width(), TwipsToPx(2400));
@@ -187,6 +189,23 @@ void TestMainWindow::historyListFitsItsPanel()
     QVERIFY(list->columnWidth(0) > fm.horizontalAdvance(QStringLiteral("2026.12.07")));
     QVERIFY(list->columnWidth(2) > fm.horizontalAdvance(QStringLiteral("紹介状")));
     QCOMPARE(list->headerItem()->toolTip(3), QStringLiteral("終了判定"));
+    // What is drawn is the whole date, not a date cut short by an ellipsis:
+    // the ink of the cell reaches as far right as the date's own width.
+    {
+        const QImage drawn = list->grab().toImage();
+        const QPoint origin = list->viewport()->mapTo(list, QPoint(0, 0));
+        for (int r = 0; r < 2; ++r) {
+            const QRect cell = list->visualRect(list->model()->index(r, 0)).translated(origin);
+            int inkRight = -1;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left(); x <= cell.right(); ++x)
+                    if (qGray(drawn.pixel(x, y)) < 128)
+                        inkRight = std::max(inkRight, x);
+            const QString date = list->topLevelItem(r)->text(0);
+            QVERIFY2(inkRight - cell.left() >= fm.horizontalAdvance(date) - 2,
+                     qPrintable(date + QStringLiteral(" ink to %1 of %2").arg(inkRight - cell.left()).arg(cell.width())));
+        }
+    }
     // Every caption is read whole, on two lines where its column is narrow,
     // and every date, number and flag fits its cell.
     const int margin = list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list->header());

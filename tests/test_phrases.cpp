@@ -368,6 +368,9 @@ void TestPhrases::sidePanelPhrasesGoIntoTheEditedField()
     FHead &head = h.loadMainWindow(true);
     QVERIFY(QTest::qWaitForWindowExposed(&head));
     QCOMPARE(head.ListSet->count(), 0);
+    // No class shows as chosen while its phrases are not listed.
+    QCOMPARE(head.CbSetName->currentIndex(), -1);
+    QCOMPARE(head.CbSetName->currentText(), QString());
 
     // Choosing a class fills the panel's own list with that doctor's phrases.
     const int shown = head.CbSetName->findText(QStringLiteral("所見"));
@@ -376,6 +379,35 @@ void TestPhrases::sidePanelPhrasesGoIntoTheEditedField()
     emit head.CbSetName->activated(shown);
     QCOMPARE(texts(head.ListSet), (QStringList{QStringLiteral("異常なし"), QStringLiteral("経過良好")}));
     QCOMPARE(texts(FSet::loaded()->ListSet), texts(head.ListSet));
+
+    // Phrases longer than the narrow panel wrap, every word of them readable.
+    addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("胸部聴診上、異常を認めません。"));
+    addPhrase(CurrentDrID, QStringLiteral("所見"),
+              QStringLiteral("血液検査では炎症反応の上昇を認めます。経過を見ながら治療します。"));
+    emit head.CbSetName->activated(shown);
+    QCOMPARE(head.ListSet->count(), 4);
+    const QImage panel = head.ListSet->grab().toImage();
+    const QPoint viewportAt = head.ListSet->viewport()->mapTo(head.ListSet, QPoint(0, 0));
+    for (int row = 2; row < 4; ++row) {
+        QListWidgetItem *item = head.ListSet->item(row);
+        const QRect at = head.ListSet->visualItemRect(item).translated(viewportAt);
+        QVERIFY(at.right() <= head.ListSet->viewport()->width() + viewportAt.x());
+        const QFontMetrics metrics = head.ListSet->fontMetrics();
+        const int lines = qRound(
+            metrics.boundingRect(QRect(0, 0, at.width() - 6, 10000), Qt::TextWordWrap, item->text()).height()
+            / double(metrics.lineSpacing()));
+        QVERIFY(lines >= 2);
+        // Ink reaches down into the last line: nothing was cut off behind an ellipsis.
+        int top = -1, bottom = -1;
+        for (int y = at.top(); y <= at.bottom(); ++y)
+            for (int x = at.left(); x <= at.right(); ++x)
+                if (qGray(panel.pixel(x, y)) < 128) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                    break;
+                }
+        QVERIFY2(bottom - top >= (lines - 1) * metrics.lineSpacing(), qPrintable(item->text()));
+    }
 
     // No document yet, then a document with no field being edited: told so, nothing written.
     auto doubleClick = [&head](int row) {
@@ -417,6 +449,7 @@ void TestPhrases::sidePanelPhrasesGoIntoTheEditedField()
     head.MDIForm_Load();
     QCOMPARE(head.ListSet->count(), 0);
     QCOMPARE(texts(head.CbSetName), QStringList{QStringLiteral("所見")});
+    QCOMPARE(head.CbSetName->currentText(), QString());
     head.hide();
 }
 

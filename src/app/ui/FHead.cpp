@@ -12,6 +12,8 @@
 #include "templates/TemplateReader.h"
 #include "templates/ui/BuildDocument.h"
 
+#include <cmath>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -32,6 +34,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOption>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -65,6 +68,47 @@ protected:
         p.setPen(QColor(150, 165, 190));
         p.drawLine(0, height() - 1, width(), height() - 1);
     }
+};
+
+// Phrases in the narrow panel: each row as tall as its text wrapped to the
+// list's width, drawn whole rather than cut short with an ellipsis.
+class WrappingRowDelegate : public QStyledItemDelegate
+{
+public:
+    explicit WrappingRowDelegate(QListWidget *list)
+        : QStyledItemDelegate(list)
+        , m_list(list)
+    {
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const int width = std::max(1, m_list->viewport()->width());
+        const QRect text = option.fontMetrics.boundingRect(QRect(0, 0, width - 2 * kMargin, 1 << 20),
+                                                           kFlags, index.data(Qt::DisplayRole).toString());
+        return {width, text.height() + 2 * kMargin};
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        painter->save();
+        const bool selected = opt.state & QStyle::State_Selected;
+        painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(opt.rect.adjusted(kMargin, kMargin, -kMargin, -kMargin), kFlags, text);
+        painter->restore();
+    }
+
+private:
+    static constexpr int kMargin = 2;
+    static constexpr int kFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    QListWidget *m_list;
 };
 
 // A header whose captions wrap onto a second line where a column is narrower
@@ -288,6 +332,11 @@ void FHead::createRightPanel()
     CbSetName = new QComboBox(PicRight);
     v->addWidget(CbSetName);
     ListSet = new QListWidget(PicRight);
+    // The panel is narrow and phrases are sentences: they wrap instead of
+    // running out of sight behind a sideways scroll bar.
+    ListSet->setItemDelegate(new WrappingRowDelegate(ListSet));
+    ListSet->setResizeMode(QListView::Adjust);
+    ListSet->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     v->addWidget(ListSet, 1);
     LV履歴 = new QTreeWidget(PicRight);
     LV履歴->setHeader(new WrappingHeader(LV履歴));
@@ -365,10 +414,14 @@ void FHead::fitHistoryColumns()
     };
     QTreeWidgetItem *captions = LV履歴->headerItem();
     const QString least[] = {QStringLiteral("0000.00.00"), QStringLiteral("0"), QString(), QStringLiteral("0")};
+    // Text is laid out in fractions of a pixel: a width rounded down by a
+    // fraction would have the cell end its date with an ellipsis.
+    const QFontMetricsF exact(LV履歴->font());
+    auto textWidth = [&exact](const QString &text) { return int(std::ceil(exact.horizontalAdvance(text))) + 1; };
     for (int c : {0, 1, 3}) {
-        int width = fm.horizontalAdvance(least[c]);
+        int width = textWidth(least[c]);
         for (int r = 0; r < LV履歴->topLevelItemCount(); ++r)
-            width = std::max(width, fm.horizontalAdvance(LV履歴->topLevelItem(r)->text(c)));
+            width = std::max(width, textWidth(LV履歴->topLevelItem(r)->text(c)));
         width = std::max(width + pad, caption(captions->text(c)) + captionPad);
         if (header->sectionSize(c) != width)
             header->resizeSection(c, width);

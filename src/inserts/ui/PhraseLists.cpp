@@ -16,6 +16,9 @@ void LoadPhraseClasses(QComboBox *list)
     const QStringList classes = PhraseClassesOf(CurrentDrID);
     list->clear();
     list->addItems(classes);
+    // A combo box would show its first class as if chosen while no phrases of it
+    // are listed yet: nothing is chosen until the user picks a class.
+    list->setCurrentIndex(-1);
 }
 
 void LoadPhraseClasses(QListWidget *list)
