@@ -47,6 +47,16 @@ bool fakePrint(PrintableDocument &, const QString &printer, int copies, QString 
     return g_printResult;
 }
 
+// A printer selection for doc that offers printers, the first the system's
+// default, and prints through fakePrint.
+Fプリンタ選択 *FakePrinterDialog(PrintableDocument &doc, const QStringList &printers, QWidget *parent = nullptr)
+{
+    auto *dlg = new Fプリンタ選択(&doc, parent);
+    dlg->setPrintFunction(&fakePrint);
+    dlg->loadPrinters(printers, printers.value(0));
+    return dlg;
+}
+
 QString storedPrinter()
 {
     return ReadIni(QStringLiteral("setting"), QStringLiteral("Printer"));
@@ -448,9 +458,7 @@ void TestPrinting::dialogCopiesAndFailures()
     TestHome home;
     ScriptedPrompter prompts;
     SampleDocument doc;
-    auto *dlg = new Fプリンタ選択(&doc);
-    dlg->setPrintFunction(&fakePrint);
-    dlg->loadPrinters({QStringLiteral("Laser1")}, QStringLiteral("Laser1"));
+    auto *dlg = FakePrinterDialog(doc, {QStringLiteral("Laser1")});
     QPointer<QDialog> alive(dlg);
 
     // Too many: refused with a word, the dialog stays for a correction.
@@ -504,9 +512,7 @@ void TestPrinting::previewShowsThePagesAsPrintedAndPrintsFromThere()
     TestHome home;
     ScriptedPrompter prompts;
     SampleDocument doc;
-    auto *dlg = new Fプリンタ選択(&doc);
-    dlg->setPrintFunction(&fakePrint);
-    dlg->loadPrinters({QStringLiteral("Laser1")}, QStringLiteral("Laser1"));
+    auto *dlg = FakePrinterDialog(doc, {QStringLiteral("Laser1")});
     dlg->show();
     QCOMPARE(dlg->Cmdプレビュー->text(), QStringLiteral("プレビュー"));
     QVERIFY(dlg->Cmdプレビュー->isVisible());
@@ -599,9 +605,7 @@ void TestPrinting::previewGoesWithItsDocumentAndNeedsAPrinter()
     // The document goes while its preview is open: the preview goes too,
     // and nothing is printed.
     auto *gone = new SampleDocument;
-    dlg = new Fプリンタ選択(gone, gone);
-    dlg->setPrintFunction(&fakePrint);
-    dlg->loadPrinters({QStringLiteral("Laser1")}, QStringLiteral("Laser1"));
+    dlg = FakePrinterDialog(*gone, {QStringLiteral("Laser1")}, gone);
     dlg->Cmdプレビュー_Click();
     QPointer<Fプレビュー> preview = dlg->preview();
     QVERIFY(preview);
