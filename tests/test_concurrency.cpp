@@ -100,7 +100,7 @@ QProcess *startWorker(const TestHome &home, const QString &job)
 
 bool finished(QProcess *p)
 {
-    const bool ok = p->waitForFinished(240000) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+    const bool ok = (p->state() == QProcess::NotRunning || p->waitForFinished(240000)) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
     delete p;
     return ok;
 }
@@ -120,7 +120,9 @@ class TestConcurrency : public QObject
 private slots:
     void newDocumentsFromTwoWorkstationsGetTheirOwnNumbers();
     void aSaveOvertakenByAnotherWorkstationStoresNothing();
+    void onlyRealPatientChangesAreRecorded();
     void patientsRegisteredAtOnceNeverShareANumber();
+    void aWorkstationStartingMeanwhileLeavesSavesWhole();
 };
 
 void TestConcurrency::newDocumentsFromTwoWorkstationsGetTheirOwnNumbers()
@@ -212,6 +214,24 @@ void TestConcurrency::aSaveOvertakenByAnotherWorkstationStoresNothing()
                                QStringLiteral("終了に変更 2"), QStringLiteral("削除 2"), QStringLiteral("新規保存 2")}));
 }
 
+void TestConcurrency::onlyRealPatientChangesAreRecorded()
+{
+    TestHome home;
+    PatientRecord patient{QStringLiteral("8"), QStringLiteral("山本 花"), QStringLiteral("ヤマモト ハナ"), 19600102, 2,
+                          QStringLiteral("東京都")};
+    QVERIFY(StorePatient(patient));
+    // Chosen again and again from the search list: the same values go back.
+    QVERIFY(StorePatient(patient));
+    QVERIFY(StorePatient(patient));
+    patient.address = QStringLiteral("神奈川県");
+    QVERIFY(StorePatient(patient));
+    QCOMPARE(ReadPatient(QStringLiteral("8"))->address, QStringLiteral("神奈川県"));
+    QStringList ops;
+    for (const AuditRow &r : ReadAudit(QString(), QDate(), QDate(), 100))
+        ops.prepend(r.operation + u' ' + r.patientId);
+    QCOMPARE(ops, (QStringList{QStringLiteral("患者登録 8"), QStringLiteral("患者変更 8")}));
+}
+
 void TestConcurrency::patientsRegisteredAtOnceNeverShareANumber()
 {
     TestHome home;
@@ -229,6 +249,33 @@ void TestConcurrency::patientsRegisteredAtOnceNeverShareANumber()
     QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From Kanja_Data Where ID=?"), {QStringLiteral("7")}));
     QCOMPARE(gRS.text(QStringLiteral("Name")), QStringLiteral("先客"));
     QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM 操作履歴")), 2 * kEach);
+}
+
+void TestConcurrency::aWorkstationStartingMeanwhileLeavesSavesWhole()
+{
+    // While one workstation saves, others start again and again: each start
+    // finishes what an interrupted save left, and must not take a save under
+    // way for one.
+    TestHome home;
+    QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+    CloseDB();
+    constexpr int kSaves = 120;
+    QProcess *saver = startWorker(home, QStringLiteral("new %1 1").arg(kSaves));
+    int starts = 0;
+    while (saver->state() != QProcess::NotRunning && !saver->waitForFinished(0)) {
+        QVERIFY2(OpenDB(), qPrintable(DatabaseOpenError()));
+        CloseDB();
+        ++starts;
+    }
+    QVERIFY(finished(saver));
+    QVERIFY(starts > 5);
+    QVERIFY(OpenDB());
+    for (int id = 1; id <= kSaves; ++id) {
+        const QImage page(DocumentImagePath(kKind, id));
+        QVERIFY2(!page.isNull(), qPrintable(QStringLiteral("document %1 of %2 has no image").arg(id).arg(kSaves)));
+        QCOMPARE(page.pixel(5, 5), mark(1, textOf(id).split(u'-').value(1).toInt()));
+    }
+    QCOMPARE(QDir(DocumentImageFolder(kKind)).entryList(QDir::Files | QDir::Hidden).size(), kSaves);
 }
 
 int main(int argc, char *argv[])

@@ -6,9 +6,11 @@
 #include "persistence/History.h"
 #include "persistence/OpenSavedDocument.h"
 #include "persistence/SaveDocument.h"
+#include "persistence/SavedDocuments.h"
 #include "persistence/ui/HistoryWidgets.h"
 #include "persistence/ui/SaveCommands.h"
 #include "storage/Database.h"
+#include "templates/KindTable.h"
 
 #include <QAction>
 #include <QDate>
@@ -101,6 +103,19 @@ int rowCount(const QString &kind = kKind)
     return q.next() ? q.value(0).toInt() : -1;
 }
 
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 QStringList filesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden);
@@ -134,6 +149,10 @@ private slots:
     void saveCommandsTellTheOutcome();
     void historyTextsOrderAndMarks();
     void historyWidgetsDropStaleEntries();
+    void numbersNeverTakeAnExistingImage();
+    void fieldsTaggedLikeFixedColumnsAreNotStored();
+    void kindsDifferingInLetterCaseAreOneKind();
+    void quotedTagsSaveAndHugeNumbersAreNamed();
 };
 
 void TestPersistence::init()
@@ -551,6 +570,146 @@ void TestPersistence::historyWidgetsDropStaleEntries()
     QCOMPARE(mainMenu.actions()[0]->text(), QString());
     docMenu.actions()[0]->trigger();
     QCOMPARE(openedId, 0);
+}
+
+void TestPersistence::numbersNeverTakeAnExistingImage()
+{
+    TestHome home;
+    makeKindTable();
+    // The database was lost or replaced; the drawings of documents 1 to 5 and
+    // 9 (and a damaged one kept aside) are still there.
+    const QString folder = DocumentImageFolder(kKind);
+    for (const QString name : {"1.png", "5.png", "9.damaged-20260101-101010.png", "notes.png", "x9999.png"})
+        writeFile(folder + u'/' + name, "old drawing " + name.toUtf8());
+    QVERIFY(QDir(folder).mkdir(QStringLiteral("7.png")));
+    DocumentData doc = document();
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    QCOMPARE(doc.number, 10);
+    QCOMPARE(readFile(folder + QStringLiteral("/1.png")), QByteArray("old drawing 1.png"));
+    QCOMPARE(readFile(folder + QStringLiteral("/5.png")), QByteArray("old drawing 5.png"));
+
+    // The last number there is: the save says why and stores nothing.
+    exec(QStringLiteral("INSERT INTO %1 (ID) VALUES (2147483647)").arg(QuoteIdent(kKind)));
+    const QStringList before = filesIn(folder);
+    ScriptedPrompter prompts;
+    DocumentData next = document();
+    QVERIFY(!SaveFromMenu(next, QStringLiteral("0")));
+    QCOMPARE(prompts.messages, QStringList{QStringLiteral("保存できませんでした\n書類番号が上限の 2147483647 に達しています。")});
+    QCOMPARE(next.number, 0);
+    QCOMPARE(rowCount(), 2);
+    QCOMPARE(filesIn(folder), before);
+    // Existing documents still save.
+    doc.fields[3].text = QStringLiteral("13");
+    QVERIFY(SaveDocument(doc, QStringLiteral("1")));
+    QCOMPARE(row(10)[2].toInt(), 13);
+}
+
+void TestPersistence::fieldsTaggedLikeFixedColumnsAreNotStored()
+{
+    TestHome home;
+    QList<KindColumnSource> fields;
+    for (const QString tag : {"ID", "drid", "患者番号", "編集日", "終了判定", "所見"})
+        fields.append({tag, QStringLiteral("1")});
+    QVERIFY(CreateKindTable(kKind, fields, {QStringLiteral("Id"), QStringLiteral("済")}));
+    QCOMPARE(TableColumns(kKind).join(u' ').toLower(), QStringLiteral("id drid 患者番号 所見 済 編集日 終了判定"));
+    QDir().mkpath(DocumentImageFolder(kKind));
+
+    // Three documents whose fields say ID 5, doctor 99, patient 777.
+    QList<int> numbers;
+    for (int i = 0; i < 3; ++i) {
+        DocumentData doc;
+        doc.kind = kKind;
+        for (const QString tag : {"ID", "drid", "患者番号", "編集日", "終了判定"})
+            doc.fields.append({tag, QStringLiteral("1"), tag == u"ID" ? QStringLiteral("5") : QStringLiteral("99")});
+        doc.fields[2].text = QStringLiteral("777");
+        doc.fields.append({QStringLiteral("所見"), QStringLiteral("1"), QString::number(i)});
+        doc.checks = {{QStringLiteral("Id"), QStringLiteral("1")}, {QStringLiteral("済"), QStringLiteral("1")}};
+        doc.surface = drawnSurface();
+        doc.surface.setPixelColor(0, 0, QColor(i, 0, 0));
+        QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+        numbers << doc.number;
+    }
+    QCOMPARE(numbers, QList<int>({1, 2, 3}));
+    QSqlQuery q(gDB());
+    QVERIFY(q.exec(QStringLiteral("SELECT ID, DrID, 患者番号, 所見, 編集日, 終了判定 FROM 紹介状 ORDER BY ID")));
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), i + 1);
+        QCOMPARE(q.value(1).toString(), QStringLiteral("3"));
+        QCOMPARE(q.value(2).toString(), QStringLiteral("1001"));
+        QCOMPARE(q.value(3).toString(), QString::number(i));
+        QCOMPARE(q.value(4).toInt(), today());
+        QCOMPARE(q.value(5).toInt(), 0);
+        QCOMPARE(QImage(DocumentImagePath(kKind, i + 1)).pixelColor(0, 0), QColor(i, 0, 0));
+    }
+}
+
+void TestPersistence::kindsDifferingInLetterCaseAreOneKind()
+{
+    TestHome home;
+    // As on Windows, where abc.ini and ABC.ini name one file: the first
+    // spelling that made the table names the table and the folder.
+    for (const auto &[first, second] : {std::pair{QStringLiteral("abc"), QStringLiteral("ABC")},
+                                        std::pair{QStringLiteral("ｒｅｐｏｒｔ"), QStringLiteral("ＲＥＰＯＲＴ")}}) {
+        makeKindTable(first);
+        QVERIFY(KindTableExists(second));
+        QVERIFY(!CreateKindTable(second, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+        QCOMPARE(DocumentImageFolder(second), DocumentImageFolder(first));
+
+        DocumentData a = document(first), b = document(second);
+        b.surface.fill(Qt::green);
+        QVERIFY(SaveDocument(a, QStringLiteral("0")));
+        QVERIFY(SaveDocument(b, QStringLiteral("0")));
+        QCOMPARE(QList<int>({a.number, b.number}), QList<int>({1, 2}));
+        QCOMPARE(rowCount(first), 2);
+        QCOMPARE(filesIn(DocumentImageFolder(first)), QStringList({"1.png", "2.png"}));
+        QVERIFY(!QFileInfo::exists(home.data(QStringLiteral("pic_save/") + second)));
+
+        DocumentData reopened = document(first);
+        reopened.surface.fill(Qt::white);
+        QVERIFY(OpenSavedDocument(reopened, 2));
+        QCOMPARE(reopened.surface.pixelColor(0, 0), QColor(Qt::green));
+
+        const QList<HistoryRow> rows = LoadPatientHistory(PatientID, {second, first});
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].kind, second);
+    }
+    QCOMPARE(LoadSavedDocuments(QStringLiteral("ABC"), CurrentDrID, 0).size(), 2);
+}
+
+void TestPersistence::quotedTagsSaveAndHugeNumbersAreNamed()
+{
+    TestHome home;
+    const QString quoted = QStringLiteral("所見\"甲\"");
+    QVERIFY(CreateKindTable(kKind, {{quoted, QStringLiteral("1")}, {QStringLiteral("数"), QStringLiteral("0")}}, {}));
+    QDir().mkpath(DocumentImageFolder(kKind));
+    DocumentData doc;
+    doc.kind = kKind;
+    doc.fields = {{quoted, QStringLiteral("1"), QStringLiteral("引用 \"ok\"")}, {QStringLiteral("数"), QStringLiteral("0"), QStringLiteral("2147483647")}};
+    doc.surface = drawnSurface();
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    DocumentData back = doc;
+    back.fields[0].text.clear();
+    QVERIFY(LoadSavedDocument(kKind, doc.number, back));
+    QCOMPARE(back.fields[0].text, QStringLiteral("引用 \"ok\""));
+    QCOMPARE(back.fields[1].text, QStringLiteral("2147483647"));
+
+    // Beyond the 32-bit range either way: the field is named, nothing changes.
+    ScriptedPrompter prompts;
+    for (const QString number : {"2147483648", "-2147483649", "99999999999999999999999円"}) {
+        prompts.clear();
+        DocumentData big = doc;
+        big.fields[0].text = QStringLiteral("変えた");
+        big.fields[1].text = number;
+        QVERIFY(!SaveFromMenu(big, QStringLiteral("1")));
+        QCOMPARE(prompts.messages, QStringList{QStringLiteral("保存できませんでした\n数 の値が大きすぎます。")});
+        DocumentData fresh = big;
+        fresh.number = 0;
+        QVERIFY(!SaveDocument(fresh, QStringLiteral("1")));
+    }
+    QCOMPARE(rowCount(), 1);
+    QVERIFY(LoadSavedDocument(kKind, doc.number, back));
+    QCOMPARE(back.fields[0].text, QStringLiteral("引用 \"ok\""));
 }
 
 QTEST_MAIN(TestPersistence)

@@ -140,6 +140,9 @@ private slots:
     void historyMenusFollowTheListAndThePatient();
     void historyRowOpensWithADoubleClick();
     void saveListOpensDocumentForItsPatient();
+    void damagedPageImageIsToldAndKeptAside();
+    void failedSavesSayWhy();
+    void oversizedPagesAndTablesAreRefusedAtOpening();
     void documentChangedElsewhereIsKeptAndSavedAsNew();
 };
 
@@ -394,6 +397,125 @@ void TestSaveGlue::saveListOpensDocumentForItsPatient()
     QCOMPARE(fm()->LbItem[3]->text(), QStringLiteral("一覧から"));
     QCOMPARE(fm()->Lb登録番号->text(), QStringLiteral("1"));
     QVERIFY(!fm()->更新チェック());
+}
+
+void TestSaveGlue::damagedPageImageIsToldAndKeptAside()
+{
+    GlueHome h;
+    FM &doc = h.build();
+    doc.LbItem[3]->setText(QStringLiteral("所見あり"));
+    doc.surface().fill(Qt::yellow);
+    doc.M保存[0]->trigger();
+    QVERIFY(UnloadFM());
+    const QString path = DocumentImagePath(kKind, 1);
+    const QString folder = DocumentImageFolder(kKind);
+    QFile png(path);
+    QVERIFY(png.open(QIODevice::ReadWrite));
+    const QByteArray cut = png.read(60); // a PNG cut short
+    png.resize(0);
+    png.write(cut);
+    png.close();
+
+    const QString unreadable = QStringLiteral("ページの画像を読み込めませんでした。");
+    h.prompts.clear();
+    fhead()->M履歴[0]->trigger();
+    FM *reopened = fm();
+    QVERIFY(reopened);
+    QCOMPARE(h.prompts.messages, QStringList{unreadable});
+    QCOMPARE(reopened->LbItem[3]->text(), QStringLiteral("所見あり"));
+    QVERIFY(!reopened->更新チェック());
+
+    // The next save keeps the damaged file beside the new one.
+    reopened->LbItem[3]->setText(QStringLiteral("書き直し"));
+    reopened->surface().fill(Qt::cyan);
+    reopened->M保存[0]->trigger();
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(files[0], QStringLiteral("1.damaged-") + files[0].mid(10, 15) + QStringLiteral(".png"));
+    QFile aside(folder + u'/' + files[0]);
+    QVERIFY(aside.open(QIODevice::ReadOnly));
+    QCOMPARE(aside.readAll(), cut);
+    QCOMPARE(QImage(path).pixelColor(5, 5), QColor(Qt::cyan));
+    // Later saves replace the image as usual.
+    reopened->M保存[1]->trigger();
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
+
+    // A missing image is told too; there is nothing to keep aside.
+    QVERIFY(UnloadFM());
+    QVERIFY(QFile::remove(path));
+    h.prompts.clear();
+    fhead()->M履歴[0]->trigger();
+    QCOMPARE(h.prompts.messages, QStringList{unreadable});
+    QCOMPARE(fm()->LbItem[3]->text(), QStringLiteral("書き直し"));
+    fm()->M保存[1]->trigger();
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
+}
+
+void TestSaveGlue::failedSavesSayWhy()
+{
+    GlueHome h;
+    FM &doc = h.build();
+    doc.LbItem[3]->setText(QStringLiteral("最初"));
+    doc.LbItem[5]->setText(QStringLiteral("3000000000"));
+    doc.M保存[0]->trigger();
+    QCOMPARE(h.prompts.messages, QStringList{kFailed + QStringLiteral("\n数 の値が大きすぎます。")});
+    QCOMPARE(rows(kKind), 0);
+    QCOMPARE(doc.Lb登録番号->text(), QStringLiteral("0"));
+    doc.LbItem[5]->setText(QStringLiteral("12"));
+    doc.M保存[0]->trigger();
+    QCOMPARE(rows(kKind), 1);
+
+    // Where the page image goes there is a folder: the row stays as it was too.
+    const QString path = DocumentImagePath(kKind, 1);
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QDir().mkdir(path));
+    doc.LbItem[3]->setText(QStringLiteral("変えた"));
+    h.prompts.clear();
+    doc.M保存[1]->trigger();
+    const QString noImage = kFailed + QStringLiteral("\nページの画像を書き込めませんでした。\n") + path;
+    QCOMPARE(h.prompts.messages, QStringList{noImage});
+    QCOMPARE(value(kKind, 1, QStringLiteral("所見")).toString(), QStringLiteral("最初"));
+    QCOMPARE(value(kKind, 1, QStringLiteral("終了判定")).toInt(), 0);
+    QCOMPARE(QDir(DocumentImageFolder(kKind)).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+    // The close question says it the same way and keeps the document.
+    h.prompts.clear();
+    h.prompts.answers = {true, false};
+    QVERIFY(!UnloadFM());
+    QCOMPARE(h.prompts.asked, (QStringList{kAsk, noImage}));
+    QCOMPARE(fm(), &doc);
+}
+
+void TestSaveGlue::oversizedPagesAndTablesAreRefusedAtOpening()
+{
+    GlueHome h;
+    FM &doc = h.build();
+    // Ten A4 pages' worth is the most either way.
+    h.home.writeIni(QStringLiteral("巨大"), QStringLiteral("[DATA]\r\nWidth=9000\r\nHeight=10000000\r\n"));
+    h.home.writeIni(QStringLiteral("横長"), QStringLiteral("[DATA]\r\nWidth=119061\r\nHeight=9000\r\n"));
+    h.prompts.clear();
+    QVERIFY(!BuildDocument(QStringLiteral("巨大")));
+    QVERIFY(!BuildDocument(QStringLiteral("横長")));
+    QCOMPARE(h.prompts.messages,
+             QStringList({QStringLiteral("書類の大きさ（幅 9000、高さ 10000000 twip）が上限（幅 119060、高さ 168380 twip）を超えているため、開けません。"),
+                          QStringLiteral("書類の大きさ（幅 119061、高さ 9000 twip）が上限（幅 119060、高さ 168380 twip）を超えているため、開けません。")}));
+    QCOMPARE(fm(), &doc);
+    QCOMPARE(doc.Tag, kKind);
+    QVERIFY(!TableNames().contains(QStringLiteral("巨大")));
+
+    // More tagged fields than a table can have columns: said when the document opens.
+    QStringList lines{QStringLiteral("[DATA]"), QStringLiteral("Width=9000"), QStringLiteral("Height=9000")};
+    for (int i = 0; i < MaxTableColumns(); ++i)
+        lines << QStringLiteral("lbItem_%1=0|0|100|100|0||ＭＳ 明朝|10|0|%1|欄%1|1|").arg(i);
+    h.home.writeIni(QStringLiteral("欄だらけ"), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    h.prompts.clear();
+    QVERIFY(BuildDocument(QStringLiteral("欄だらけ")));
+    QCOMPARE(h.prompts.messages,
+             QStringList{QStringLiteral("この書類の表を作れないため、保存できません。\n"
+                                        "入力欄とチェックボックスが多すぎます（表の列 %1、データベースの上限 %2）。")
+                             .arg(MaxTableColumns() + 5)
+                             .arg(MaxTableColumns())});
+    QCOMPARE(fm()->LbItem.size(), MaxTableColumns());
 }
 
 void TestSaveGlue::documentChangedElsewhereIsKeptAndSavedAsNew()

@@ -56,6 +56,7 @@ private slots:
     void listIsReloadedOnlyAfterDoctorChanges();
     void exitButtonAndCloseBoxEndTheProgram();
     void mainOpensDatabaseMakesPatientOneCurrentAndShowsStart();
+    void unreadableDatabaseStopsTheStart();
     void unreachableServerSaysSoAndTouchesNothing();
     void environmentChoosesTheStoreOverTheSettings();
 
@@ -243,6 +244,57 @@ void TestStart::mainOpensDatabaseMakesPatientOneCurrentAndShowsStart()
     nav().showStart();
     QVERIFY(start.isVisible());
     start.hide();
+}
+
+void TestStart::unreadableDatabaseStopsTheStart()
+{
+    TestHome home;
+    for (int i = 0; i < 300; ++i)
+        home.addPatient(QString::number(i), QStringLiteral("患者 %1").arg(i), QStringLiteral("カンジャ"), 1, 19520314,
+                        QStringLiteral("東京都千代田区千代田一丁目一番一号"));
+    CloseDB();
+    const QString path = home.data(QStringLiteral("Rydol.db"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    file.close();
+    QVERIFY(whole.size() > 8 * 4096);
+    QVERIFY(QDir(home.data(QStringLiteral("pic_save"))).removeRecursively());
+
+    ScriptedPrompter prompts;
+    const QList<QByteArray> damaged = {whole.left(whole.size() / 2), whole.left(100),
+                                       QByteArray("Microsoft Jet DB").repeated(400)};
+    for (const QByteArray &content : damaged) {
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+        file.close();
+        prompts.clear();
+        QVERIFY(!Main());
+        QCOMPARE(prompts.messages, QStringList{QStringLiteral("データベースを開けませんでした。\n") + path});
+        QVERIFY(!DatabaseIsOpen());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+        file.close();
+        QCOMPARE(QDir(home.data()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
+                 QStringList({"Picture", "Rydol.db", "icon", "ini"}));
+    }
+    // A folder where the file should be.
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QDir().mkdir(path));
+    prompts.clear();
+    QVERIFY(!Main());
+    QCOMPARE(prompts.messages, QStringList{QStringLiteral("データベースを開けませんでした。\n") + path});
+    QVERIFY(QDir(path).isEmpty());
+
+    // The whole file opens again.
+    QVERIFY(QDir().rmdir(path));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(whole);
+    file.close();
+    prompts.clear();
+    QVERIFY(Main());
+    QVERIFY(prompts.messages.isEmpty());
+    FStart::shared().hide();
 }
 
 void TestStart::unreachableServerSaysSoAndTouchesNothing()

@@ -10,6 +10,7 @@
 #include <QFontMetricsF>
 #include <QSet>
 #include <QSqlQuery>
+#include <QElapsedTimer>
 #include <QtTest>
 
 class TestTemplates : public QObject
@@ -28,6 +29,7 @@ private slots:
     void kindTableColumnsFollowFieldsAndChecks();
     void kindTableFirstColumnOfANameWins();
     void kindTableWithAwkwardNames();
+    void wideKindTablesAreQuickOrRefusedWithAReason();
     void kindTablesAreIndexedFromTheStart();
     void samplesUseEveryFamilyAndPatientTag();
     void samplesFitTheirPages();
@@ -270,11 +272,12 @@ void TestTemplates::kindTableFirstColumnOfANameWins()
     for (const auto &c : columns)
         names << c.first;
     // Full-width letters are not folded by the database, so Ｘ is a column of its own.
+    // Fields named like a fixed column (id, 編集日) do not make or type it.
     QCOMPARE(names, (QStringList{QStringLiteral("ID"), QStringLiteral("DrID"), QStringLiteral("患者番号"),
-                                 QStringLiteral("所見"), QStringLiteral("x"), QStringLiteral("編集日"),
-                                 QStringLiteral("Ｘ"), QStringLiteral("終了判定")}));
+                                 QStringLiteral("所見"), QStringLiteral("x"), QStringLiteral("Ｘ"),
+                                 QStringLiteral("編集日"), QStringLiteral("終了判定")}));
     QCOMPARE(columns[3].second, QStringLiteral("TEXT"));
-    QCOMPARE(columns[5].second, QStringLiteral("VARCHAR(255)"));
+    QCOMPARE(columns[6].second, QStringLiteral("INTEGER"));
 }
 
 void TestTemplates::kindTableWithAwkwardNames()
@@ -290,7 +293,9 @@ void TestTemplates::kindTableWithAwkwardNames()
                              {QStringLiteral("病名 (主)"), QStringLiteral("2")}},
                             {QStringLiteral("it's")}));
     QVERIFY(KindTableExists(kind));
-    QVERIFY(!KindTableExists(QStringLiteral("紹介'状 a")));
+    // Letter case aside it is the same kind, with the same table.
+    QVERIFY(KindTableExists(QStringLiteral("紹介'状 a")));
+    QVERIFY(!CreateKindTable(QStringLiteral("紹介'状 a"), {}, {}));
     QVERIFY(TableNames().contains(QStringLiteral("医師")));
     const auto columns = columnsOf(kind);
     QCOMPARE(columns.size(), 10);
@@ -312,6 +317,34 @@ void TestTemplates::kindTableWithAwkwardNames()
     QVERIFY(!CreateKindTable(QStringLiteral("sqlite_kind"), {}, {}));
     QVERIFY(!KindTableExists(QStringLiteral("sqlite_kind")));
     QVERIFY(!CreateKindTable(QString(), {}, {}));
+}
+
+void TestTemplates::wideKindTablesAreQuickOrRefusedWithAReason()
+{
+    TestHome home;
+    auto fields = [](int count) {
+        QList<KindColumnSource> list;
+        for (int i = 0; i < count; ++i)
+            list.append({QStringLiteral("欄%1").arg(i), QString::number(i % 3)});
+        return list;
+    };
+    // As many columns as the database allows: made at once.
+    const int most = MaxTableColumns() - 5;
+    QElapsedTimer clock;
+    clock.start();
+    QString reason;
+    QVERIFY(CreateKindTable(QStringLiteral("広い"), fields(most), {}, &reason));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(columnsOf(QStringLiteral("広い")).size(), MaxTableColumns());
+    QVERIFY(reason.isEmpty());
+
+    // Four thousand: refused at once, saying why.
+    clock.restart();
+    QVERIFY(!CreateKindTable(QStringLiteral("広すぎる"), fields(4000), {QStringLiteral("箱")}, &reason));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(reason, QStringLiteral("入力欄とチェックボックスが多すぎます（表の列 4006、データベースの上限 %1）。")
+                         .arg(MaxTableColumns()));
+    QVERIFY(!KindTableExists(QStringLiteral("広すぎる")));
 }
 
 void TestTemplates::kindTablesAreIndexedFromTheStart()

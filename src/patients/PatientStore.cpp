@@ -65,6 +65,13 @@ bool writePatient(const PatientRecord &patient)
                  {patient.id}))
         return false;
     const bool isNew = rs.eof();
+    // Choosing a patient stores the form again; when nothing in it differs
+    // from the stored row there is nothing to write and nothing to record.
+    if (!isNew && rs.text(QStringLiteral("Name")) == patient.name && rs.text(QStringLiteral("Kana")) == patient.kana
+        && rs.field(QStringLiteral("Birth")).toInt() == patient.birth
+        && rs.field(QStringLiteral("Sex")).toInt() == patient.sex
+        && rs.text(QStringLiteral("Address")) == patient.address)
+        return true;
     if (!(isNew ? rs.addNew() : rs.edit()))
         return false;
     rs.setField(QStringLiteral("ID"), patient.id);

@@ -33,4 +33,7 @@ struct DocumentData
     // The persistent drawing surface (free drawing, pasted pictures and texts
     // on white) at the page's pixel size. Saved as DATA/pic_save/<kind>/<number>.png.
     QImage surface;
+    // The stored page image could not be read back when the document was
+    // reopened: the next save keeps that file aside instead of replacing it.
+    bool keepDamagedImage = false;
 };

@@ -1,12 +1,42 @@
 #include "persistence/DocumentImage.h"
 
 #include "storage/AppPaths.h"
+#include "storage/Database.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
+
+#include <limits>
 
 QString DocumentImageFolder(const QString &kind)
 {
-    return DataPath(QStringLiteral("pic_save/") + kind);
+    return FolderIgnoringCase(DataPath(QStringLiteral("pic_save")), kind);
+}
+
+int HighestImageNumber(const QString &kind)
+{
+    int highest = 0;
+    const QDir folder(DocumentImageFolder(kind));
+    for (const QString &name : folder.entryList({QStringLiteral("*.png")}, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Unsorted)) {
+        bool ok = false;
+        const qint64 number = name.left(name.indexOf(u'.')).toLongLong(&ok);
+        if (ok && number > highest && number <= std::numeric_limits<int>::max())
+            highest = int(number);
+    }
+    return highest;
+}
+
+QString AsideImagePath(const QString &imagePath)
+{
+    const QFileInfo info(imagePath);
+    const QString stem = info.absolutePath() + u'/' + info.completeBaseName() + QStringLiteral(".damaged-")
+                       + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = stem + QStringLiteral(".png");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = stem + u'-' + QString::number(n) + QStringLiteral(".png");
+    return path;
 }
 
 QString DocumentImagePath(const QString &kind, int number)

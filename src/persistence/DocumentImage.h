@@ -2,9 +2,18 @@
 #include <QImage>
 #include <QString>
 
-// Page images live in DATA/pic_save/<kind>/<number>.png.
+// Page images live in DATA/pic_save/<kind>/<number>.png. Kinds whose names
+// differ only in letter case are one kind: one table (StoredTableName) and
+// one folder, the one already there whatever its spelling
+// (FolderIgnoringCase).
 QString DocumentImageFolder(const QString &kind);
 QString DocumentImagePath(const QString &kind, int number);
+// The highest document number of the kind's folder: files (or anything else)
+// named <n>.png or <n>.<anything>.png. 0 when there is none.
+int HighestImageNumber(const QString &kind);
+// A free name beside a damaged page image to keep it under:
+// <n>.damaged-<yyyyMMdd-HHmmss>.png.
+QString AsideImagePath(const QString &imagePath);
 
 // A kind names a table and a folder below pic_save; names that would leave
 // that folder ("", ".", "..", anything with a slash) are refused.

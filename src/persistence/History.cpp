@@ -23,7 +23,8 @@ QString twoDigits(const QString &value)
 
 void appendKind(const QString &kind, const QString &patientId, QList<HistoryRow> &rows)
 {
-    const QStringList columns = TableColumns(kind);
+    const QString table = StoredTableName(kind);
+    const QStringList columns = TableColumns(table);
     if (columns.isEmpty())
         return;
     QSqlQuery q(gDB());
@@ -31,7 +32,7 @@ void appendKind(const QString &kind, const QString &patientId, QList<HistoryRow>
     const QString sql = QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM %6 WHERE \"患者番号\"=?")
                             .arg(SelectableColumn(columns, kYear), SelectableColumn(columns, kMonth),
                                  SelectableColumn(columns, kDay), SelectableColumn(columns, QStringLiteral("ID")),
-                                 SelectableColumn(columns, QStringLiteral("終了判定")), QuoteIdent(kind));
+                                 SelectableColumn(columns, QStringLiteral("終了判定")), QuoteIdent(table));
     if (!q.prepare(sql))
         return;
     q.addBindValue(patientId);
@@ -55,8 +56,16 @@ QList<HistoryRow> LoadPatientHistory(const QString &patientId, const QStringList
     QList<HistoryRow> rows;
     if (!DatabaseIsOpen())
         return rows;
-    for (const QString &kind : kinds)
+    // Kinds whose names differ only in letter case are one kind: listed once,
+    // under the first of their names.
+    QStringList tables;
+    for (const QString &kind : kinds) {
+        const QString table = StoredTableName(kind);
+        if (tables.contains(table, Qt::CaseInsensitive))
+            continue;
+        tables << table;
         appendKind(kind, patientId, rows);
+    }
     std::stable_sort(rows.begin(), rows.end(),
                      [](const HistoryRow &a, const HistoryRow &b) { return a.date < b.date; });
     return rows;

@@ -44,9 +44,10 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
     // The version first: a save of another workstation in between makes the
     // content newer than the version, which refuses a later save rather than
     // letting it overwrite.
-    const int version = StoredVersion(kind, id);
+    const QString table = StoredTableName(kind);
+    const int version = StoredVersion(table, id);
     Recordset rs;
-    if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
+    if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE ID=?"), {id})
         || rs.eof())
         return false;
     for (FieldValue &field : out.fields) {

@@ -4,29 +4,39 @@
 #include "persistence/DocumentImage.h"
 #include "persistence/DocumentVersion.h"
 #include "storage/AuditTrail.h"
-#include "storage/Dialect.h"
 #include "storage/Database.h"
+#include "storage/Dialect.h"
+#include "storage/FileJournal.h"
 #include "storage/Ini.h"
+#include "templates/KindTable.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryFile>
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <sys/stat.h>
 
 namespace {
+
+QString g_lastError;
+
+bool fail(const QString &reason = QString())
+{
+    g_lastError = reason;
+    return false;
+}
 
 // The leading number of a caption as the 32-bit integer a number column
 // holds; halves round to even. nullopt when it does not fit.
 std::optional<int> numberOfCaption(const QString &text)
 {
     const double value = std::nearbyint(Val(text));
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+    if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()))
         return std::nullopt;
     return int(value);
 }
@@ -37,19 +47,29 @@ int today()
     return d.year() * 10000 + d.month() * 100 + d.day();
 }
 
-int nextNumber(const QString &kind, bool *ok)
+// The highest number the kind has used, in its table or among its page
+// images (the table may have been lost or replaced while the images stayed),
+// plus one.
+std::optional<int> nextNumber(const QString &table)
 {
+    // Other workstations add no rows to the table until this one commits.
+    if (!dialect::LockForNewRows(QuoteIdent(table)))
+        return std::nullopt;
     QSqlQuery q(gDB());
-    *ok = q.exec(QStringLiteral("SELECT MAX(ID) FROM ") + QuoteIdent(kind)) && q.next();
-    if (!*ok)
-        return 0;
-    return q.value(0).isNull() ? 1 : q.value(0).toInt() + 1;
+    if (!q.exec(QStringLiteral("SELECT MAX(ID) FROM ") + QuoteIdent(table)) || !q.next())
+        return std::nullopt;
+    const qint64 highest = std::max<qint64>(q.value(0).toLongLong(), HighestImageNumber(table));
+    if (highest >= std::numeric_limits<int>::max()) {
+        fail(QStringLiteral("書類番号が上限の %1 に達しています。").arg(std::numeric_limits<int>::max()));
+        return std::nullopt;
+    }
+    return int(highest + 1);
 }
 
 bool writeFields(Recordset &rs, const DocumentData &doc)
 {
     for (const FieldValue &f : doc.fields) {
-        if (f.tag.isEmpty())
+        if (f.tag.isEmpty() || IsFixedKindColumn(f.tag))
             continue;
         bool kindOk = false;
         const int kind = f.dataKind.trimmed().toInt(&kindOk);
@@ -57,14 +77,16 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
             return false;
         if (kind == 0) {
             const auto number = numberOfCaption(f.text);
-            if (!number || !rs.setField(f.tag, *number))
+            if (!number)
+                return fail(f.tag + QStringLiteral(" の値が大きすぎます。"));
+            if (!rs.setField(f.tag, *number))
                 return false;
         } else if (!rs.setField(f.tag, f.text)) {
             return false;
         }
     }
     for (const CheckValue &c : doc.checks) {
-        if (!c.tag.isEmpty() && !rs.setField(c.tag, int(Val(c.state))))
+        if (!c.tag.isEmpty() && !IsFixedKindColumn(c.tag) && !rs.setField(c.tag, int(Val(c.state))))
             return false;
     }
     return true;
@@ -72,30 +94,32 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
 
 // Adds or edits the row inside the open transaction; number is the row's ID,
 // version the document's new version.
-bool writeRow(const DocumentData &doc, const QString &state, int &number, int &version, SaveFailure &why)
+bool writeRow(const QString &table, const DocumentData &doc, const QString &state, int &number, int &version,
+              SaveFailure &why)
 {
-    const QString table = QuoteIdent(doc.kind);
+    const QString quoted = QuoteIdent(table);
     Recordset rs;
     const bool isNew = number == 0;
     why = SaveFailure::Failed;
     if (isNew) {
-        bool ok = dialect::LockForNewRows(table);
-        if (ok)
-            number = nextNumber(doc.kind, &ok);
-        if (!ok || !rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE 1=0"))
+        const auto next = nextNumber(table);
+        if (!next)
+            return false;
+        number = *next;
+        if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE 1=0"))
             || !rs.addNew() || !rs.setField(QStringLiteral("ID"), number)
             || !rs.setField(QStringLiteral("DrID"), CurrentDrID))
             return false;
-        if (!AdvanceVersion(doc.kind, number, &version))
+        if (!AdvanceVersion(table, number, &version))
             return false;
     } else {
-        const VersionClaim claim = ClaimNextVersion(doc.kind, number, doc.version, &version);
+        const VersionClaim claim = ClaimNextVersion(table, number, doc.version, &version);
         if (claim != VersionClaim::Claimed) {
             if (claim == VersionClaim::Overtaken)
                 why = SaveFailure::Overtaken;
             return false;
         }
-        if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ID=?"), {number})
+        if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE ID=?"), {number})
             || !rs.edit())
             return false;
     }
@@ -114,7 +138,7 @@ bool writeRow(const DocumentData &doc, const QString &state, int &number, int &v
     } else if (isNew && !rs.setField(QStringLiteral("終了判定"), 0)) {
         return false;
     }
-    if (!rs.update() || !WriteAudit(operation, CurrentDrID, doc.kind, number, PatientID))
+    if (!rs.update() || !WriteAudit(operation, CurrentDrID, table, number, PatientID))
         return false;
     why = SaveFailure::None;
     return true;
@@ -152,52 +176,74 @@ QFileDevice::Permissions ordinaryFileMode()
     return permissions;
 }
 
+// The complete image, on the disk with its name, before the row commits.
 bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file)
 {
     if (!file.open() || !file.setPermissions(ordinaryFileMode()))
         return false;
-    const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush();
+    const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush()
+                      && SyncFile(int(file.handle()));
     file.close();
-    return written && file.error() == QFileDevice::NoError;
-}
-
-// Replaces any older image; rename(2) does that in one step.
-bool moveIntoPlace(const QString &from, const QString &to)
-{
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    return written && file.error() == QFileDevice::NoError
+        && SyncFolder(QFileInfo(file.fileName()).absolutePath());
 }
 
 } // namespace
 
+QString LastSaveError()
+{
+    return g_lastError;
+}
+
 bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
 {
+    g_lastError.clear();
     SaveFailure failure = SaveFailure::Failed;
     if (why)
         *why = failure;
     if (!IsUsableKindName(doc.kind) || doc.surface.isNull() || !DatabaseIsOpen())
         return false;
-    const QString folder = DocumentImageFolder(doc.kind);
+    const QString table = StoredTableName(doc.kind);
+    const QString folder = DocumentImageFolder(table);
     if (!QDir().mkpath(folder))
-        return false;
-    QTemporaryFile image(folder + QStringLiteral("/.saving-XXXXXX.tmp"));
-    if (!writeTemporaryImage(doc.surface, image))
-        return false;
+        return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + folder);
 
     if (!BeginTrans())
         return false;
     int number = doc.number;
     int version = doc.version;
-    if (!writeRow(doc, state, number, version, failure) || !CommitTrans()) {
+    auto abandon = [&](const QString &reason = QString()) {
         Rollback();
         if (why)
             *why = failure == SaveFailure::None ? SaveFailure::Failed : failure;
-        return false;
+        return reason.isEmpty() ? false : fail(reason);
+    };
+    if (!HoldFileSteps())
+        return abandon();
+    QTemporaryFile image(TemporaryFileTemplate(folder));
+    if (!writeTemporaryImage(doc.surface, image))
+        return abandon(QStringLiteral("ページの画像を書き込めませんでした。\n") + folder);
+    if (!writeRow(table, doc, state, number, version, failure))
+        return abandon();
+    const QString target = DocumentImagePath(table, number);
+    const QFileInfo existing(target);
+    if ((existing.exists() || existing.isSymLink()) && !existing.isFile()) {
+        failure = SaveFailure::Failed;
+        return abandon(QStringLiteral("ページの画像を書き込めませんでした。\n") + target);
     }
+    const QString aside = doc.keepDamagedImage && existing.exists() ? AsideImagePath(target) : QString();
+    if (!RecordFileStep(target, image.fileName(), aside) || !CommitTrans()) {
+        failure = SaveFailure::Failed;
+        return abandon();
+    }
+    // Committed: the step is carried out now, or at the next start if the
+    // program stops before it is done.
+    image.setAutoRemove(false);
     doc.number = number;
     doc.version = version;
-    if (!moveIntoPlace(image.fileName(), DocumentImagePath(doc.kind, number)))
-        return false;
-    image.setAutoRemove(false);
+    if (!CarryOutFileStep(target, image.fileName(), aside))
+        return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + target);
+    doc.keepDamagedImage = false;
     if (why)
         *why = SaveFailure::None;
     return true;

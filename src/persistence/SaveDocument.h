@@ -6,19 +6,32 @@
 // Stores the document as one row of its kind's table and its surface as
 // DATA/pic_save/<kind>/<number>.png, all or nothing.
 //
-// doc.number 0 is a new document: it gets the highest ID of the table plus 1,
-// written back into doc.number only when the save succeeds. Otherwise the row
-// with that ID is updated (its DrID is kept).
+// doc.number 0 is a new document: it gets the highest number the kind has
+// used plus 1, counting both the table's IDs and the numbers of the images in
+// the kind's folder (a lost table never makes a new document overwrite an
+// older one's drawing), written back into doc.number only when the save
+// succeeds. Otherwise the row with that ID is updated (its DrID is kept).
 // state "0" stores pending, "1" finished; anything else ("" from the close
 // question) keeps the flag of an existing row and makes a new row pending.
+// Fields and check boxes tagged like a fixed column (ID, DrID, 患者番号,
+// 編集日, 終了判定, any letter case) are not written.
 //
-// The image goes to a temporary file first, the row is written inside a
-// transaction, and the image replaces the old one only after the commit. On
-// any failure (missing table or column, row deleted meanwhile, image not
-// writable) nothing is stored, no temporary file is left and doc.number is
-// unchanged; the result is false. In the one case where the image cannot be
-// moved into place after the commit, the result is false but doc.number holds
-// the stored row's number, so that saving again updates that row.
+// Inside the save's transaction the image is written and synced to a
+// temporary file beside its place, then the row and a record of the pending
+// file step commit together; then the image replaces the old one
+// (storage/FileJournal.h).
+// A program stopped at any point leaves, after the next start, either the
+// old row and image or the new ones. With doc.keepDamagedImage the old image
+// is kept aside under another name instead of being replaced.
+//
+// On any failure before the commit (missing table or column, row deleted
+// meanwhile, number range exhausted, a value too large for its column, image
+// not writable) nothing is stored, no temporary file is left and doc.number is
+// unchanged; the result is false and LastSaveError() says why when the user
+// can do something about it. In the one case where the image cannot be moved
+// into place after the commit, the result is false but doc.number holds the
+// stored row's number, so that saving again updates that row; the next start
+// puts the image in place.
 //
 // Saving a document again checks that nobody changed it since doc.version
 // was read: a document overtaken by another workstation's save or delete
@@ -31,3 +44,8 @@
 // patient's history after a successful save.
 enum class SaveFailure { None, Failed, Overtaken };
 bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why = nullptr);
+
+// Why the last SaveDocument failed, as a line for the user ("<tag> の値が大
+// きすぎます。", ...); empty after a success or when there is nothing to add to
+// "保存できませんでした".
+QString LastSaveError();

@@ -6,6 +6,7 @@
 #include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Dialect.h"
+#include "storage/FileJournal.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -141,7 +142,8 @@ QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &d
     QList<SavedDocumentRow> rows;
     if (!DatabaseIsOpen())
         return rows;
-    const QStringList columns = TableColumns(kind);
+    const QString table = StoredTableName(kind);
+    const QStringList columns = TableColumns(table);
     if (columns.isEmpty())
         return rows;
     QSqlQuery q(gDB());
@@ -151,7 +153,7 @@ QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &d
             .arg(SelectableColumn(columns, QStringLiteral("編集日")), SelectableColumn(columns, QStringLiteral("日付Y")),
                  SelectableColumn(columns, QStringLiteral("日付M")), SelectableColumn(columns, QStringLiteral("日付D")),
                  SelectableColumn(columns, QStringLiteral("患者番号")), SelectableColumn(columns, QStringLiteral("ID")),
-                 QuoteIdent(kind), QuoteIdent(QStringLiteral("DrID")));
+                 QuoteIdent(table), QuoteIdent(QStringLiteral("DrID")));
     if (!q.prepare(sql))
         return rows;
     q.addBindValue(drId);
@@ -228,21 +230,26 @@ QHash<QString, QString> PatientNames(const QStringList &patientIds)
 
 bool DeleteSavedDocument(const QString &kind, int id)
 {
-    if (!IsUsableKindName(kind))
+    if (!IsUsableKindName(kind) || !DatabaseIsOpen())
         return false;
+    const QString table = StoredTableName(kind);
+    const QString image = DocumentImagePath(table, id);
+    // The row and the intent to remove its image commit together; the image
+    // goes now, or at the next start if the program stops first.
     if (!BeginTrans())
         return false;
     Recordset rs;
-    bool done = rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {id})
+    bool done = HoldFileSteps() && rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE ID=?"), {id})
              && !rs.eof();
     const QString patient = done ? rs.text(QStringLiteral("患者番号")) : QString();
     // A window still holding the document can no longer save over it.
-    done = done && rs.remove() && AdvanceVersion(kind, id, nullptr)
-        && WriteAudit(audit::Delete(), CurrentDrID, kind, id, patient) && CommitTrans();
+    done = done && rs.remove() && AdvanceVersion(table, id, nullptr)
+        && WriteAudit(audit::Delete(), CurrentDrID, table, id, patient)
+        && RecordFileStep(image, QString(), QString()) && CommitTrans();
     if (!done) {
         Rollback();
         return false;
     }
-    QFile::remove(DocumentImagePath(kind, id));
+    CarryOutFileStep(image, QString(), QString());
     return true;
 }

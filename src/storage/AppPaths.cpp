@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 QString &overrideFolder()
@@ -32,4 +33,16 @@ QString DataPath(const QString &relative)
 void SetAppFolder(const QString &folder)
 {
     overrideFolder() = folder;
+}
+
+QString FolderIgnoringCase(const QString &parent, const QString &name)
+{
+    const QString exact = parent + u'/' + name;
+    if (QFileInfo(exact).isDir())
+        return exact;
+    const QStringList folders = QDir(parent).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    for (const QString &folder : folders)
+        if (folder.compare(name, Qt::CaseInsensitive) == 0)
+            return parent + u'/' + folder;
+    return exact;
 }

@@ -1,11 +1,14 @@
 #include "storage/Database.h"
 #include "storage/AppPaths.h"
 #include "storage/Dialect.h"
+#include "storage/FileJournal.h"
 #include "storage/StoreLocation.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -127,6 +130,52 @@ bool createFixedTables(QSqlDatabase &db)
     return true;
 }
 
+quint32 bigEndian(const QByteArray &bytes, int at, int size)
+{
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | quint8(bytes[at + i]);
+    return value;
+}
+
+// A database file is opened only when it is missing, empty, or an SQLite
+// file as long as its header says: a folder, any other content, or a file
+// cut short is refused before the engine touches it.
+bool usableDatabaseFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return true;
+    if (!info.isFile())
+        return false;
+    if (info.size() == 0)
+        return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return false;
+    qint64 pageSize = bigEndian(header, 16, 2);
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        return false;
+    // A transaction cut off by a kill can leave the header of its new size
+    // before the pages that make it up; its journal, which the engine plays
+    // back, puts the file right.
+    const QFileInfo journal(path + QStringLiteral("-journal"));
+    if ((journal.isFile() && journal.size() > 0) || QFileInfo::exists(path + QStringLiteral("-wal")))
+        return true;
+    // The page count of the header holds when it was written with the
+    // change counter it carries.
+    const bool countValid = bigEndian(header, 92, 4) == bigEndian(header, 24, 4);
+    const qint64 pages = bigEndian(header, 28, 4);
+    if (countValid && pages > 0 && info.size() < pages * pageSize)
+        return false;
+    return true;
+}
+
 bool finishOpen(QSqlDatabase &db)
 {
     if (!db.open()) {
@@ -141,6 +190,7 @@ bool finishOpen(QSqlDatabase &db)
         g_open = false;
         return false;
     }
+    SettleFileSteps();
     createIndexes();
     return true;
 }
@@ -152,6 +202,10 @@ bool OpenDBAt(const QString &path)
     CloseDB();
     g_openError.clear();
     SetCurrentEngine(Engine::Sqlite);
+    if (!usableDatabaseFile(path)) {
+        g_openError = QStringLiteral("not a readable database file");
+        return false;
+    }
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
     db.setDatabaseName(path);
@@ -197,7 +251,7 @@ bool OpenDB()
     const StoreLocation location = ParseStoreLocation(ConfiguredStore());
     switch (location.kind) {
     case StoreLocation::Kind::Embedded:
-        return OpenDBAt(DataPath(QStringLiteral("Rydol.db")));
+        return OpenDBAt(DatabasePath());
     case StoreLocation::Kind::Server:
         return OpenServer(location);
     case StoreLocation::Kind::Invalid:
@@ -206,6 +260,11 @@ bool OpenDB()
     CloseDB();
     g_openError = QStringLiteral("unknown store");
     return false;
+}
+
+QString DatabasePath()
+{
+    return DataPath(QStringLiteral("Rydol.db"));
 }
 
 QString DatabaseOpenError()
@@ -288,16 +347,28 @@ QStringList TableNames()
 
 QStringList TableColumns(const QString &table)
 {
-    QStringList names;
+    // Read from the table's own definition: the driver's record of a query
+    // loses quotes that are part of a name.
     if (!g_open)
-        return names;
-    QSqlQuery q(gDB());
-    if (!q.exec(QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE 1=0")))
-        return names;
-    const QSqlRecord rec = q.record();
-    for (int i = 0; i < rec.count(); ++i)
-        names << rec.fieldName(i);
-    return names;
+        return {};
+    return dialect::ColumnNames(table);
+}
+
+QString StoredTableName(const QString &name)
+{
+    const QStringList names = TableNames();
+    const QString stored = dialect::StoredName(name);
+    if (names.contains(stored))
+        return stored;
+    for (const QString &table : names)
+        if (table.compare(stored, Qt::CaseInsensitive) == 0)
+            return table;
+    return name;
+}
+
+int MaxTableColumns()
+{
+    return dialect::MaxColumns();
 }
 
 QString SelectableColumn(const QStringList &columns, const QString &name)
@@ -357,6 +428,15 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
         if (!table.startsWith(u'"'))
             table = QuoteIdent(table);
         statement = QStringLiteral("SELECT * FROM ") + table;
+    }
+    // "SELECT * FROM table ...": the table names the columns.
+    QString wholeTable;
+    if (auto m = selectAll.match(statement); m.hasMatch()) {
+        wholeTable = m.captured(1);
+        if (wholeTable.startsWith(u'"')) {
+            wholeTable = wholeTable.mid(1, wholeTable.size() - 2);
+            wholeTable.replace(QStringLiteral("\"\""), QStringLiteral("\""));
+        }
     }
     // A dynaset over one table also reads what identifies each row, so that
     // edits and deletes reach exactly the rows that were read.
@@ -424,11 +504,26 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
         keys << key;
     }
 
+    q.finish();
+    if (!wholeTable.isEmpty()) {
+        // "SELECT *" lists the table's columns in table order; their own
+        // spelling keeps quotes that the driver's record drops. (Asked only
+        // once every row is read: a server connection runs one query at a time.)
+        const QStringList own = TableColumns(wholeTable);
+        if (own.size() == columns.size())
+            columns = own;
+    }
+    QHash<QString, int> index;
+    index.reserve(columns.size());
+    for (int i = int(columns.size()) - 1; i >= 0; --i) // the first of a name wins
+        index.insert(columns[i].toCaseFolded(), i);
+
     m_open = true;
     m_dynaset = identity != Identity::None;
     m_identity = identity;
     m_table = table;
     m_columns = columns;
+    m_index = std::move(index);
     m_rows = std::move(rows);
     m_keys = std::move(keys);
     m_keyNames = keyNames;
@@ -494,10 +589,7 @@ void Recordset::moveFirst()
 
 int Recordset::column(const QString &name) const
 {
-    for (int i = 0; i < m_columns.size(); ++i)
-        if (m_columns[i].compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    return m_index.value(name.toCaseFolded(), -1);
 }
 
 QVariant Recordset::field(const QString &name) const

@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -10,9 +11,14 @@ struct StoreLocation;
 // The one database of the run: DATA/Rydol.db, or the PostgreSQL server that
 // setting.ini's DB (or RYDOL_DB) names (see StoreLocation.h). Opens it,
 // creating the fixed tables when they are missing and the indexes that the
-// fixed tables and the kind tables lack. False when it cannot be used (not
-// SQLite, folder not writable, server unreachable, ...).
+// fixed tables and the kind tables lack. False when it cannot be used (a
+// folder, not SQLite, cut short, folder not writable, server unreachable,
+// ...); a file that cannot be read is not touched. Once open, finishes the
+// file steps of saves and deletions that an earlier run left half done
+// (storage/FileJournal.h).
 bool OpenDB();
+// DATA/Rydol.db
+QString DatabasePath();
 // Opens another file as the database of the run (tests, benchmarks).
 bool OpenDBAt(const QString &path);
 // Opens a PostgreSQL database as the database of the run.
@@ -41,8 +47,16 @@ void IndexKindTable(const QString &table);
 // The name of the index of table on what ("ID", "患者番号", ...): unique per
 // table and column, never a table's name, at most 63 bytes of UTF-8.
 QString IndexName(const QString &table, const QString &what);
-// The column names of a table, in table order; empty when it does not exist.
+// The column names of a table, in table order, exactly as the table spells
+// them; empty when it does not exist.
 QStringList TableColumns(const QString &table);
+// The name of the existing table that name denotes: the table spelled exactly
+// so, else one whose name differs only in letter case (any script), else name
+// itself. Kinds whose names differ only in letter case are one kind with one
+// table.
+QString StoredTableName(const QString &name);
+// How many columns one table may have.
+int MaxTableColumns();
 // The column as the table names it (case-insensitive match), quoted, or NULL
 // when the table has no such column, for SELECT lists over tables of any age.
 QString SelectableColumn(const QStringList &columns, const QString &name);
@@ -99,6 +113,7 @@ private:
     QString keyCondition(QVariantList &values) const;
 
     QStringList m_columns;  // without SQLite's hidden rowid column
+    QHash<QString, int> m_index; // case-folded name -> first column of that name
     QVector<QVariantList> m_rows;
     // What identifies each row: SQLite's rowid; on PostgreSQL the primary
     // key's values as read (m_keyColumns are their places in m_columns), or

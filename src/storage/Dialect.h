@@ -53,6 +53,11 @@ QString IdentifierKey(const QString &name);
 // The name as the database stores it (PostgreSQL: ASCII in lower case).
 QString StoredName(const QString &name);
 
+// The column names of a table in table order, as the table spells them.
+QStringList ColumnNames(const QString &table);
+// How many columns one table may have.
+int MaxColumns();
+
 // Whether the database takes a column definition on its own.
 bool AcceptsColumn(const QString &definition);
 
@@ -73,6 +78,13 @@ bool BeginWrite();
 // Inside a write transaction: no other workstation adds rows to the table
 // until it ends (PostgreSQL: a table lock that lets readers through).
 bool LockForNewRows(const QString &quotedTable);
+
+// Inside a write transaction: the file steps of page images (table
+// FileJournal). A save or delete holds them (shared with other saves) from
+// before it writes its new image until the image is in place; the opening
+// that finishes left-over steps holds them alone, waiting at most a few
+// seconds for saves under way. SQLite's write lock already does both.
+bool LockFileSteps(bool alone);
 
 // Row identity for Recordset edits. SQLite: the hidden rowid. PostgreSQL has
 // no stable hidden row number: there the table's primary key identifies a

@@ -3,6 +3,8 @@
 #include "storage/Database.h"
 #include "storage/Dialect.h"
 
+#include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -47,13 +49,13 @@ public:
         if (name.isEmpty() || type.isEmpty() || shadowsRowId(name))
             return;
         const QString key = dialect::IdentifierKey(name);
-        for (const Column &c : m_columns)
-            if (dialect::IdentifierKey(c.name) == key)
-                return;
-        const Column column{name, type};
-        if (dialect::AcceptsColumn(definition(column)))
-            m_columns << column;
+        if (m_names.contains(key))
+            return;
+        m_names.insert(key);
+        m_columns << Column{name, type};
     }
+
+    int size() const { return int(m_columns.size()); }
 
     QStringList definitions() const
     {
@@ -63,21 +65,43 @@ public:
         return result;
     }
 
+    // Leaves out the columns the database refuses on their own; asked only
+    // when the whole table was refused, so that a wide table is made at once.
+    void dropRefused()
+    {
+        QList<Column> kept;
+        for (const Column &c : m_columns)
+            if (dialect::AcceptsColumn(definition(c)))
+                kept << c;
+        m_columns = kept;
+    }
+
 private:
     QList<Column> m_columns;
+    QSet<QString> m_names;
 };
 
 } // namespace
 
+bool IsFixedKindColumn(const QString &name)
+{
+    static const QStringList fixed = {QStringLiteral("ID"), QStringLiteral("DrID"), QStringLiteral("患者番号"),
+                                      QStringLiteral("編集日"), QStringLiteral("終了判定")};
+    for (const QString &column : fixed)
+        if (name.compare(column, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
 bool KindTableExists(const QString &kind)
 {
-    return TableNames().contains(dialect::StoredName(kind), Qt::CaseSensitive);
+    return TableNames().contains(dialect::StoredName(kind), Qt::CaseInsensitive);
 }
 
 bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
-                     const QStringList &checkTags)
+                     const QStringList &checkTags, QString *reason)
 {
-    if (kind.isEmpty() || !DatabaseIsOpen())
+    if (kind.isEmpty() || !DatabaseIsOpen() || KindTableExists(kind))
         return false;
     ColumnList columns;
     const QString integer = dialect::IntegerType();
@@ -85,15 +109,30 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
     columns.add(QStringLiteral("DrID"), dialect::TextType(50));
     columns.add(QStringLiteral("患者番号"), dialect::TextType(50));
     for (const KindColumnSource &f : fields)
-        columns.add(f.tag, fieldType(f.dataKind));
+        if (!IsFixedKindColumn(f.tag))
+            columns.add(f.tag, fieldType(f.dataKind));
     for (const QString &tag : checkTags)
-        columns.add(tag, integer);
+        if (!IsFixedKindColumn(tag))
+            columns.add(tag, integer);
     columns.add(QStringLiteral("編集日"), integer);
     columns.add(QStringLiteral("終了判定"), integer);
 
-    QSqlQuery q(gDB());
-    if (!q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions())))
+    if (columns.size() > MaxTableColumns()) {
+        if (reason)
+            *reason = QStringLiteral("入力欄とチェックボックスが多すぎます（表の列 %1、データベースの上限 %2）。")
+                          .arg(columns.size())
+                          .arg(MaxTableColumns());
         return false;
+    }
+    QSqlQuery q(gDB());
+    if (!q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions()))) {
+        columns.dropRefused();
+        if (!q.exec(dialect::CreateKindTable(QuoteIdent(kind), columns.definitions()))) {
+            if (reason)
+                *reason = q.lastError().text();
+            return false;
+        }
+    }
     IndexKindTable(kind);
     return true;
 }

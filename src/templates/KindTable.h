@@ -19,18 +19,25 @@ struct KindColumnSource
     QString dataKind;
 };
 
-// True when the database has a table whose name equals kind exactly
-// (letter case included).
+// The columns every kind table has: ID, DrID, 患者番号, 編集日, 終了判定
+// (any letter case). Fields and check boxes tagged so get no column of their
+// own and are not stored.
+bool IsFixedKindColumn(const QString &name);
+
+// True when the database has a table named kind, letter case aside: kinds
+// whose names differ only in letter case are one kind (see StoredTableName).
 bool KindTableExists(const QString &kind);
 
 // Creates the kind's table from the input fields and the check-box tags of the
-// built document, both in element order. Untagged elements are skipped; of two
-// columns whose names differ only in ASCII letter case the first one wins; a
-// column the database refuses is left out and the rest are still made.
-// Returns whether the table was created (false when it exists already, the
-// kind is empty or the database refuses it).
+// built document, both in element order. Untagged elements and those tagged
+// like a fixed column are skipped; of two columns whose names differ only in
+// ASCII letter case the first one wins; a column the database refuses is left
+// out and the rest are still made. Returns whether the table was created
+// (false when one of that name exists already, the kind is empty or the
+// database refuses it). When the table is refused, *reason says why in words
+// for the user (more columns than the database allows, or its own message).
 bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
-                     const QStringList &checkTags);
+                     const QStringList &checkTags, QString *reason = nullptr);
 
 // The same column sources read straight from a template (tags and data kinds
 // as written; fields missing there are taken as empty).

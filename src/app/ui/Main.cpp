@@ -15,8 +15,8 @@
 
 bool Main()
 {
-    // An embedded file that cannot be opened leaves the doctor list empty;
-    // the program still starts. A server that cannot be reached ends it.
+    // A database that cannot be opened or reached ends the start before
+    // anything is written: going on would only fail every save.
     if (!OpenDB()) {
         const StoreLocation location = ParseStoreLocation(ConfiguredStore());
         if (location.kind != StoreLocation::Kind::Embedded) {
@@ -24,8 +24,10 @@ bool Main()
             if (location.hasPassword)
                 text += QStringLiteral("\n（パスワードは setting.ini に書かず、~/.pgpass などに置いてください）");
             prompter().message(text);
-            return false;
+        } else {
+            prompter().message(QStringLiteral("データベースを開けませんでした。\n") + DatabasePath());
         }
+        return false;
     }
     // Patients written by other programs (or before the search keys existed)
     // become findable.

@@ -7,12 +7,18 @@
 #include "storage/AppPaths.h"
 #include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
+#include "ui/Prompter.h"
 
 #include <QFuture>
 #include <QLabel>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QPainter>
 #include <QPixmap>
+
+namespace {
+// Set on a window whose stored page image could not be read back.
+const char *const kDamagedImage = "rydolDamagedPageImage";
+}
 
 DocumentData CollectDocument(FM &window)
 {
@@ -27,6 +33,7 @@ DocumentData CollectDocument(FM &window)
     for (const DocLabel *check : window.ImgCheck)
         doc.checks.append({check->Tag, check->DataField});
     doc.surface = window.surface();
+    doc.keepDamagedImage = window.property(kDamagedImage).toBool();
     return doc;
 }
 
@@ -72,12 +79,15 @@ bool SaveWindowDocument(FM &window, int number, const QString &state, SaveFailur
     const bool saved = SaveDocument(doc, state, &failure);
     if (why)
         *why = failure;
+    if (saved)
+        window.setProperty(kDamagedImage, QVariant());
     if (failure == SaveFailure::Overtaken) {
         // Another workstation changed the document: the window keeps what
         // the doctor wrote as a new, unsaved document, so that saving again
         // stores it under a new number instead of overwriting.
         window.Lb登録番号->setText(QStringLiteral("0"));
         window.StoredVersion = 0;
+        window.setProperty(kDamagedImage, QVariant());
         return false;
     }
     // Also after a failure that happened once the row was stored (its image
@@ -104,6 +114,12 @@ bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
         ApplyDocument(window, doc);
     }
     window.更新チェック更新();
+    if (found && pageImage.isNull()) {
+        // The fields are back; the drawing is not. The file stays as it is
+        // for whoever can mend it, and the next save keeps it aside.
+        window.setProperty(kDamagedImage, true);
+        prompter().message(QStringLiteral("ページの画像を読み込めませんでした。"));
+    }
     return found;
 }
 

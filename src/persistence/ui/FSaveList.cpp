@@ -7,6 +7,7 @@
 #include "patients/Patient.h"
 #include "persistence/SavedDocuments.h"
 #include "persistence/SavedDocumentsModel.h"
+#include "storage/Database.h"
 #include "templates/TemplateReader.h"
 
 #include <QAction>
@@ -165,8 +166,16 @@ void FSaveList::MDoc_Click(int index)
     LVListRows->clear();
     const int state = M保留->isChecked() ? 0 : 1;
     if (MDoc[index]->data().toString() == kAll) {
-        for (int i = 1; i < MDoc.size(); ++i)
-            DocList_Load(MDoc[i]->data().toString(), state);
+        // Kinds whose names differ only in letter case share one table.
+        QStringList tables;
+        for (int i = 1; i < MDoc.size(); ++i) {
+            const QString kind = MDoc[i]->data().toString();
+            const QString table = StoredTableName(kind);
+            if (tables.contains(table, Qt::CaseInsensitive))
+                continue;
+            tables << table;
+            DocList_Load(kind, state);
+        }
     } else {
         DocList_Load(MDoc[index]->data().toString(), state);
     }

@@ -5,6 +5,8 @@
 #include "document/ui/FM.h"
 #include "persistence/ui/DocumentBinding.h"
 #include "persistence/ui/HistoryWidgets.h"
+#include "persistence/ui/SaveCommands.h"
+#include "persistence/SaveDocument.h"
 #include "ui/Navigation.h"
 
 #include <QTreeWidget>
@@ -47,11 +49,7 @@ void InstallPersistenceHooks()
 {
     DocumentHooks &hooks = docHooks();
     static SaveFailure lastFailure = SaveFailure::None;
-    hooks.saveFailureText = [] {
-        return lastFailure == SaveFailure::Overtaken
-                   ? QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。")
-                   : QString();
-    };
+    hooks.saveFailureText = [] { return SaveFailureMessage(lastFailure); };
     hooks.saveDocument = [](int number, const QString &state) {
         lastFailure = SaveFailure::Failed;
         FM *doc = fm();

@@ -3,16 +3,20 @@
 #include "ui/Prompter.h"
 #include "persistence/SaveDocument.h"
 
-namespace {
-const QString kFailed = QStringLiteral("保存できませんでした");
-const QString kOvertaken = QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。");
+QString SaveFailureMessage(SaveFailure why)
+{
+    if (why == SaveFailure::Overtaken)
+        return QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。");
+    const QString reason = LastSaveError();
+    return reason.isEmpty() ? QStringLiteral("保存できませんでした")
+                            : QStringLiteral("保存できませんでした\n") + reason;
 }
 
 bool SaveFromMenu(DocumentData &doc, const QString &state)
 {
     SaveFailure why = SaveFailure::None;
     const bool saved = SaveDocument(doc, state, &why);
-    prompter().message(saved ? QStringLiteral("保存しました") : why == SaveFailure::Overtaken ? kOvertaken : kFailed);
+    prompter().message(saved ? QStringLiteral("保存しました") : SaveFailureMessage(why));
     return saved;
 }
 
@@ -21,6 +25,6 @@ bool SaveOnClose(DocumentData &doc)
     SaveFailure why = SaveFailure::None;
     const bool saved = SaveDocument(doc, QString(), &why);
     if (!saved)
-        prompter().message(why == SaveFailure::Overtaken ? kOvertaken : kFailed);
+        prompter().message(SaveFailureMessage(why));
     return saved;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "persistence/DocumentData.h"
+#include "persistence/SaveDocument.h"
 
 #include <QString>
 
@@ -14,3 +15,7 @@ bool SaveFromMenu(DocumentData &doc, const QString &state);
 // "保存できませんでした", and the caller keeps the document open (the close,
 // or the document that was to replace it, does not go ahead).
 bool SaveOnClose(DocumentData &doc);
+
+// The message for a failed save: "保存できませんでした" with the reason the
+// save gave, or the text for a document another workstation changed.
+QString SaveFailureMessage(SaveFailure why);

@@ -7,6 +7,7 @@
 #include "storage/Ini.h"
 #include "templates/KindTable.h"
 #include "templates/TemplateReader.h"
+#include "ui/Prompter.h"
 
 #include <QDate>
 #include <QDir>
@@ -174,24 +175,43 @@ void MakeKindTable(FM &w, const QString &kind)
     QStringList checkTags;
     for (const DocLabel *check : w.ImgCheck)
         checkTags << check->Tag;
-    CreateKindTable(kind, fields, checkTags);
+    QString reason;
+    if (!CreateKindTable(kind, fields, checkTags, &reason) && !reason.isEmpty())
+        prompter().message(QStringLiteral("この書類の表を作れないため、保存できません。\n") + reason);
 }
 
 void MakeImageFolder(const QString &kind)
 {
-    // The kind names a folder below pic_save and nothing else.
+    // The kind names a folder below pic_save and nothing else; a folder of
+    // another letter case is the kind's folder already.
     if (kind.isEmpty() || kind == QStringLiteral(".") || kind == QStringLiteral("..")
         || kind.contains(QLatin1Char('/')) || kind.contains(QLatin1Char('\\')))
         return;
-    const QString folder = DataPath(QStringLiteral("pic_save/") + kind);
+    const QString folder = FolderIgnoringCase(DataPath(QStringLiteral("pic_save")), kind);
     if (!QFileInfo::exists(folder))
         QDir().mkpath(folder);
 }
+
+// Ten A4 pages' worth in either direction: beyond that the page surface
+// alone would take gigabytes.
+constexpr int kA4WidthTwips = 11906;
+constexpr int kA4HeightTwips = 16838;
+constexpr int kMaxPageWidthTwips = 10 * kA4WidthTwips;
+constexpr int kMaxPageHeightTwips = 10 * kA4HeightTwips;
 
 } // namespace
 
 bool BuildDocument(const QString &kind)
 {
+    const Template t = ReadTemplate(kind);
+    if (t.width > kMaxPageWidthTwips || t.height > kMaxPageHeightTwips) {
+        prompter().message(QStringLiteral("書類の大きさ（幅 %1、高さ %2 twip）が上限（幅 %3、高さ %4 twip）を超えているため、開けません。")
+                               .arg(t.width)
+                               .arg(t.height)
+                               .arg(kMaxPageWidthTwips)
+                               .arg(kMaxPageHeightTwips));
+        return false;
+    }
     if (!UnloadFM())
         return false;
     FM &w = fmInstance();
@@ -201,7 +221,6 @@ bool BuildDocument(const QString &kind)
     w.Tag = kind;
     w.setWindowTitle(kind);
 
-    const Template t = ReadTemplate(kind);
     w.setPageSize(t.width, t.height);
     BuildFamilies(w, t);
     FillPatientFields(w);

@@ -1,0 +1,194 @@
+#include "storage/FileJournal.h"
+
+#include "storage/AppPaths.h"
+#include "storage/Database.h"
+#include "storage/Dialect.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QSqlQuery>
+
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+const QString kTemporaryPrefix = QStringLiteral(".saving-");
+const QString kTemporarySuffix = QStringLiteral(".tmp");
+
+// Steps are stored relative to DATA/, so that a moved application folder
+// still finds its files.
+QString stored(const QString &path)
+{
+    const QString data = DataPath();
+    return path.startsWith(data) ? path.mid(data.size()) : path;
+}
+
+QString absolute(const QString &path)
+{
+    if (path.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    return DataPath(path);
+}
+
+bool exists(const QString &path)
+{
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
+
+// Replaces to with from in one step.
+bool replaceFile(const QString &from, const QString &to)
+{
+#ifdef Q_OS_WIN
+    return MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+#else
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
+bool forget(const QString &target)
+{
+    QSqlQuery q(gDB());
+    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")))))
+        return false;
+    q.addBindValue(stored(target));
+    return q.exec();
+}
+
+// Inside a transaction that holds the file steps alone or shared.
+bool carryOut(const QString &target, const QString &temporary, const QString &aside)
+{
+    if (!temporary.isEmpty()) {
+        // Once the temporary is gone it is the target: the step was done.
+        if (exists(temporary)) {
+            if (!aside.isEmpty() && exists(target) && !exists(aside) && !replaceFile(target, aside))
+                return false;
+            if (!replaceFile(temporary, target))
+                return false;
+        }
+    } else if (exists(target) && !QFile::remove(target)) {
+        return false;
+    }
+    if (!SyncFolder(QFileInfo(target).absolutePath()))
+        return false;
+    return forget(target);
+}
+
+} // namespace
+
+QString TemporaryFileTemplate(const QString &folder)
+{
+    return folder + u'/' + kTemporaryPrefix + QStringLiteral("XXXXXX") + kTemporarySuffix;
+}
+
+bool SyncFile(int fileDescriptor)
+{
+#ifdef Q_OS_WIN
+    return _commit(fileDescriptor) == 0;
+#else
+    return ::fsync(fileDescriptor) == 0;
+#endif
+}
+
+bool SyncFolder(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folder);
+    return true; // NTFS orders its own metadata; MOVEFILE_WRITE_THROUGH flushes moves
+#else
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+#endif
+}
+
+bool RecordFileStep(const QString &target, const QString &temporary, const QString &aside)
+{
+    if (!forget(target))
+        return false;
+    QSqlQuery q(gDB());
+    if (!q.prepare(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")
+                       .arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")),
+                            QuoteIdent(QStringLiteral("Temporary")), QuoteIdent(QStringLiteral("Aside")))))
+        return false;
+    q.addBindValue(stored(target));
+    q.addBindValue(stored(temporary));
+    q.addBindValue(stored(aside));
+    return q.exec();
+}
+
+bool HoldFileSteps()
+{
+    return dialect::LockFileSteps(false);
+}
+
+bool CarryOutFileStep(const QString &target, const QString &temporary, const QString &aside)
+{
+    if (!BeginTrans())
+        return false;
+    if (!HoldFileSteps() || !carryOut(target, temporary, aside) || !CommitTrans()) {
+        Rollback();
+        return false;
+    }
+    return true;
+}
+
+void SettleFileSteps()
+{
+    if (!BeginTrans())
+        return;
+    if (!dialect::LockFileSteps(true)) {
+        Rollback();
+        return;
+    }
+    struct Step
+    {
+        QString target, temporary, aside;
+    };
+    QList<Step> steps;
+    {
+        QSqlQuery q(gDB());
+        q.setForwardOnly(true);
+        if (q.exec(QStringLiteral("SELECT %2, %3, %4 FROM %1")
+                       .arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")),
+                            QuoteIdent(QStringLiteral("Temporary")), QuoteIdent(QStringLiteral("Aside")))))
+            while (q.next())
+                steps.append({absolute(q.value(0).toString()), absolute(q.value(1).toString()),
+                              absolute(q.value(2).toString())});
+    }
+    QSet<QString> kept;
+    for (const Step &step : steps)
+        if (!carryOut(step.target, step.temporary, step.aside) && !step.temporary.isEmpty())
+            kept.insert(QFileInfo(step.temporary).absoluteFilePath());
+
+    // Temporaries of changes that never committed: the old files stand.
+    const QDir pictures(DataPath(QStringLiteral("pic_save")));
+    const QStringList pattern{kTemporaryPrefix + u'*' + kTemporarySuffix};
+    for (const QString &kind : pictures.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QDir folder(pictures.filePath(kind));
+        bool removed = false;
+        for (const QString &name : folder.entryList(pattern, QDir::Files | QDir::Hidden | QDir::System)) {
+            const QString path = folder.absoluteFilePath(name);
+            if (!kept.contains(path))
+                removed = QFile::remove(path) || removed;
+        }
+        if (removed)
+            SyncFolder(folder.absolutePath());
+    }
+    if (!CommitTrans())
+        Rollback();
+}

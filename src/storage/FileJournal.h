@@ -1,0 +1,46 @@
+#pragma once
+#include <QString>
+
+// A file change that belongs to a row change (a page image put in place or
+// removed) is recorded in the table FileJournal inside the same transaction
+// as the row. After the commit the caller carries it out; when the program
+// stops before that is done, the next opening of the database finishes it.
+// So the file always ends up as the committed row says, and a change whose
+// transaction never committed leaves only its temporary file, which that
+// opening removes.
+//
+// A step names, as absolute paths below DATA/:
+//   target     the file the row goes with;
+//   temporary  the complete new content, written and synced beside target
+//              before the commit; empty for a removal of target;
+//   aside      where an earlier target is kept instead of being replaced
+//              (empty: replaced).
+
+// The name pattern of a temporary file in folder (QTemporaryFile template).
+// Temporaries live beside their targets, in the folders below DATA/pic_save.
+QString TemporaryFileTemplate(const QString &folder);
+
+// Flushes a written file / a folder's entries to the disk. True on success
+// (and where the system offers no such call).
+bool SyncFile(int fileDescriptor);
+bool SyncFolder(const QString &folder);
+
+// Inside the write transaction of a row change, before its temporary file is
+// written: from then until the step is carried out, an opening of the
+// database elsewhere (another workstation) waits instead of taking this
+// change's temporary for one left over.
+bool HoldFileSteps();
+
+// Records the step inside the open transaction, replacing an unfinished step
+// of the same target.
+bool RecordFileStep(const QString &target, const QString &temporary, const QString &aside);
+// After the commit: carries the recorded step out and, once the files are
+// synced, forgets it, in a write transaction of its own. False when a file
+// could not be moved or removed; the step then stays recorded and the next
+// opening tries again.
+bool CarryOutFileStep(const QString &target, const QString &temporary, const QString &aside);
+
+// Finishes every recorded step and removes the temporary files no step names,
+// holding the file steps alone (skipped when saves elsewhere hold them for
+// long). Run by OpenDB once the tables are there.
+void SettleFileSteps();
