@@ -10,6 +10,7 @@
 #include "persistence/ui/HistoryWidgets.h"
 #include "persistence/ui/SaveCommands.h"
 #include "storage/Database.h"
+#include "storage/FileJournal.h"
 #include "templates/KindTable.h"
 
 #include <QAction>
@@ -153,6 +154,7 @@ private slots:
     void fieldsTaggedLikeFixedColumnsAreNotStored();
     void kindsDifferingInLetterCaseAreOneKind();
     void quotedTagsSaveAndHugeNumbersAreNamed();
+    void fileStepsLeftByAStoppedProgramAreFinishedAtTheNextOpening();
 };
 
 void TestPersistence::init()
@@ -710,6 +712,43 @@ void TestPersistence::quotedTagsSaveAndHugeNumbersAreNamed()
     QCOMPARE(rowCount(), 1);
     QVERIFY(LoadSavedDocument(kKind, doc.number, back));
     QCOMPARE(back.fields[0].text, QStringLiteral("引用 \"ok\""));
+}
+
+void TestPersistence::fileStepsLeftByAStoppedProgramAreFinishedAtTheNextOpening()
+{
+    TestHome home;
+    makeKindTable();
+    DocumentData one = document();
+    one.surface.fill(Qt::red);
+    DocumentData two = document();
+    two.surface.fill(Qt::green);
+    QVERIFY(SaveDocument(one, QStringLiteral("0")) && SaveDocument(two, QStringLiteral("0")));
+    const QString folder = DocumentImageFolder(kKind);
+    const QString onePath = DocumentImagePath(kKind, 1);
+    const QString twoPath = DocumentImagePath(kKind, 2);
+
+    // A re-save of 1 and a delete of 2 committed, and the program stopped
+    // before it moved the files; a third save never got to commit.
+    QImage blue(120, 90, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    const QString committed = folder + QStringLiteral("/.saving-aaaaaa.tmp");
+    const QString abandoned = folder + QStringLiteral("/.saving-bbbbbb.tmp");
+    QVERIFY(blue.save(committed, "PNG") && blue.save(abandoned, "PNG"));
+    QVERIFY(BeginTrans());
+    QVERIFY(HoldFileSteps());
+    exec(QStringLiteral("UPDATE %1 SET 所見=? WHERE ID=1").arg(QuoteIdent(kKind)), {QStringLiteral("青")});
+    exec(QStringLiteral("DELETE FROM %1 WHERE ID=?").arg(QuoteIdent(kKind)), {2});
+    QVERIFY(RecordFileStep(onePath, committed, QString()));
+    QVERIFY(RecordFileStep(twoPath, QString(), QString()));
+    QVERIFY(CommitTrans());
+    CloseDB();
+
+    QVERIFY(OpenDB());
+    QCOMPARE(QImage(onePath).pixelColor(3, 3), QColor(Qt::blue));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("1.png")});
+    QSqlQuery left(gDB());
+    QVERIFY(left.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteIdent(QStringLiteral("FileJournal"))) && left.next());
+    QCOMPARE(left.value(0).toInt(), 0);
 }
 
 QTEST_MAIN(TestPersistence)
