@@ -68,7 +68,8 @@ void FMCanvas::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
     const QRect dirty = event->rect();
-    p.drawImage(dirty, m_fm->surface(), dirty);
+    if (m_surfacePainted)
+        p.drawImage(dirty, m_fm->surface(), dirty);
     for (const DocLine &line : m_fm->LineG)
         PaintLine(p, line, dirty);
     for (const DocLine &line : m_fm->LinePage)
