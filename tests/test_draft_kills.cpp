@@ -87,6 +87,10 @@ public:
     }
     std::optional<QString> input(const QString &, const QString &, const QString &) override { return std::nullopt; }
     std::optional<QColor> color(const QColor &) override { return std::nullopt; }
+    std::optional<QString> saveFileName(const QString &, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
 };
 
 class Driver : public QObject
