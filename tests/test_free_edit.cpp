@@ -9,6 +9,7 @@
 #include "document/ui/FreeEdit.h"
 #include "inserts/ui/FImg.h"
 #include "inserts/ui/F文字挿入.h"
+#include "persistence/ui/DocumentBinding.h"
 #include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
 
@@ -18,6 +19,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -120,6 +122,8 @@ private slots:
     void leavingFreeEditBurnsInWithAnd();
     void shrunkPictureKeepsItsThinOutlines();
     void clearAndColourChoice();
+    void undoAndRedoWithKeysAndPalette();
+    void undoKeepsFiftyStepsAndStopsAtTheOpenedDrawing();
     void transparentPartsOfAPictureLeaveTheDrawing();
     void typedTextStaysOnModeSwitch();
     void upperCaseTemplateGetsItsLineColoursBack();
@@ -618,3 +622,146 @@ void TestFreeEdit::upperCaseTemplateGetsItsLineColoursBack()
 
 QTEST_MAIN(TestFreeEdit)
 #include "test_free_edit.moc"
+
+namespace {
+// Ctrl+<key> as the user presses it in the main window.
+void PressKeys(FHead *head, Qt::Key key, Qt::KeyboardModifiers mods)
+{
+    head->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(head));
+    QWidget *target = QApplication::focusWidget() ? QApplication::focusWidget() : head;
+    QTest::keyClick(target, key, mods);
+}
+}
+
+void TestFreeEdit::undoAndRedoWithKeysAndPalette()
+{
+    DrawHome h;
+    FM *doc = h.doc;
+    // Every tool names itself; the two undo buttons say what they do.
+    const QStringList tips = {QStringLiteral("矢印（描画なし）"), QStringLiteral("ペン"), QStringLiteral("直線"),
+                              QStringLiteral("消しゴム"), QStringLiteral("楕円"), QStringLiteral("斜線入りの楕円")};
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(h.head->Optツール[i]->toolTip(), tips[i]);
+    QCOMPARE(h.head->Cmd元に戻す->text(), QStringLiteral("元に戻す"));
+    QCOMPARE(h.head->Cmdやり直し->text(), QStringLiteral("やり直し"));
+    QVERIFY(h.head->Cmd元に戻す->toolTip().startsWith(QStringLiteral("元に戻す")));
+    QVERIFY(h.head->Cmdやり直し->toolTip().startsWith(QStringLiteral("やり直し")));
+    QVERIFY(!h.head->Cmd元に戻す->isEnabled() && !h.head->Cmdやり直し->isEnabled());
+
+    const QImage blank = doc->surface().copy();
+    // A pen stroke of several moves is one step.
+    h.tool(1, QStringLiteral("4"), kRed);
+    doc->Form_MouseDown(Qt::LeftButton, {}, 1500, 1500);
+    doc->Form_MouseMove(Qt::LeftButton, {}, 3000, 1500);
+    doc->Form_MouseMove(Qt::LeftButton, {}, 3000, 3000);
+    doc->Form_MouseUp(Qt::LeftButton, {}, 3000, 3000);
+    const QImage stroke = doc->surface().copy();
+    QVERIFY(h.head->Cmd元に戻す->isEnabled());
+    // A line, answered Yes.
+    h.tool(2, QStringLiteral("3"), kBlue);
+    h.prompts.answers = {true};
+    doc->Form_MouseDown(Qt::LeftButton, {}, 600, 4500);
+    doc->Form_MouseMove(Qt::LeftButton, {}, 5400, 4500);
+    doc->Form_MouseUp(Qt::LeftButton, {}, 5400, 4500);
+    const QImage line = doc->surface().copy();
+    // An ellipse, answered Yes.
+    h.tool(5, QStringLiteral("2"), kRed);
+    h.prompts.answers = {true};
+    doc->Form_MouseDown(Qt::LeftButton, {}, 4500, 2000);
+    doc->Form_MouseMove(Qt::LeftButton, {}, 5400, 2600);
+    doc->Form_MouseUp(Qt::LeftButton, {}, 5400, 2600);
+    const QImage ellipse = doc->surface().copy();
+    QVERIFY(ellipse != line);
+    // A pasted picture, fixed by choosing a tool.
+    QPixmap picture(10, 10);
+    picture.fill(QColor(0, 255, 0));
+    doc->Img->setPixmap(picture);
+    SetFloatTwips(doc->Img, QRect(300, 300, 600, 600));
+    doc->Img->show();
+    h.head->SelectTool(1);
+    const QImage pasted = doc->surface().copy();
+    QCOMPARE(h.px(30, 30), QColor(0, 255, 0));
+    // The clearing, answered Yes.
+    h.prompts.answers = {true};
+    h.head->Cmdクリア_Click();
+    QCOMPARE(doc->surface(), blank);
+
+    // Ctrl+Z walks back through clear, paste, ellipse, line and stroke.
+    doc->DocumentChanged = false;
+    PressKeys(h.head, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(doc->surface(), pasted);
+    QVERIFY(doc->DocumentChanged);
+    QVERIFY(h.head->Cmdやり直し->isEnabled());
+    PressKeys(h.head, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(doc->surface(), ellipse);
+    h.head->Cmd元に戻す->click();
+    QCOMPARE(doc->surface(), line);
+    PressKeys(h.head, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(doc->surface(), stroke);
+    PressKeys(h.head, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(doc->surface(), blank);
+    QVERIFY(!h.head->Cmd元に戻す->isEnabled());
+    PressKeys(h.head, Qt::Key_Z, Qt::ControlModifier); // nothing further back
+    QCOMPARE(doc->surface(), blank);
+
+    // Ctrl+Y, Ctrl+Shift+Z and the palette button redo.
+    PressKeys(h.head, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(doc->surface(), stroke);
+    PressKeys(h.head, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(doc->surface(), line);
+    h.head->Cmdやり直し->click();
+    QCOMPARE(doc->surface(), ellipse);
+
+    // Something new drawn after an undo drops what could have been redone.
+    h.tool(1, QStringLiteral("1"), kBlue);
+    doc->Form_MouseDown(Qt::LeftButton, {}, 300, 5700);
+    doc->Form_MouseMove(Qt::LeftButton, {}, 900, 5700);
+    doc->Form_MouseUp(Qt::LeftButton, {}, 900, 5700);
+    QVERIFY(!h.head->Cmdやり直し->isEnabled());
+    const QImage last = doc->surface().copy();
+    PressKeys(h.head, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(doc->surface(), last);
+    PressKeys(h.head, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(doc->surface(), ellipse);
+
+    // In normal input the keys leave the drawing alone.
+    doc->M通常入力_Click();
+    PressKeys(h.head, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(doc->surface(), ellipse);
+}
+
+void TestFreeEdit::undoKeepsFiftyStepsAndStopsAtTheOpenedDrawing()
+{
+    DrawHome h;
+    FM *doc = h.doc;
+    // The document comes with a drawing, as a reopened one does.
+    h.tool(1, QStringLiteral("8"), kBlue);
+    doc->Form_MouseDown(Qt::LeftButton, {}, 300, 300);
+    doc->Form_MouseMove(Qt::LeftButton, {}, 5700, 5700);
+    doc->Form_MouseUp(Qt::LeftButton, {}, 5700, 5700);
+    DocumentData opened = CollectDocument(*doc);
+    opened.surface = opened.surface.copy();
+    ApplyDocument(*doc, opened);
+    QVERIFY(!h.head->Cmd元に戻す->isEnabled());
+
+    QList<QImage> states{doc->surface().copy()};
+    h.tool(1, QStringLiteral("2"), kRed);
+    for (int i = 0; i < 60; ++i) {
+        const double y = 100 + i * 95;
+        doc->Form_MouseDown(Qt::LeftButton, {}, 200 + i * 20, y);
+        doc->Form_MouseMove(Qt::LeftButton, {}, 5800 - i * 20, y);
+        doc->Form_MouseUp(Qt::LeftButton, {}, 5800 - i * 20, y);
+        states.append(doc->surface().copy());
+    }
+    for (int i = 59; i >= 0; --i) {
+        doc->UndoDrawing();
+        QCOMPARE(doc->surface(), states[i]);
+    }
+    QVERIFY(!doc->canUndoDrawing());
+    doc->UndoDrawing();
+    QCOMPARE(doc->surface(), opened.surface);
+    for (int i = 1; i <= 60; ++i)
+        doc->RedoDrawing();
+    QCOMPARE(doc->surface(), states.last());
+}

@@ -1,5 +1,6 @@
 #include "AppHome.h"
 #include "PdfPages.h"
+#include "PreviewPages.h"
 #include "SampleForms.h"
 
 #include "app/AppState.h"
@@ -14,6 +15,9 @@
 #include "printing/ui/FMPrintable.h"
 #include "printing/ui/Fプリンタ選択.h"
 #include "printing/ui/PrintHooks.h"
+#include "printing/ui/PrintJob.h"
+#include "printing/ui/Fプレビュー.h"
+#include "storage/UserSettings.h"
 #include "templates/ui/BuildDocument.h"
 
 #include <QDialog>
@@ -118,6 +122,8 @@ private slots:
     void aidsComeBackOnlyWhereTheyWere();
     void menuEntriesAndDialogFollowTheWindow();
     void everySampleExportsEveryElementItShows();
+    void previewShowsWhatThePrinterGets();
+    void pdfIsNamedAfterKindPatientAndDateInTheFolderUsedLast();
 };
 
 void TestPrintDocument::planExportsAsShownWithoutAidsAndComesBack()
@@ -162,6 +168,13 @@ void TestPrintDocument::planExportsAsShownWithoutAidsAndComesBack()
     QVERIFY(StateOf(*doc) == before);
 
     QCOMPARE(PdfPageCount(pdf), int(sheets.size()));
+    // Of the drawing surface only the drawing is on paper, not a page-sized
+    // picture of white (which made every page several times slower to make).
+    QList<QSize> large;
+    for (const PdfPicture &picture : PdfPictures(pdf))
+        if (picture.size.width() > 40 || picture.size.height() > 40)
+            large << picture.size;
+    QCOMPARE(large, QList<QSize>{TwipsToPx(QRect(8000, 30000, 2000, 1500)).size()});
     for (int i = 0; i < sheets.size(); ++i) {
         const QImage page = PdfPageImage(pdf, i + 1);
         QVERIFY(!page.isNull());
@@ -287,6 +300,110 @@ void TestPrintDocument::everySampleExportsEveryElementItShows()
         if (qEnvironmentVariableIsSet("RYDOL_KEEP_PDF"))
             QFile::copy(pdf, qEnvironmentVariable("RYDOL_KEEP_PDF") + u'/' + kind + QStringLiteral(".pdf"));
     }
+}
+
+void TestPrintDocument::previewShowsWhatThePrinterGets()
+{
+    // The two-page sample of our own, filled in: the preview has the pages of
+    // the PDF, and they show everything the screen shows.
+    SampleFormsHome h;
+    FM *doc = h.buildFilled(QStringLiteral("経過報告書"));
+    QVERIFY(doc);
+    FMPrintable &printable = FMPrintable::of(*doc);
+    const QList<PrintSheet> sheets = DocumentSheets(printable, 1);
+    QCOMPARE(sheets.size(), 2);
+    const QList<PageElement> elements = InkedElements(*doc);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("経過報告書.pdf"));
+    QVERIFY(ExportPdf(printable, pdf));
+
+    QPointer<Fプレビュー> preview = new Fプレビュー(&printable, ExportPageLayout(printable), {}, doc);
+    preview->show();
+    QCOMPARE(preview->pageCount(), PdfPageCount(pdf));
+    for (int i = 0; i < sheets.size(); ++i) {
+        const QImage shown = PreviewPageImage(*preview, i + 1);
+        const QImage printed = PdfPageImage(pdf, i + 1);
+        // The same paper, give or take the rounding of its last pixel.
+        QVERIFY(std::abs(shown.width() - printed.width()) <= 1 && std::abs(shown.height() - printed.height()) <= 1);
+        QPoint at;
+        const double diff = PageDifference(printed, shown, &at);
+        QVERIFY2(diff < 2 && diff * 2 < PageDifference(PdfPageImage(pdf, 2 - i), shown),
+                 qPrintable(QStringLiteral("preview page %1 differs by %2").arg(i + 1).arg(diff)));
+        QCOMPARE(at, QPoint(0, 0));
+        const QImage screen = ScreenBand(*doc, sheets[i].top, sheets[i].height);
+        const QStringList missing = ElementsMissingOnPaper(screen, shown, QPoint(0, 0), elements, sheets[i].top);
+        QVERIFY2(missing.isEmpty(),
+                 qPrintable(QStringLiteral("preview page %1 lacks:\n").arg(i + 1) + missing.join(u'\n')));
+    }
+    QVERIFY(doc->Shape枠[0].visible);
+    preview->Cmd戻る_Click();
+    QTRY_VERIFY(preview.isNull());
+}
+
+void TestPrintDocument::pdfIsNamedAfterKindPatientAndDateInTheFolderUsedLast()
+{
+    PlanHome h;
+    ScriptedPrompter &prompts = h.prompts;
+    FM *doc = h.build();
+    QVERIFY(doc);
+    FMPrintable &printable = FMPrintable::of(*doc);
+    doc->LI(QStringLiteral("日付Y"))->setText(QStringLiteral("2006"));
+    doc->LI(QStringLiteral("日付M"))->setText(QStringLiteral("04"));
+    doc->LI(QStringLiteral("日付D"))->setText(QStringLiteral("05"));
+    const QString name = QStringLiteral("入院診療計画書_12_佐藤花子_20060405.pdf");
+    QTemporaryDir home, dir;
+    const QByteArray realHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    const auto restoreHome = qScopeGuard([&] { qputenv("HOME", realHome); });
+    const auto folderUsedLast = [] {
+        return GetSetting(QStringLiteral("RL"), QStringLiteral("ST"), QStringLiteral("PdfFolder"));
+    };
+
+    // At first in the home folder, or in Documents where there is one. A name
+    // without the suffix gets it.
+    ExportPdfWithDialog(printable);
+    QCOMPARE(prompts.proposedFiles, QStringList{home.filePath(name)});
+    QCOMPARE(prompts.titles, QStringList{QStringLiteral("PDFに出力")});
+    QVERIFY(prompts.messages.isEmpty()); // cancelled: nothing written, nothing said
+    QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+    prompts.clear();
+    prompts.files << dir.filePath(QStringLiteral("計画書"));
+    ExportPdfWithDialog(printable);
+    QCOMPARE(prompts.proposedFiles, QStringList{home.filePath(QStringLiteral("Documents/") + name)});
+    const QString written = dir.filePath(QStringLiteral("計画書.pdf"));
+    QCOMPARE(PdfPageCount(written), 2);
+    QCOMPARE(prompts.messages, QStringList{QStringLiteral("PDFを保存しました。\n") + written});
+
+    // Then in the folder used last, remembered for the user.
+    QCOMPARE(folderUsedLast(), dir.path());
+    prompts.clear();
+    ExportPdfWithDialog(printable);
+    QCOMPARE(prompts.proposedFiles, QStringList{dir.filePath(name)});
+
+    // A folder that cannot be written to: the user is told so and why; the
+    // page comes back and the folder used last stays.
+    // (The kernel's process folder takes no new files, not even from root.)
+    const QString target = QStringLiteral("/proc/計画書.pdf");
+    prompts.clear();
+    prompts.files << target;
+    ExportPdfWithDialog(printable);
+    QCOMPARE(prompts.messages,
+             QStringList{QStringLiteral("PDFを保存できませんでした。\nこのフォルダにはファイルを作れません。")});
+    QVERIFY(!QFile::exists(target));
+    QCOMPARE(folderUsedLast(), dir.path());
+    QVERIFY(doc->Shape枠[0].visible);
+
+    // A folder used last that is gone: back to Documents. A document without
+    // a date is dated today; without a patient the name has no patient.
+    SaveSetting(QStringLiteral("RL"), QStringLiteral("ST"), QStringLiteral("PdfFolder"), dir.filePath(QStringLiteral("消えた")));
+    doc->LI(QStringLiteral("日付M"))->setText(QString());
+    PatientID.clear();
+    PatientName.clear();
+    prompts.clear();
+    ExportPdfWithDialog(printable);
+    QCOMPARE(prompts.proposedFiles,
+             QStringList{home.filePath(QStringLiteral("Documents/入院診療計画書_%1.pdf")
+                                           .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))))});
 }
 
 QTEST_MAIN(TestPrintDocument)

@@ -1,4 +1,5 @@
 #include "PdfPages.h"
+#include "PreviewPages.h"
 #include "SampleDocument.h"
 #include "ScriptedPrompter.h"
 #include "TestHome.h"
@@ -6,6 +7,8 @@
 #include "ui/Fonts.h"
 #include "printing/PageRender.h"
 #include "printing/PageSplit.h"
+#include "printing/PdfName.h"
+#include "printing/ui/Fプレビュー.h"
 #include "printing/ui/Fプリンタ選択.h"
 #include "printing/ui/PrintJob.h"
 #include "storage/Ini.h"
@@ -42,6 +45,16 @@ bool fakePrint(PrintableDocument &, const QString &printer, int copies, QString 
     if (!g_printResult && error)
         *error = QStringLiteral("テスト");
     return g_printResult;
+}
+
+// A printer selection for doc that offers printers, the first the system's
+// default, and prints through fakePrint.
+Fプリンタ選択 *FakePrinterDialog(PrintableDocument &doc, const QStringList &printers, QWidget *parent = nullptr)
+{
+    auto *dlg = new Fプリンタ選択(&doc, parent);
+    dlg->setPrintFunction(&fakePrint);
+    dlg->loadPrinters(printers, printers.value(0));
+    return dlg;
 }
 
 QString storedPrinter()
@@ -121,6 +134,10 @@ private slots:
     void dialogWithoutPrintersOffersOnlyCancel();
     void dialogCopiesAndFailures();
     void dialogListsInstalledPrintersAndClosesWithItsDocument();
+    void previewShowsThePagesAsPrintedAndPrintsFromThere();
+    void previewGoesWithItsDocumentAndNeedsAPrinter();
+
+    void pdfFileNames();
 };
 
 void TestPrinting::copiesText_data()
@@ -441,9 +458,7 @@ void TestPrinting::dialogCopiesAndFailures()
     TestHome home;
     ScriptedPrompter prompts;
     SampleDocument doc;
-    auto *dlg = new Fプリンタ選択(&doc);
-    dlg->setPrintFunction(&fakePrint);
-    dlg->loadPrinters({QStringLiteral("Laser1")}, QStringLiteral("Laser1"));
+    auto *dlg = FakePrinterDialog(doc, {QStringLiteral("Laser1")});
     QPointer<QDialog> alive(dlg);
 
     // Too many: refused with a word, the dialog stays for a correction.
@@ -490,6 +505,144 @@ void TestPrinting::dialogListsInstalledPrintersAndClosesWithItsDocument()
     delete doc;
     QVERIFY(dlg.isNull());
     QTRY_VERIFY(orphan.isNull());
+}
+
+void TestPrinting::previewShowsThePagesAsPrintedAndPrintsFromThere()
+{
+    TestHome home;
+    ScriptedPrompter prompts;
+    SampleDocument doc;
+    auto *dlg = FakePrinterDialog(doc, {QStringLiteral("Laser1")});
+    dlg->show();
+    QCOMPARE(dlg->Cmdプレビュー->text(), QStringLiteral("プレビュー"));
+    QVERIFY(dlg->Cmdプレビュー->isVisible());
+    QVERIFY(dlg->Cmd印刷->isVisible() && dlg->Cmdキャンセル->isVisible());
+    QVERIFY(dlg->Cmd印刷->isDefault());
+    dlg->Txt部数->setText(QStringLiteral("2"));
+
+    dlg->Cmdプレビュー->click();
+    QPointer<Fプレビュー> preview = dlg->preview();
+    QVERIFY(preview && preview->isVisible());
+    QCOMPARE(preview->windowTitle(), QStringLiteral("印刷プレビュー"));
+    QCOMPARE(preview->windowModality(), Qt::WindowModal);
+    // One copy, page by page, drawn as printing draws it: without the aids
+    // and the editor; the aids come back afterwards.
+    QCOMPARE(preview->pageCount(), 2);
+    QCOMPARE(doc.rendered, (QList<QRect>{QRect(0, 0, 10800, 16200), QRect(0, 16200, 10800, 16200)}));
+    QVERIFY(!doc.aidsVisibleAtRender.contains(true));
+    QVERIFY(!doc.editorVisibleAtRender.contains(true));
+    QVERIFY(doc.aidsVisible);
+
+    // The preview's pages are the printed pages.
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("printed.pdf"));
+    QVERIFY(ExportPdf(doc, pdf));
+    QCOMPARE(PdfPageCount(pdf), preview->pageCount());
+    for (int page = 1; page <= 2; ++page) {
+        const QImage shown = PreviewPageImage(*preview, page);
+        const QImage printed = PdfPageImage(pdf, page);
+        // The same paper, give or take the rounding of its last pixel.
+        QVERIFY(std::abs(shown.width() - printed.width()) <= 1 && std::abs(shown.height() - printed.height()) <= 1);
+        QPoint at;
+        const double diff = PageDifference(printed, shown, &at);
+        QVERIFY2(diff < 2 && diff * 3 < PageDifference(PdfPageImage(pdf, 3 - page), shown),
+                 qPrintable(QStringLiteral("preview page %1 differs by %2").arg(page).arg(diff)));
+        QCOMPARE(at, QPoint(0, 0));
+        QVERIFY(InkShare(shown) > 0.001);
+        QCOMPARE(RedPixels(shown), 0);
+    }
+    QVERIFY(PreviewPageImage(*preview, 3).isNull());
+
+    // Turning the pages.
+    QCOMPARE(preview->Lbページ->text(), QStringLiteral("1 / 2 ページ"));
+    QVERIFY(!preview->Cmd前のページ->isEnabled());
+    preview->Cmd次のページ->click();
+    QCOMPARE(preview->currentPage(), 2);
+    QCOMPARE(preview->Lbページ->text(), QStringLiteral("2 / 2 ページ"));
+    QVERIFY(!preview->Cmd次のページ->isEnabled());
+    preview->Cmd前のページ->click();
+    QCOMPARE(preview->currentPage(), 1);
+    preview->Cmd拡大->click();
+    preview->Cmd次のページ->click();
+    QCOMPARE(preview->Lbページ->text(), QStringLiteral("2 / 2 ページ"));
+    if (qEnvironmentVariableIsSet("RYDOL_SHOT_DIR"))
+        preview->grab().save(qEnvironmentVariable("RYDOL_SHOT_DIR") + QStringLiteral("/preview.png"));
+
+    // Back: nothing is printed and the printer selection stays as it was.
+    preview->Cmd戻る->click();
+    QTRY_VERIFY(preview.isNull());
+    QVERIFY(g_calls.isEmpty());
+    QPointer<QDialog> alive(dlg);
+    QVERIFY(dlg->isVisible());
+    QCOMPARE(dlg->Txt部数->text(), QStringLiteral("2"));
+
+    // Printing from the preview prints as 印刷 does and closes both.
+    dlg->Cmdプレビュー->click();
+    preview = dlg->preview();
+    QVERIFY(preview);
+    preview->Cmd印刷->click();
+    QCOMPARE(g_calls.size(), 1);
+    QCOMPARE(g_calls[0].printer, QStringLiteral("Laser1"));
+    QCOMPARE(g_calls[0].copies, 2);
+    QCOMPARE(storedPrinter(), QStringLiteral("Laser1"));
+    QTRY_VERIFY(alive.isNull());
+    QTRY_VERIFY(preview.isNull());
+    QVERIFY(prompts.messages.isEmpty());
+}
+
+void TestPrinting::previewGoesWithItsDocumentAndNeedsAPrinter()
+{
+    TestHome home;
+    // Without printers there is nothing to preview for.
+    SampleDocument doc;
+    auto *dlg = new Fプリンタ選択(&doc);
+    dlg->loadPrinters({}, QString());
+    QVERIFY(dlg->Cmdプレビュー->isHidden());
+    dlg->Cmdプレビュー_Click();
+    QVERIFY(!dlg->preview());
+    dlg->close();
+
+    // The document goes while its preview is open: the preview goes too,
+    // and nothing is printed.
+    auto *gone = new SampleDocument;
+    dlg = FakePrinterDialog(*gone, {QStringLiteral("Laser1")}, gone);
+    dlg->Cmdプレビュー_Click();
+    QPointer<Fプレビュー> preview = dlg->preview();
+    QVERIFY(preview);
+    // A second click replaces the preview rather than stacking another.
+    dlg->Cmdプレビュー_Click();
+    QTRY_VERIFY(preview.isNull());
+    preview = dlg->preview();
+    QVERIFY(preview);
+    delete gone;
+    QTRY_VERIFY(preview.isNull());
+    QVERIFY(g_calls.isEmpty());
+}
+
+void TestPrinting::pdfFileNames()
+{
+    QCOMPARE(PdfFileName(QStringLiteral("紹介状"), QStringLiteral("1001"), QStringLiteral("佐藤　花子"), QDate(2026, 12, 8)),
+             QStringLiteral("紹介状_1001_佐藤花子_20261208.pdf"));
+    // Nothing that a file name cannot hold, and no hidden file.
+    QCOMPARE(PdfFileName(QStringLiteral("..診断書"), QStringLiteral("12/3"), QStringLiteral("A:B*C?\\\t\"<>|"),
+                         QDate(2006, 4, 5)),
+             QStringLiteral("診断書_12_3_A_B_C_______20060405.pdf"));
+    // No patient, no date: the parts are left out.
+    QCOMPARE(PdfFileName(QStringLiteral("診断書"), QString(), QStringLiteral(" "), QDate()), QStringLiteral("診断書.pdf"));
+    QCOMPARE(PdfFileName(QStringLiteral("診断書"), QString(), QString(), QDate(2006, 4, 5)),
+             QStringLiteral("診断書_20060405.pdf"));
+    QCOMPARE(PdfFileName(QString(), QString(), QString(), QDate()), QStringLiteral("document.pdf"));
+    // A name far too long for a file system is shortened.
+    const QString longName = PdfFileName(QStringLiteral("紹介状"), QStringLiteral("7"), QString(200, QChar(0x9577)),
+                                         QDate(2006, 4, 5));
+    QVERIFY(longName.toUtf8().size() < 255);
+    QVERIFY(longName.endsWith(QStringLiteral("_20060405.pdf")));
+
+    QCOMPARE(DocumentDate(QStringLiteral("2006"), QStringLiteral("04"), QStringLiteral(" 5")), QDate(2006, 4, 5));
+    QVERIFY(!DocumentDate(QStringLiteral("2006"), QStringLiteral("13"), QStringLiteral("05")).isValid());
+    QVERIFY(!DocumentDate(QStringLiteral("2006"), QStringLiteral("02"), QStringLiteral("30")).isValid());
+    QVERIFY(!DocumentDate(QStringLiteral("2006"), QStringLiteral("四"), QStringLiteral("5")).isValid());
+    QVERIFY(!DocumentDate(QString(), QString(), QString()).isValid());
 }
 
 QTEST_MAIN(TestPrinting)

@@ -228,6 +228,20 @@ QHash<QString, QString> PatientNames(const QStringList &patientIds)
     return names;
 }
 
+Existence SavedDocumentExists(const QString &kind, int id)
+{
+    if (!DatabaseIsOpen() || !IsUsableKindName(kind))
+        return Existence::Unknown;
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?")))
+        return Existence::Unknown;
+    q.addBindValue(id);
+    if (!q.exec() || !q.next())
+        return Existence::Unknown;
+    return q.value(0).toInt() > 0 ? Existence::Yes : Existence::No;
+}
+
 bool DeleteSavedDocument(const QString &kind, int id)
 {
     if (!IsUsableKindName(kind) || !DatabaseIsOpen())

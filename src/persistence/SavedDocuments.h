@@ -58,6 +58,11 @@ QString FormatEditDate(const QVariant &value);
 // 日付Y "/" Right("0" & 日付M, 2) "/" Right("0" & 日付D, 2).
 QString DocumentDateText(const QVariant &year, const QVariant &month, const QVariant &day);
 
+enum class Existence { Yes, No, Unknown };
+// Whether the kind's table holds the row with this ID; Unknown when that
+// cannot be read (no database, a kind without a usable table name, an error).
+Existence SavedDocumentExists(const QString &kind, int id);
+
 // Deletes the document's row and its page image. False, with nothing deleted,
 // when the row could not be deleted.
 bool DeleteSavedDocument(const QString &kind, int id);

@@ -5,10 +5,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+
+#include <cerrno>
 
 namespace {
 
@@ -34,7 +37,56 @@ void coverOutside(QPainter &painter, const QRectF &band)
     painter.fillRect(QRectF(band.right(), band.top(), all.right() - band.right(), band.height()), Qt::white);
 }
 
+// Why a new file could not be made in a folder, from the system's error.
+QString CannotCreateReason(int systemError, bool folderWritable)
+{
+    switch (systemError) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("このフォルダに書き込む権限がありません。");
+    case EROFS:
+        return QStringLiteral("このフォルダは読み取り専用です。");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("ディスクの空きが足りません。");
+    case ENAMETOOLONG:
+        return QStringLiteral("ファイル名が長すぎます。");
+    default:
+        return folderWritable ? QStringLiteral("このフォルダにはファイルを作れません。")
+                              : QStringLiteral("このフォルダに書き込む権限がありません。");
+    }
+}
+
 } // namespace
+
+QRect InkBounds(const QImage &image, const QRect &area)
+{
+    const QRect r = area & image.rect();
+    if (r.isEmpty())
+        return QRect();
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32
+        && image.format() != QImage::Format_ARGB32_Premultiplied)
+        return r;
+    constexpr QRgb kWhite = 0xffffffffu;
+    int top = -1, bottom = -1, left = r.right() + 1, right = r.left() - 1;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        int first = r.left();
+        while (first <= r.right() && line[first] == kWhite)
+            ++first;
+        if (first > r.right())
+            continue;
+        int last = r.right();
+        while (line[last] == kWhite)
+            --last;
+        if (top < 0)
+            top = y;
+        bottom = y;
+        left = std::min(left, first);
+        right = std::max(right, last);
+    }
+    return top < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
 
 QList<PrintSheet> DocumentSheets(const PrintableDocument &doc, int copies)
 {
@@ -121,9 +173,7 @@ bool ExportPdf(PrintableDocument &doc, const QString &path, QString *error)
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, file.error() == QFileDevice::PermissionsError || !QFileInfo(target.absolutePath()).isWritable()
-                            ? QStringLiteral("このフォルダに書き込む権限がありません。")
-                            : QStringLiteral("ファイルを作れません（%1）。").arg(file.errorString()));
+        setError(error, CannotCreateReason(errno, QFileInfo(target.absolutePath()).isWritable()));
         return false;
     }
     if (!WriteSheetsPdf(doc, sheets, ExportPageLayout(doc), &file)) {

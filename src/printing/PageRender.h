@@ -3,10 +3,12 @@
 
 #include <QList>
 #include <QPageLayout>
+#include <QRect>
 #include <QString>
 
 class PrintableDocument;
 class QIODevice;
+class QImage;
 class QPagedPaintDevice;
 
 // Paints the sheets onto a paged device (PDF writer, printer, print preview),
@@ -26,6 +28,11 @@ bool WriteSheetsPdf(PrintableDocument &doc, const QList<PrintSheet> &sheets,
 // The page layout of an exported PDF: A4 without margins, landscape when the
 // document is wider than its pages are high.
 QPageLayout ExportPageLayout(const PrintableDocument &doc);
+
+// The smallest rectangle within area that holds every pixel of image that is
+// not white; empty when there is none. Images of other formats than 32-bit
+// RGB count as inked all over.
+QRect InkBounds(const QImage &image, const QRect &area);
 
 // The sheets of copies copies of the document, in printing order.
 QList<PrintSheet> DocumentSheets(const PrintableDocument &doc, int copies);

@@ -32,6 +32,8 @@ public:
     virtual void render(QPainter &painter, const QRect &sourceTwips) = 0;
     // Job and file title (the document kind).
     virtual QString printTitle() const { return QString(); }
+    // The file name proposed for its PDF; empty: the title.
+    virtual QString pdfFileName() const { return QString(); }
     // The saved document's number (0 when not saved), for the 操作履歴.
     virtual int documentNumber() const { return 0; }
 };

@@ -14,6 +14,9 @@ struct Navigation
     std::function<void()> showMainWindow;         // FHead for the current patient
     // Builds the document window for kind and opens the saved document id.
     std::function<void(const QString &kind, int id)> openSavedDocument;
+    // Once a doctor is chosen: offers the documents left unsaved by a crash.
+    // True when one was restored (the main window shows it).
+    std::function<bool()> recoverDrafts;
 };
 
 Navigation &nav();

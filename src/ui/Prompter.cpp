@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -61,6 +62,14 @@ public:
         if (!c.isValid())
             return std::nullopt;
         return c;
+    }
+    std::optional<QString> saveFileName(const QString &title, const QString &proposed,
+                                        const QString &filter) override
+    {
+        const QString path = QFileDialog::getSaveFileName(dialogParent(), shownTitle(title), proposed, filter);
+        if (path.isEmpty())
+            return std::nullopt;
+        return path;
     }
 };
 

@@ -57,6 +57,19 @@ QString PdfFonts(const QString &pdf)
     return run(QStringLiteral("pdffonts"), {pdf});
 }
 
+QList<PdfPicture> PdfPictures(const QString &pdf)
+{
+    // pdfimages -list: a header of two lines, then "page num type width height ...".
+    QList<PdfPicture> pictures;
+    const QStringList lines = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split(u'\n');
+    for (int i = 2; i < lines.size(); ++i) {
+        const QStringList f = lines[i].simplified().split(u' ');
+        if (f.size() > 4 && f[2] == QStringLiteral("image"))
+            pictures << PdfPicture{f[0].toInt(), QSize(f[3].toInt(), f[4].toInt())};
+    }
+    return pictures;
+}
+
 double PageDifference(const QImage &printed, const QImage &screen, QPoint *offset)
 {
     if (printed.isNull() || screen.isNull())

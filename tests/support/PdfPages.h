@@ -1,5 +1,7 @@
 #pragma once
 #include <QImage>
+#include <QList>
+#include <QSize>
 #include <QPoint>
 #include <QString>
 
@@ -7,6 +9,13 @@
 int PdfPageCount(const QString &pdf);                       // -1 when unreadable
 QImage PdfPageImage(const QString &pdf, int page, int dpi = 96); // null when unreadable
 QString PdfFonts(const QString &pdf);                        // pdffonts' table
+// The pictures in the PDF: per picture its page and its size in pixels.
+struct PdfPicture
+{
+    int page = 0;
+    QSize size;
+};
+QList<PdfPicture> PdfPictures(const QString &pdf);
 
 // How far a printed page differs from the screen image of the same band:
 // mean grey difference (0-255) of both images shrunk by 4, at the placement

@@ -30,6 +30,15 @@ std::optional<QColor> ScriptedPrompter::color(const QColor &)
     return colors.isEmpty() ? std::nullopt : colors.takeFirst();
 }
 
+std::optional<QString> ScriptedPrompter::saveFileName(const QString &title, const QString &proposed,
+                                                      const QString &)
+{
+    proposedFiles << proposed;
+    titles << title;
+    asked << title;
+    return files.isEmpty() ? std::nullopt : files.takeFirst();
+}
+
 void ScriptedPrompter::clear()
 {
     messages.clear();
@@ -37,4 +46,5 @@ void ScriptedPrompter::clear()
     prompts.clear();
     titles.clear();
     asked.clear();
+    proposedFiles.clear();
 }

@@ -19,6 +19,8 @@ public:
     std::optional<QString> input(const QString &prompt, const QString &title,
                                  const QString &initial) override;
     std::optional<QColor> color(const QColor &initial) override;
+    std::optional<QString> saveFileName(const QString &title, const QString &proposed,
+                                        const QString &filter) override;
 
     QStringList messages;   // texts of message boxes, in order
     QStringList questions;  // texts of questions, in order
@@ -28,6 +30,8 @@ public:
     QList<bool> answers;                      // for question()
     QList<std::optional<QString>> inputs;     // for input()
     QList<std::optional<QColor>> colors;      // for color()
+    QStringList proposedFiles;                // what saveFileName() offered, in order
+    QList<std::optional<QString>> files;      // for saveFileName()
 
     // Everything asked so far (messages, questions, prompts) in order.
     QStringList asked;

@@ -509,6 +509,10 @@ void FHead::MDIForm_Load()
 {
     resetToDesign();
     m_wheel->hook();
+    docHooks().drawingHistoryChanged = [] {
+        if (FHead *head = fhead())
+            head->UpdateUndoButtons();
+    };
 
     MDoc.unloadAll();
     MDoc[0]->setText(QString());

@@ -53,6 +53,15 @@ public:
     // ---- left panel: the palette -------------------------------------------------
     QWidget *PicLeft = nullptr;
     QPushButton *Cmdクリア = nullptr;
+    QPushButton *Cmd元に戻す = nullptr; // undo and redo of the drawing
+    QPushButton *Cmdやり直し = nullptr;
+    // Enables the two buttons by what the document window can undo and redo.
+    void UpdateUndoButtons();
+    // Ctrl+Z, and Ctrl+Y or Ctrl+Shift+Z: the drawing's undo and redo in free editing.
+    QAction *MUndo = nullptr;
+    QAction *MRedo = nullptr;
+    void UndoDrawing();
+    void RedoDrawing();
     QVector<QToolButton *> Optツール; // 0 pointer, 1 pen, 2 line, 3 eraser, 4 ellipse, 5 hatched ellipse
     QPushButton *Cmd文字の挿入 = nullptr;
     QPushButton *CmdImg = nullptr;

@@ -20,9 +20,12 @@ void FHead::Img貼付()
     if (!doc)
         return;
     bool painted = false;
+    // Fixing the picture and the text is one step of the drawing's undo.
+    doc->endDrawing();
     if (!doc->Img->isHidden()) {
         const QPixmap picture = doc->Img->pixmap();
         if (!picture.isNull()) {
+            doc->beginDrawing();
             const QRect at = TwipsToPx(FloatTwips(doc->Img));
             // Transparent parts count as white, so that they, like the white
             // parts, leave the drawing underneath visible.
@@ -35,6 +38,7 @@ void FHead::Img貼付()
             QPainter p(&doc->surface());
             p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
             p.drawImage(at.topLeft(), ScaledPicture(opaque, at.size()));
+            doc->drewOn(at.adjusted(-1, -1, 1, 1));
         }
         doc->CmdImgDel->hide();
         doc->CmdImgSize->hide();
@@ -43,18 +47,22 @@ void FHead::Img貼付()
     }
     if (!doc->LbMoji->isHidden()) {
         DocLabel *moji = doc->LbMoji;
+        doc->beginDrawing();
         QPainter p(&doc->surface());
         QFont font = moji->pixelFont();
         font.setFamily(doc->FontName);
         p.setFont(font);
         p.setPen(moji->foreColor());
         const QRect at = TwipsToPx(moji->twips());
+        QRect drawn;
         p.drawText(QRect(at.topLeft(), QSize(doc->surface().width(), doc->surface().height())),
-                   int(Qt::AlignLeft | Qt::AlignTop), moji->text());
+                   int(Qt::AlignLeft | Qt::AlignTop), moji->text(), &drawn);
+        doc->drewOn(drawn.adjusted(-2, -2, 2, 2));
         moji->hide();
         doc->CmdMojiDel->hide();
         painted = true;
     }
+    doc->endDrawing();
     if (painted)
         doc->refreshCanvas();
 }

@@ -39,13 +39,39 @@ void FHead::createPalette()
     v->addWidget(Cmdクリア);
     QObject::connect(Cmdクリア, &QPushButton::clicked, this, [this] { Cmdクリア_Click(); });
 
+    // Undo and redo of the drawing, one under the other: side by side their
+    // captions would not fit the narrow palette.
+    Cmd元に戻す = new QPushButton(QStringLiteral("元に戻す"), PicLeft);
+    Cmd元に戻す->setToolTip(QStringLiteral("元に戻す（Ctrl+Z）"));
+    Cmdやり直し = new QPushButton(QStringLiteral("やり直し"), PicLeft);
+    Cmdやり直し->setToolTip(QStringLiteral("やり直し（Ctrl+Y）"));
+    for (QPushButton *b : {Cmd元に戻す, Cmdやり直し}) {
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setEnabled(false);
+        v->addWidget(b);
+    }
+    QObject::connect(Cmd元に戻す, &QPushButton::clicked, this, [this] { UndoDrawing(); });
+    QObject::connect(Cmdやり直し, &QPushButton::clicked, this, [this] { RedoDrawing(); });
+    // The keys belong to the main window, so that they work wherever the
+    // focus is in it (a text editor keeps its own undo).
+    MUndo = new QAction(QStringLiteral("元に戻す"), this);
+    MUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    MRedo = new QAction(QStringLiteral("やり直し"), this);
+    MRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    addAction(MUndo);
+    addAction(MRedo);
+    QObject::connect(MUndo, &QAction::triggered, this, [this] { UndoDrawing(); });
+    QObject::connect(MRedo, &QAction::triggered, this, [this] { RedoDrawing(); });
+
     auto *tools = new QGridLayout;
     tools->setSpacing(2);
     auto *group = new QButtonGroup(PicLeft);
     group->setExclusive(true);
     const int cell[6][2] = {{0, 0}, {1, 1}, {0, 1}, {1, 0}, {2, 0}, {2, 1}}; // rows (0,2) (3,1) (4,5)
+    const char16_t *const names[6] = {u"矢印（描画なし）", u"ペン", u"直線", u"消しゴム", u"楕円", u"斜線入りの楕円"};
     for (int i = 0; i < 6; ++i) {
         auto *b = new QToolButton(PicLeft);
+        b->setToolTip(QString::fromUtf16(names[i]));
         b->setCheckable(true);
         b->setFixedSize(TwipsToPx(QRect(0, 0, 525, 525)).size());
         if (i == 2) {
@@ -207,6 +233,28 @@ void FHead::Label色_Click(int index)
 {
     if (index >= 0 && index < 8)
         setDrawingColor(kSwatches[index]);
+}
+
+void FHead::UndoDrawing()
+{
+    FM *doc = fm();
+    // Only in free editing, where the palette shows.
+    if (doc && !PicLeft->isHidden())
+        doc->UndoDrawing();
+}
+
+void FHead::RedoDrawing()
+{
+    FM *doc = fm();
+    if (doc && !PicLeft->isHidden())
+        doc->RedoDrawing();
+}
+
+void FHead::UpdateUndoButtons()
+{
+    const FM *doc = fm();
+    Cmd元に戻す->setEnabled(doc && doc->canUndoDrawing());
+    Cmdやり直し->setEnabled(doc && doc->canRedoDrawing());
 }
 
 void FHead::Cmdクリア_Click()

@@ -154,9 +154,14 @@ void FStart::showAgain()
     activateWindow();
 }
 
+bool FStart::RecoveredDraft()
+{
+    return nav().recoverDrafts && nav().recoverDrafts();
+}
+
 void FStart::Cmd完了データ_Click()
 {
-    if (!Set_Dr())
+    if (!Set_Dr() || RecoveredDraft())
         return;
     if (nav().showSaveList)
         nav().showSaveList(true);
@@ -164,7 +169,7 @@ void FStart::Cmd完了データ_Click()
 
 void FStart::Cmd保留データ_Click()
 {
-    if (!Set_Dr())
+    if (!Set_Dr() || RecoveredDraft())
         return;
     if (nav().showSaveList)
         nav().showSaveList(false);
@@ -172,7 +177,7 @@ void FStart::Cmd保留データ_Click()
 
 void FStart::Cmd患者選択_Click()
 {
-    if (!Set_Dr())
+    if (!Set_Dr() || RecoveredDraft())
         return;
     if (nav().showPatientEntry)
         nav().showPatientEntry();

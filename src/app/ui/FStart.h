@@ -29,6 +29,10 @@ public:
     // stays chosen as long as it is still in the list.
     void showAgain();
 
+    // After a doctor is chosen: true when a document left unsaved by a crash
+    // was restored instead of going where the button leads.
+    bool RecoveredDraft();
+
     void Cmd完了データ_Click();
     void Cmd保留データ_Click();
     void Cmd患者選択_Click();

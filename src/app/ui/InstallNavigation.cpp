@@ -7,6 +7,8 @@
 #include "document/ui/FreeEdit.h"
 #include "patients/ui/F患者情報入力.h"
 #include "persistence/ui/FSaveList.h"
+#include "persistence/ui/DraftKeeper.h"
+#include "persistence/ui/DraftRecovery.h"
 #include "persistence/ui/PersistenceHooks.h"
 #include "printing/ui/PrintHooks.h"
 #include "settings/ui/F設定.h"
@@ -33,5 +35,7 @@ void InstallNavigation()
     InstallPhraseHooks();
     InstallFreeEditHooks();
     InstallPersistenceHooks();
+    n.recoverDrafts = [] { return RecoverDrafts(); };
+    InstallDraftKeeping();
     InstallPrintHooks();
 }

@@ -31,6 +31,11 @@ struct DocumentHooks
     // Shows the picture dialog and the text dialog (not modal).
     std::function<void()> showPictureDialog;
     std::function<void()> showTextDialog;
+    // What can be undone or redone in the drawing of the document window changed.
+    std::function<void()> drawingHistoryChanged;
+    // The document window was closed after its save question was settled
+    // (saved, unchanged, or not to be saved).
+    std::function<void()> documentUnloaded;
 };
 
 DocumentHooks &docHooks();

@@ -39,6 +39,7 @@ FM &fmInstance()
             sub->hide();
         }
         g_fm->Form_Load();
+        g_fm->drawingHistoryChanged();
     }
     return *g_fm;
 }
@@ -50,8 +51,12 @@ bool UnloadFM()
         return true;
     if (!old->Form_Unload())
         return false;
+    if (docHooks().documentUnloaded)
+        docHooks().documentUnloaded();
     old->m_unloaded = true;
     g_fm = nullptr;
+    if (docHooks().drawingHistoryChanged)
+        docHooks().drawingHistoryChanged();
     QMdiSubWindow *sub = old->subWindow();
     if (sub) {
         sub->hide();
@@ -273,7 +278,11 @@ void FM::setSurface(const QImage &picture)
 
 void FM::clearSurface()
 {
-    m_surface = QImage();
+    endDrawing();
+    beginDrawing();
+    m_surface.fill(Qt::white);
+    drewOn(m_surface.rect());
+    endDrawing();
     refreshCanvas();
 }
 
@@ -336,6 +345,8 @@ void FM::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    if (docHooks().documentUnloaded)
+        docHooks().documentUnloaded();
     m_unloaded = true;
     if (g_fm == this)
         g_fm = nullptr;

@@ -1,4 +1,5 @@
 #pragma once
+#include "document/SurfaceHistory.h"
 #include "document/ui/DocElements.h"
 #include "document/ui/FMCanvas.h"
 #include "document/ui/MenuArray.h"
@@ -234,6 +235,25 @@ public:
     // above (once per window).
     void connectFreeEditing();
     QObject *m_freeEditDrag = nullptr;
+    // Undo of the drawing: every change of the surface runs between
+    // beginDrawing() and endDrawing() and reports what it touched (pixels).
+    // A pen stroke stays one step until the button is released.
+    void beginDrawing();
+    void drewOn(const QRect &px);
+    void endDrawing();
+    // What the palette's undo and redo (and their keys) do.
+    void UndoDrawing();
+    void RedoDrawing();
+    bool canUndoDrawing() const { return m_history.canUndo(); }
+    bool canRedoDrawing() const { return m_history.canRedo(); }
+    int undoSteps() const { return m_history.undoCount(); }
+    // The surface was replaced as a whole (a document reopened or restored):
+    // it becomes the first state, with nothing to undo.
+    void surfaceReplaced();
+    // Goes up with every change of the surface.
+    quint64 surfaceRevision() const { return m_surfaceRevision; }
+    // Tells the palette that what can be undone or redone changed.
+    void drawingHistoryChanged();
     // ---- end of free editing -------------------------------------------------
     QAction *MPDF出力 = nullptr; // "PDFに出力", below 印刷 in MAction
 
@@ -265,6 +285,8 @@ private:
     void connectLabel(DocLabel *label, void (FM::*onClick)(int));
     DocLabel *loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*onClick)(int));
     QStringList fieldSnapshot() const;
+    // After an undo or redo that changed the rectangle changed of the surface.
+    void historyStepped(const QRect &changed);
 
     FMCanvas *m_canvas = nullptr;
     QImage m_surface;
@@ -273,6 +295,8 @@ private:
     bool m_unloaded = false;
     QStringList m_captionSnapshot;
     QStringList m_checkSnapshot;
+    SurfaceHistory m_history;
+    quint64 m_surfaceRevision = 0;
 };
 
 // The one document window, or nullptr when none is loaded.

@@ -103,11 +103,13 @@ void FMCanvas::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
     const QRect dirty = event->rect();
-    const QImage &surface = m_fm->drawnSurface();
-    if (surface.isNull())
-        p.fillRect(dirty, Qt::white);
-    else
-        p.drawImage(dirty, surface, dirty);
+    if (m_surfacePainted) {
+        const QImage &surface = m_fm->drawnSurface();
+        if (surface.isNull())
+            p.fillRect(dirty, Qt::white);
+        else
+            p.drawImage(dirty, surface, dirty);
+    }
     for (const DocLine &line : m_fm->LineG)
         PaintLine(p, line, dirty);
     for (const DocLine &line : m_fm->LinePage)

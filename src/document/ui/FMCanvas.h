@@ -12,6 +12,10 @@ class FMCanvas : public QWidget
 public:
     explicit FMCanvas(FM *owner);
 
+    // Whether the page paints its drawing surface (on by default). Printing
+    // switches it off while it puts the surface on paper itself.
+    void setSurfacePainted(bool painted) { m_surfacePainted = painted; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -22,4 +26,5 @@ protected:
 private:
     FM *m_fm;
     bool m_pressed = false;
+    bool m_surfacePainted = true;
 };

@@ -3,6 +3,7 @@
 #include "app/Units.h"
 #include "document/ui/DocumentHost.h"
 #include "ui/Prompter.h"
+#include "document/ui/DocumentHooks.h"
 #include "document/ui/FMCanvas.h"
 #include "document/ui/FreeEdit.h"
 #include "inserts/ui/F文字挿入.h"
@@ -52,7 +53,8 @@ void PrepareSurfacePainter(QPainter &p, const QColor &color, int width)
     p.setPen(QPen(color, std::max(1, width), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
 
-void DrawSegment(QImage &surface, double x1, double y1, double x2, double y2, const QColor &color, int width)
+// Returns the pixels the segment may have touched.
+QRect DrawSegment(QImage &surface, double x1, double y1, double x2, double y2, const QColor &color, int width)
 {
     QPainter p(&surface);
     PrepareSurfacePainter(p, color, width);
@@ -62,6 +64,8 @@ void DrawSegment(QImage &surface, double x1, double y1, double x2, double y2, co
         p.drawPoint(a);
     else
         p.drawLine(a, b);
+    const int margin = std::max(1, width) / 2 + 2;
+    return QRect(a, b).normalized().adjusted(-margin, -margin, margin, margin);
 }
 
 // Manual drag of the floating picture, the floating text and the resize
@@ -172,6 +176,7 @@ void FM::connectFreeEditing()
 
 void FM::Form_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, double x, double y)
 {
+    endDrawing();
     CurrentX = x;
     CurrentY = y;
     const int tool = ToolNow();
@@ -229,7 +234,8 @@ void FM::Form_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, double 
         const int tool = ToolNow();
         if ((tool == 1 || tool == 3) && buttons == Qt::LeftButton) {
             const QColor color = tool == 1 ? ColorNow() : QColor(Qt::white);
-            DrawSegment(surface(), CurrentX, CurrentY, x, y, color, WidthNow());
+            beginDrawing();
+            drewOn(DrawSegment(surface(), CurrentX, CurrentY, x, y, color, WidthNow()));
             CurrentX = x;
             CurrentY = y;
             DocumentChanged = true;
@@ -240,6 +246,7 @@ void FM::Form_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, double 
 
 void FM::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double)
 {
+    endDrawing(); // the pen stroke ends with the button
     const int tool = ToolNow();
     if (tool == 2) {
         LineDragging = false;
@@ -248,7 +255,9 @@ void FM::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double)
             refreshCanvas();
             return;
         }
-        DrawSegment(surface(), Line線.x1, Line線.y1, Line線.x2, Line線.y2, ColorNow(), WidthNow());
+        beginDrawing();
+        drewOn(DrawSegment(surface(), Line線.x1, Line線.y1, Line線.x2, Line線.y2, ColorNow(), WidthNow()));
+        endDrawing();
         Line線.visible = false;
         DocumentChanged = true;
         refreshCanvas();
@@ -273,12 +282,18 @@ void FM::Form_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double)
         const double ry = aspect <= 1 ? radius * aspect : radius;
         const double cx = Shape円.twips.x() + w / 2;
         const double cy = Shape円.twips.y() + h / 2;
+        beginDrawing(); // before the painter takes the surface
         QPainter p(&surface());
         PrepareSurfacePainter(p, Shape円.fillColor, WidthNow());
         p.setBrush(tool == 5 ? QBrush(Shape円.fillColor, Qt::FDiagPattern) : QBrush(Qt::NoBrush));
         const QPoint topLeft = PxAt(cx - rx, cy - ry);
         const QPoint bottomRight = PxAt(cx + rx, cy + ry);
-        p.drawEllipse(QRect(topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y())));
+        const QRect box(topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y()));
+        p.drawEllipse(box);
+        p.end();
+        const int margin = WidthNow() / 2 + 2;
+        drewOn(box.normalized().adjusted(-margin, -margin, margin, margin));
+        endDrawing();
     }
     Shape円.visible = false;
     DocumentChanged = true;
@@ -372,4 +387,56 @@ void FM::LbMoji_DblClick()
     current.bold = LbMoji->fontBold();
     current.underline = LbMoji->fontUnderline();
     F文字挿入::showForEdit(current);
+}
+
+void FM::beginDrawing()
+{
+    m_history.begin(surface());
+}
+
+void FM::drewOn(const QRect &px)
+{
+    m_history.touch(px);
+    ++m_surfaceRevision;
+}
+
+void FM::endDrawing()
+{
+    if (!m_history.isOpen())
+        return;
+    m_history.end();
+    drawingHistoryChanged();
+}
+
+void FM::UndoDrawing()
+{
+    historyStepped(m_history.undo(surface()));
+}
+
+void FM::RedoDrawing()
+{
+    historyStepped(m_history.redo(surface()));
+}
+
+void FM::historyStepped(const QRect &changed)
+{
+    if (!changed.isEmpty()) {
+        ++m_surfaceRevision;
+        DocumentChanged = true;
+        refreshCanvas();
+    }
+    drawingHistoryChanged();
+}
+
+void FM::surfaceReplaced()
+{
+    m_history.reset();
+    ++m_surfaceRevision;
+    drawingHistoryChanged();
+}
+
+void FM::drawingHistoryChanged()
+{
+    if (docHooks().drawingHistoryChanged)
+        docHooks().drawingHistoryChanged();
 }

@@ -1,6 +1,10 @@
 #pragma once
+#include <QColor>
+#include <QImage>
 #include <QRect>
+#include <QString>
 
+class FM;
 class QWidget;
 
 // Twip geometry of the floating picture, the floating text and their buttons.
@@ -17,3 +21,9 @@ inline void MoveFloatTwips(QWidget *widget, int left, int top)
 // Lets the main window's buttons and the document menu open the picture and
 // text dialogs, and lets both dialogs hand their result to the document window.
 void InstallFreeEditHooks();
+
+// Puts a picture or a text floating on the page at twips, with its buttons,
+// as it was left (a recovered draft).
+void PlaceFloatingPicture(FM &window, const QImage &picture, const QRect &twips);
+void PlaceFloatingText(FM &window, const QString &text, const QRect &twips, const QColor &color, double pointSize,
+                       bool bold, bool underline);

@@ -63,6 +63,39 @@ void TakeText(const FreeTextHandOver &handOver)
 }
 }
 
+void PlaceFloatingPicture(FM &doc, const QImage &picture, const QRect &twips)
+{
+    if (picture.isNull())
+        return;
+    doc.connectFreeEditing();
+    doc.Img->setPixmap(QPixmap::fromImage(picture));
+    SetFloatTwips(doc.Img, twips);
+    doc.Img->setEnabled(true);
+    doc.Img->show();
+    doc.Img->raise();
+    doc.CmdImgSize->show();
+    doc.CmdImgDel->show();
+    doc.ImgCmd_Move();
+}
+
+void PlaceFloatingText(FM &doc, const QString &text, const QRect &twips, const QColor &color, double pointSize,
+                       bool bold, bool underline)
+{
+    doc.connectFreeEditing();
+    DocLabel *moji = doc.LbMoji;
+    moji->setText(text);
+    moji->setFontSize(pointSize);
+    moji->setFontBold(bold);
+    moji->setFontUnderline(underline);
+    moji->setForeColor(color);
+    moji->setTwips(twips);
+    moji->show();
+    moji->raise();
+    doc.MojiCmd_Move();
+    doc.CmdMojiDel->show();
+    doc.CmdMojiDel->raise();
+}
+
 void InstallFreeEditHooks()
 {
     docHooks().showPictureDialog = [] { FImg::showShared(); };

@@ -64,6 +64,7 @@ void ApplyDocument(FM &window, const DocumentData &doc)
     }
 
     window.setSurface(doc.surface);
+    window.surfaceReplaced();
     window.Lb登録番号->setText(QString::number(doc.number));
     window.StoredVersion = doc.version;
     window.refreshCanvas();

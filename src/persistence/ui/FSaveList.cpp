@@ -1,4 +1,5 @@
 #include "persistence/ui/FSaveList.h"
+#include "persistence/ui/DraftRecovery.h"
 
 #include "app/AppState.h"
 #include "ui/Navigation.h"
@@ -259,6 +260,8 @@ void FSaveList::Cmd削除_Click()
         prompter().message(QStringLiteral("削除できませんでした"), QString());
         return;
     }
+    // A draft left of the deleted document would bring it back.
+    DiscardDraftsOf(document.kind, document.id);
     LVListRows->removeRows(row, 1);
     prompter().message(QStringLiteral("削除しました"), QString());
 }

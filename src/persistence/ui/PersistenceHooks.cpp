@@ -4,6 +4,7 @@
 #include "document/ui/DocumentHost.h"
 #include "document/ui/FM.h"
 #include "persistence/ui/DocumentBinding.h"
+#include "persistence/ui/DraftKeeper.h"
 #include "persistence/ui/HistoryWidgets.h"
 #include "persistence/ui/SaveCommands.h"
 #include "persistence/SaveDocument.h"
@@ -57,6 +58,8 @@ void InstallPersistenceHooks()
             return false;
         const QString before = doc->Lb登録番号->text();
         const bool saved = SaveWindowDocument(*doc, number, state, &lastFailure);
+        if (saved)
+            DraftKeeper::shared().discard();
         if (saved || doc->Lb登録番号->text() != before)
             RefreshHistoryWindows();
         return saved;

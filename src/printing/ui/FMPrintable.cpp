@@ -1,7 +1,14 @@
 #include "printing/ui/FMPrintable.h"
 
+#include "app/AppState.h"
 #include "document/ui/FM.h"
+#include "document/ui/FMCanvas.h"
+#include "app/Units.h"
+#include "printing/PageRender.h"
+#include "printing/PdfName.h"
 #include "printing/ui/PrintJob.h"
+
+#include <QPainter>
 
 FMPrintable::FMPrintable(FM &window)
     : QObject(&window), m_fm(window)
@@ -80,12 +87,35 @@ void FMPrintable::hideEditor()
 
 void FMPrintable::render(QPainter &painter, const QRect &sourceTwips)
 {
-    RenderWidgetTwips(m_fm.canvas(), painter, sourceTwips);
+    // The drawing surface covers the whole page, mostly white. Only its inked
+    // part goes on paper: a printer's page that carries a page-sized picture
+    // takes several times as long to make, for white that the paper has.
+    const QRect band = TwipsToPx(sourceTwips);
+    const QRect ink = InkBounds(m_fm.surface(), band);
+    if (!ink.isEmpty())
+        painter.drawImage(ink.translated(-band.topLeft()), m_fm.surface(), ink);
+    FMCanvas *canvas = m_fm.canvas();
+    canvas->setSurfacePainted(false);
+    RenderWidgetTwips(canvas, painter, sourceTwips);
+    canvas->setSurfacePainted(true);
 }
 
 QString FMPrintable::printTitle() const
 {
     return m_fm.Tag;
+}
+
+QString FMPrintable::pdfFileName() const
+{
+    const auto text = [this](const QString &tag) {
+        const DocLabel *field = m_fm.LI(tag);
+        return field ? field->text() : QString();
+    };
+    QDate date = DocumentDate(text(QStringLiteral("日付Y")), text(QStringLiteral("日付M")),
+                              text(QStringLiteral("日付D")));
+    if (!date.isValid())
+        date = QDate::currentDate();
+    return PdfFileName(m_fm.Tag, PatientID, PatientName, date);
 }
 
 int FMPrintable::documentNumber() const

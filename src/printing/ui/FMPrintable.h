@@ -28,6 +28,9 @@ public:
     void hideEditor() override;
     void render(QPainter &painter, const QRect &sourceTwips) override;
     QString printTitle() const override;
+    // <kind>_<patient number>_<patient name>_<yyyymmdd>.pdf, dated by the
+    // document's date fields, today when they hold no date.
+    QString pdfFileName() const override;
     int documentNumber() const override;
 
 private:

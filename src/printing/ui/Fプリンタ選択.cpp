@@ -1,8 +1,10 @@
 #include "printing/ui/Fプリンタ選択.h"
 
+#include "ui/Placement.h"
 #include "ui/Prompter.h"
 #include "printing/PageSplit.h"
 #include "printing/PrintableDocument.h"
+#include "printing/ui/Fプレビュー.h"
 #include "printing/ui/PrintJob.h"
 #include "storage/Ini.h"
 
@@ -42,6 +44,7 @@ Fプリンタ選択::Fプリンタ選択(PrintableDocument *doc, QWidget *parent
     UpDownDown->setFixedHeight(12);
     Cmd印刷 = new QPushButton(QStringLiteral("印刷"), this);
     Cmdキャンセル = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    Cmdプレビュー = new QPushButton(QStringLiteral("プレビュー"), this);
     Lbプリンタなし = new QLabel(QStringLiteral("プリンタがありません"), this);
     Lbプリンタなし->hide();
 
@@ -55,6 +58,7 @@ Fプリンタ選択::Fプリンタ選択(PrintableDocument *doc, QWidget *parent
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(Lbプリンタなし);
     buttons->addStretch(1);
+    buttons->addWidget(Cmdプレビュー);
     buttons->addWidget(Cmd印刷);
     buttons->addWidget(Cmdキャンセル);
     auto *outer = new QVBoxLayout(this);
@@ -69,6 +73,7 @@ Fプリンタ選択::Fプリンタ選択(PrintableDocument *doc, QWidget *parent
     connect(UpDownDown, &QToolButton::clicked, this, [this] { UpDown_DownClick(); });
     connect(Cmd印刷, &QPushButton::clicked, this, [this] { Cmd印刷_Click(); });
     connect(Cmdキャンセル, &QPushButton::clicked, this, [this] { Cmdキャンセル_Click(); });
+    connect(Cmdプレビュー, &QPushButton::clicked, this, [this] { Cmdプレビュー_Click(); });
 
     // The document window is rebuilt for every document; never print into one
     // that is gone.
@@ -76,6 +81,8 @@ Fプリンタ選択::Fプリンタ選択(PrintableDocument *doc, QWidget *parent
         m_docObject = obj;
         connect(obj, &QObject::destroyed, this, [this] {
             m_doc = nullptr;
+            if (m_preview)
+                m_preview->forgetDocument();
             close();
         });
     }
@@ -97,6 +104,8 @@ void Fプリンタ選択::loadPrinters(const QStringList &installed, const QStri
     Lbプリンタなし->setVisible(none);
     Cmd印刷->setEnabled(!none);
     Cmd印刷->setVisible(!none);
+    Cmdプレビュー->setEnabled(!none);
+    Cmdプレビュー->setVisible(!none);
     Comboプリンタ名->setEnabled(!none);
     if (!none)
         Cmd印刷->setDefault(true);
@@ -147,6 +156,22 @@ void Fプリンタ選択::Cmd印刷_Click()
     if (!m_storedMissing || m_userChose)
         WriteIni(QStringLiteral("setting"), QStringLiteral("Printer"), printer);
     close();
+}
+
+Fプレビュー *Fプリンタ選択::preview() const
+{
+    return m_preview;
+}
+
+void Fプリンタ選択::Cmdプレビュー_Click()
+{
+    const QString printer = currentPrinter();
+    if (!m_doc || printer.isEmpty())
+        return;
+    if (m_preview)
+        m_preview->close();
+    m_preview = new Fプレビュー(m_doc, PrinterPageLayout(printer), [this] { Cmd印刷_Click(); }, this);
+    ShowOver(m_preview, parentWidget() ? parentWidget() : this);
 }
 
 void Fプリンタ選択::Cmdキャンセル_Click()

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class PrintableDocument;
+class Fプレビュー;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -28,6 +29,9 @@ public:
     void UpDown_DownClick();
     void Cmd印刷_Click();
     void Cmdキャンセル_Click();
+    // Shows the pages as they will print on the chosen printer; the user
+    // prints from there (as with 印刷) or comes back here.
+    void Cmdプレビュー_Click();
 
     QComboBox *Comboプリンタ名;
     QLineEdit *Txt部数;
@@ -36,6 +40,9 @@ public:
     QToolButton *UpDownDown;
     QPushButton *Cmd印刷;
     QPushButton *Cmdキャンセル;
+    QPushButton *Cmdプレビュー; // "プレビュー"
+    // The open preview, if any.
+    Fプレビュー *preview() const;
     QLabel *Lbプリンタなし; // "プリンタがありません" when nothing is installed
 
     // The printer the next print goes to (the combo box's selected entry).
@@ -51,4 +58,5 @@ private:
     bool m_storedMissing = false;
     bool m_userChose = false;
     PrintFunction m_print;
+    QPointer<Fプレビュー> m_preview;
 };

@@ -14,6 +14,6 @@ void InstallPrintHooks()
     };
     docHooks().exportPdf = [] {
         if (FM *window = fm())
-            ExportPdfWithDialog(FMPrintable::of(*window), window);
+            ExportPdfWithDialog(FMPrintable::of(*window));
     };
 }

@@ -7,10 +7,11 @@
 #include "app/Units.h"
 #include "ui/Prompter.h"
 #include "printing/PageRender.h"
+#include "printing/PdfName.h"
 #include "printing/PrintableDocument.h"
+#include "storage/UserSettings.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
@@ -23,6 +24,11 @@
 namespace {
 
 constexpr int kSubmitTimeoutMs = 60000;
+
+// The per-user store: the folder of the PDF written last.
+const QString kSettingsApp = QStringLiteral("RL");
+const QString kSettingsSection = QStringLiteral("ST");
+const QString kPdfFolderKey = QStringLiteral("PdfFolder");
 
 void setError(QString *error, const QString &text)
 {
@@ -78,18 +84,11 @@ bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copie
     const QList<PrintSheet> sheets = DocumentSheets(doc, copies);
     if (sheets.isEmpty())
         return true;
-    const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
-    if (printerName.isEmpty() || info.isNull()) {
+    if (printerName.isEmpty() || QPrinterInfo::printerInfo(printerName).isNull()) {
         setError(error, QStringLiteral("プリンタ「%1」が見つかりません。").arg(printerName));
         return false;
     }
-    QPageLayout layout;
-    {
-        QPrinter printer(info, QPrinter::HighResolution);
-        layout = printer.pageLayout();
-    }
-    if (!layout.isValid())
-        layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+    const QPageLayout layout = PrinterPageLayout(printerName);
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/rydol-print-XXXXXX.pdf"));
     if (!file.open() || !WriteSheetsPdf(doc, sheets, layout, &file) || !file.flush()) {
         setError(error, QStringLiteral("印刷データを作成できませんでした。"));
@@ -100,6 +99,19 @@ bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copie
         return false;
     auditOutput(audit::Print(), doc);
     return true;
+}
+
+QPageLayout PrinterPageLayout(const QString &printerName)
+{
+    QPageLayout layout;
+    const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
+    if (!printerName.isEmpty() && !info.isNull()) {
+        QPrinter printer(info, QPrinter::HighResolution);
+        layout = printer.pageLayout();
+    }
+    if (!layout.isValid())
+        layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+    return layout;
 }
 
 void RenderWidgetTwips(QWidget *page, QPainter &painter, const QRect &sourceTwips)
@@ -122,21 +134,35 @@ void RenderWidgetTwips(QWidget *page, QPainter &painter, const QRect &sourceTwip
     painter.restore();
 }
 
-void ExportPdfWithDialog(PrintableDocument &doc, QWidget *parent)
+QString PdfStartFolder()
 {
-    QString suggested = doc.printTitle();
-    if (suggested.isEmpty())
-        suggested = QStringLiteral("document");
-    QString path = QFileDialog::getSaveFileName(
-        parent, QStringLiteral("PDFに出力"),
-        QDir::home().filePath(suggested + QStringLiteral(".pdf")),
-        QStringLiteral("PDF (*.pdf)"));
-    if (path.isEmpty())
+    const QString last = GetSetting(kSettingsApp, kSettingsSection, kPdfFolderKey);
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+void ExportPdfWithDialog(PrintableDocument &doc)
+{
+    QString name = doc.pdfFileName();
+    if (name.isEmpty())
+        name = PdfFileName(doc.printTitle(), QString(), QString(), QDate());
+    const std::optional<QString> chosen = prompter().saveFileName(
+        QStringLiteral("PDFに出力"), QDir(PdfStartFolder()).filePath(name), QStringLiteral("PDF (*.pdf)"));
+    if (!chosen || chosen->isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
+    QString path = QFileInfo(*chosen).absoluteFilePath();
+    if (QFileInfo(path).suffix().compare(QStringLiteral("pdf"), Qt::CaseInsensitive) != 0)
         path += QStringLiteral(".pdf");
-    if (!ExportPdf(doc, path))
-        prompter().message(QStringLiteral("PDFを出力できませんでした。\n%1").arg(path));
-    else
-        auditOutput(audit::PdfExport(), doc);
+    QString error;
+    if (!ExportPdf(doc, path, &error)) {
+        prompter().message(QStringLiteral("PDFを保存できませんでした。\n") + error);
+        return;
+    }
+    SaveSetting(kSettingsApp, kSettingsSection, kPdfFolderKey, QFileInfo(path).absolutePath());
+    auditOutput(audit::PdfExport(), doc);
+    prompter().message(QStringLiteral("PDFを保存しました。\n") + QDir::toNativeSeparators(path));
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPageLayout>
 #include <QString>
 
 class PrintableDocument;
@@ -15,10 +16,18 @@ class QRect;
 bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copies,
                    QString *error = nullptr);
 
+// The paper and margins of the installed printer printerName, as printing
+// lays the pages out on it (A4 without margins when the printer tells none).
+QPageLayout PrinterPageLayout(const QString &printerName);
+
 // The usual PrintableDocument::render for a widget page whose pixels are
 // screen pixels: paints its area sourceTwips with its children.
 void RenderWidgetTwips(QWidget *page, QPainter &painter, const QRect &sourceTwips);
 
-// The menu entry "PDFに出力": asks for the file and writes the PDF; a failure
-// is reported through the prompter.
-void ExportPdfWithDialog(PrintableDocument &doc, QWidget *parent);
+// The menu entry "PDFに出力": proposes the document's file name in the folder
+// used last (remembered for the user; at first the Documents folder, else
+// the home folder), writes the PDF and says where it went, or why it could
+// not be written.
+void ExportPdfWithDialog(PrintableDocument &doc);
+// Where the file dialog of "PDFに出力" starts.
+QString PdfStartFolder();
