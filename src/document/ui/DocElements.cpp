@@ -69,7 +69,11 @@ namespace {
 // (shaping and breaking into lines) costs more than drawing them.
 // Texts with control characters (line breaks) and underlined fonts are
 // drawn as they come: laid out once they would not come out the same.
-const QStaticText *LaidOutText(const QString &text, const QFont &font, int width, Qt::Alignment alignment)
+// fontKey names the label's own font; the hash tells apart what the painter
+// added to it from the widget's font. QFont::key() would spell out every
+// property of the font, at a cost several times that of laying out a caption.
+const QStaticText *LaidOutText(const QString &text, const QFont &font, const QString &fontKey, int width,
+                               Qt::Alignment alignment)
 {
     if (font.underline())
         return nullptr;
@@ -77,8 +81,8 @@ const QStaticText *LaidOutText(const QString &text, const QFont &font, int width
         if (c.unicode() < 0x20)
             return nullptr;
     static QHash<QString, QStaticText> laidOut;
-    const QString key = text + QChar(0) + font.key() + QChar(0) + QString::number(width) + QChar(0)
-        + QString::number(int(alignment));
+    const QString key = text + QChar(0) + fontKey + QChar(0) + QString::number(qHash(font)) + QChar(0)
+        + QString::number(width) + QChar(0) + QString::number(int(alignment));
     auto found = laidOut.find(key);
     if (found == laidOut.end()) {
         if (laidOut.size() > 4096)
@@ -178,14 +182,24 @@ void DocLabel::setFontUnderline(bool underline)
     update();
 }
 
-QFont DocLabel::pixelFont() const
+QString DocLabel::pixelFontKey() const
 {
     // One point is 20 twips.
+    const int pixels = std::max(1, TwipsToPx(m_fontSize * 20));
+    return m_fontName + QChar(0) + QString::number(pixels * 4 + m_bold * 2 + m_underline);
+}
+
+QFont DocLabel::pixelFont() const
+{
+    return pixelFont(pixelFontKey());
+}
+
+QFont DocLabel::pixelFont(const QString &key) const
+{
     const int pixels = std::max(1, TwipsToPx(m_fontSize * 20));
     // A page shows hundreds of labels in a handful of fonts; labels of one
     // font share one QFont, so the font is looked up once, not per label.
     static QHash<QString, QFont> fonts;
-    const QString key = m_fontName + QChar(0) + QString::number(pixels * 4 + m_bold * 2 + m_underline);
     const auto found = fonts.constFind(key);
     if (found != fonts.constEnd())
         return *found;
@@ -240,7 +254,8 @@ void DocLabel::paintEvent(QPaintEvent *)
     if (!m_picture.isNull())
         p.drawPixmap(rect(), m_picture);
     if (!m_text.isEmpty()) {
-        p.setFont(pixelFont());
+        const QString fontKey = pixelFontKey();
+        p.setFont(pixelFont(fontKey));
         p.setPen(isEnabled() ? m_foreColor : QColor(160, 160, 160));
         // Text longer than the box is cut at the box. The label clips once
         // itself rather than have drawText save, clip and restore the painter
@@ -249,7 +264,7 @@ void DocLabel::paintEvent(QPaintEvent *)
         p.setClipRect(rect());
         const QFont font = p.font();
         const QStaticText *laidOut =
-            PaintsScreenPixels(p) ? LaidOutText(m_text, font, width(), AlignmentFromInt(m_alignment)) : nullptr;
+            PaintsScreenPixels(p) ? LaidOutText(m_text, font, fontKey, width(), AlignmentFromInt(m_alignment)) : nullptr;
         if (laidOut)
             p.drawStaticText(QPoint(0, 0), *laidOut);
         else

@@ -94,6 +94,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    QString pixelFontKey() const;
+    QFont pixelFont(const QString &key) const;
     QRect m_twips;
     QString m_text;
     int m_alignment = 0;

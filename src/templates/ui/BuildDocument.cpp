@@ -15,7 +15,9 @@
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -254,14 +256,24 @@ void BuildTabOrder(FM &window)
         for (int i = 0; i < 8; ++i)
             out[i] = n - 8 + i >= 0 ? digits[n - 8 + i] : '0';
     };
-    window.LVTabIndex.reserve(window.LbItem.size());
+    // Sorted as bytes, the keys are made strings once in their final order.
+    struct Row
+    {
+        std::array<char, 17> key;
+        int index;
+    };
+    std::vector<Row> rows;
+    rows.reserve(window.LbItem.size());
     for (const DocLabel *item : window.LbItem) {
-        char key[17];
-        pad(item->twipTop(), key);
-        key[8] = ':';
-        pad(item->twipLeft(), key + 9);
-        window.LVTabIndex.append({QString::number(item->index), QString::fromLatin1(key, 17)});
+        Row row;
+        pad(item->twipTop(), row.key.data());
+        row.key[8] = ':';
+        pad(item->twipLeft(), row.key.data() + 9);
+        row.index = item->index;
+        rows.push_back(row);
     }
-    std::stable_sort(window.LVTabIndex.begin(), window.LVTabIndex.end(),
-                     [](const FM::TabRow &a, const FM::TabRow &b) { return a.key < b.key; });
+    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.key < b.key; });
+    window.LVTabIndex.reserve(qsizetype(rows.size()));
+    for (const Row &row : rows)
+        window.LVTabIndex.append({QString::number(row.index), QString::fromLatin1(row.key.data(), 17)});
 }
