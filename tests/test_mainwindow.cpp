@@ -11,6 +11,7 @@
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
 #include "document/ui/FMCanvas.h"
+#include "patients/Patient.h"
 #include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
 
@@ -85,6 +86,7 @@ private slots:
     void kindMenuListsTemplatesButNotSettings();
     void topBarShowsPatientAndAuthor();
     void emptyBirthDateShowsEmpty();
+    void noPatientShowsNoSex();
     void historyListFitsItsPanel();
     void positionIsRememberedExceptWhenMinimized();
     void closingReturnsToStartWindow();
@@ -160,6 +162,23 @@ void TestMainWindow::emptyBirthDateShowsEmpty()
     QCOMPARE(fm()->LbKanja_Data.size(), 3);
     for (DocLabel *field : fm()->LbKanja_Data)
         QVERIFY2(field->text().isEmpty(), qPrintable(field->Tag + QStringLiteral("=") + field->text()));
+    head.close();
+}
+
+// After a failed lookup there is no patient: no sex is shown or copied into a
+// document, where a found patient with anything but 1 reads "女".
+void TestMainWindow::noPatientShowsNoSex()
+{
+    HeadHome h;
+    h.home.writeIni(QStringLiteral("k"),
+                    QStringLiteral("[DATA]\r\nWidth=6000\r\nHeight=6000\r\n"
+                                   "lbKanja_Data_0=100|100|1000|255|0||ＭＳ 明朝|10|0|1|性別\r\n"));
+    QVERIFY(!LookupPatient(QStringLiteral("99999")));
+    FHead &head = fheadInstance();
+    head.MDIForm_Load();
+    QCOMPARE(head.Lb基本情報[7]->text(), QString());
+    QVERIFY(BuildDocument(QStringLiteral("k")));
+    QCOMPARE(fm()->LbKanja_Data[0]->text(), QString());
     head.close();
 }
 

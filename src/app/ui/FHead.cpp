@@ -480,7 +480,8 @@ void FHead::fillTopBar()
     const QString values[9] = {
         PatientID, PatientKana, PatientName, PatientEra + PatientEraYear, birth.mid(4, 2), birth.right(2),
         hasBirth ? QString::number(PatientAge) : QString(),
-        PatientSex == 1 ? QStringLiteral("男") : QStringLiteral("女"),
+        // A failed lookup leaves no patient, and no sex to show.
+        PatientID.isEmpty() ? QString() : PatientSex == 1 ? QStringLiteral("男") : QStringLiteral("女"),
         PatientAddress,
     };
     for (int i = 0; i < Lb基本情報.size() && i < 9; ++i)
