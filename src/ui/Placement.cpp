@@ -1,5 +1,7 @@
 #include "ui/Placement.h"
 
+#include "app/ScreenFit.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLayout>
@@ -24,6 +26,14 @@ QScreen *screenFor(const QWidget *window, const QWidget *owner)
 }
 
 } // namespace
+
+QMargins FrameOf(const QWidget *window)
+{
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
+}
 
 QWidget *OwnerWindow()
 {
@@ -57,18 +67,16 @@ void PlaceOver(QWidget *window, const QWidget *owner)
     if (QLayout *layout = window->layout())
         layout->activate();
     // The frame a window manager adds is known only once the window was shown.
-    const QSize frame = window->frameGeometry().size() - window->size();
-    QSize size = window->size().expandedTo(window->sizeHint()).expandedTo(window->minimumSizeHint());
-    size = size.boundedTo(avail.size() - frame).expandedTo(window->minimumSize());
-    window->resize(size);
+    const QMargins frame = FrameOf(window);
+    const QSize wanted = window->size().expandedTo(window->sizeHint()).expandedTo(window->minimumSizeHint());
 
     const QRect area = owner ? owner->frameGeometry() : avail;
-    QRect outer(QPoint(0, 0), size + frame);
+    QRect outer(QPoint(0, 0), wanted.grownBy(frame));
     outer.moveCenter(area.center());
     // Inside the screen, the title bar first.
-    outer.moveLeft(std::max(avail.left(), std::min(outer.left(), avail.right() + 1 - outer.width())));
-    outer.moveTop(std::max(avail.top(), std::min(outer.top(), avail.bottom() + 1 - outer.height())));
-    window->move(outer.topLeft());
+    const QRect fit = FitWindowToScreen(QRect(outer.topLeft(), wanted), frame, avail);
+    window->resize(fit.size().expandedTo(window->minimumSize()));
+    window->move(fit.topLeft());
 }
 
 void ShowOver(QWidget *window, const QWidget *owner)

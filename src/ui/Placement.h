@@ -1,10 +1,16 @@
 #pragma once
 
+#include <QMargins>
+
 class QWidget;
 
 // Where a window opens that belongs to another one (a dialog, a message box,
 // a window opened by a button of another window): centred over its owner, at
 // least as large as its content asks for, and inside the owner's screen.
+
+// What the window system puts around a window (title bar, borders): known
+// once the window has been shown, nothing before.
+QMargins FrameOf(const QWidget *window);
 
 // The window a dialog or message box belongs to: the active window, else a
 // modal window that is shown, else the only visible window; nullptr when

@@ -4,6 +4,7 @@
 #include "app/ScreenFit.h"
 #include "app/Units.h"
 #include "ui/Navigation.h"
+#include "ui/Placement.h"
 #include "app/ui/WheelScroll.h"
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
@@ -41,15 +42,6 @@
 
 namespace {
 FHead *g_head = nullptr;
-
-// What the window system puts around a shown window (title bar, borders).
-QMargins FrameOf(const QWidget *window)
-{
-    const QRect outer = window->frameGeometry();
-    const QRect inner = window->geometry();
-    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                    outer.bottom() - inner.bottom());
-}
 
 // The top bar's background: a light band the width of the window.
 class TopBar : public QWidget
