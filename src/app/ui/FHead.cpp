@@ -116,8 +116,7 @@ public:
     QSize sizeHint() const override
     {
         QSize size = QHeaderView::sizeHint();
-        const int twoLines = fontMetrics().boundingRect(QRect(0, 0, 1000, 1000), 0, QStringLiteral("X\nX")).height();
-        size.setHeight(std::max(size.height(), twoLines + 2 * margin() + 2));
+        size.setHeight(std::max(size.height(), twoLines() + 2 * margin() + 2));
         return size;
     }
 
@@ -125,6 +124,23 @@ public:
     QRect captionRect(const QRect &section) const
     {
         return section.adjusted(margin(), 1, -margin(), -1);
+    }
+
+    // The narrowest section in which caption is read whole on two lines at most.
+    int sectionWidthFor(const QString &caption) const
+    {
+        const QFontMetrics fm = fontMetrics();
+        const int lines = twoLines();
+        const int whole = fm.horizontalAdvance(caption);
+        int width = whole;
+        for (int w = whole / 2; w < whole; ++w) {
+            const QRect wrapped = fm.boundingRect(QRect(0, 0, w, 1000), int(Qt::TextWordWrap), caption);
+            if (wrapped.width() <= w && wrapped.height() <= lines) {
+                width = w;
+                break;
+            }
+        }
+        return width + 2 * margin() + 1;
     }
 
 protected:
@@ -151,6 +167,10 @@ protected:
 
 private:
     int margin() const { return style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this); }
+    int twoLines() const
+    {
+        return fontMetrics().boundingRect(QRect(0, 0, 1000, 1000), 0, QStringLiteral("X\nX")).height();
+    }
 };
 
 QLabel *PlacedLabel(QWidget *parent, const QString &text, const QRect &twips, Qt::Alignment align = Qt::AlignLeft)
@@ -388,22 +408,10 @@ void FHead::setUpHistoryList()
 // elided when it is longer.
 void FHead::fitHistoryColumns()
 {
-    const QFontMetrics fm(LV履歴->font());
-    QHeaderView *header = LV履歴->header();
+    // The list's header is a WrappingHeader (createRightPanel).
+    auto *header = static_cast<WrappingHeader *>(LV履歴->header());
     // The cell's own text margins on both sides.
     const int pad = 2 * (LV履歴->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, LV履歴) + 1);
-    const int captionPad = 2 * LV履歴->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 1;
-    const int twoLines = fm.boundingRect(QRect(0, 0, 1000, 1000), 0, QStringLiteral("X\nX")).height();
-    // The narrowest width at which a caption wraps onto two lines at most.
-    auto caption = [&fm, twoLines](const QString &text) {
-        const int whole = fm.horizontalAdvance(text);
-        for (int w = whole / 2; w < whole; ++w) {
-            const QRect wrapped = fm.boundingRect(QRect(0, 0, w, 1000), int(Qt::TextWordWrap), text);
-            if (wrapped.width() <= w && wrapped.height() <= twoLines)
-                return w;
-        }
-        return whole;
-    };
     QTreeWidgetItem *captions = LV履歴->headerItem();
     const QString least[] = {QStringLiteral("0000.00.00"), QStringLiteral("0"), QString(), QStringLiteral("0")};
     // Text is laid out in fractions of a pixel: a width rounded down by a
@@ -414,7 +422,7 @@ void FHead::fitHistoryColumns()
         int width = textWidth(least[c]);
         for (int r = 0; r < LV履歴->topLevelItemCount(); ++r)
             width = std::max(width, textWidth(LV履歴->topLevelItem(r)->text(c)));
-        width = std::max(width + pad, caption(captions->text(c)) + captionPad);
+        width = std::max(width + pad, header->sectionWidthFor(captions->text(c)));
         if (header->sectionSize(c) != width)
             header->resizeSection(c, width);
     }
