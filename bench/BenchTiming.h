@@ -34,6 +34,15 @@ inline double CpuMs()
     return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
 }
 
+// CPU time of the calling thread alone: what it spends, not what other
+// threads or the machine's other load take meanwhile.
+inline double ThreadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
 inline double Median(QList<double> times)
 {
     if (times.isEmpty())

@@ -6,6 +6,7 @@
 // old page). The worker's time is shown beside it.
 // Run with QT_QPA_PLATFORM=offscreen.
 #include "AppHome.h"
+#include "BenchTiming.h"
 
 #include "app/AppState.h"
 #include "app/ui/FHead.h"
@@ -22,7 +23,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <time.h>
 
 namespace {
 
@@ -51,31 +51,17 @@ void drawDense(QImage &surface)
     }
 }
 
-double median(QList<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-// CPU time of the calling (GUI) thread: what it spends, not what the
-// machine's other load takes from it meanwhile.
-double threadMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
 double g_lastWallMs = 0;
 
 double timeMs(const std::function<void()> &work)
 {
     QElapsedTimer t;
     t.start();
-    const double cpu = threadMs();
+    // The GUI thread's own time, not the worker's.
+    const double cpu = ThreadCpuMs();
     work();
     g_lastWallMs = t.nsecsElapsed() / 1e6;
-    return threadMs() - cpu;
+    return ThreadCpuMs() - cpu;
 }
 
 } // namespace
@@ -139,16 +125,16 @@ int main(int argc, char *argv[])
             drawnWorker << dw;
         }
     }
-    const double extra = std::max(0.0, median(strokeAfterDraft) - median(strokeAlone));
+    const double extra = std::max(0.0, Median(strokeAfterDraft) - Median(strokeAlone));
     std::printf("600 elements, page %dx%d px, %d drafts written\n", doc->surface().width(), doc->surface().height(),
                 keeper.writesDone());
-    std::printf("  look, nothing new (floor):       median %6.3f ms\n", median(floor));
-    std::printf("  draft after typing, GUI thread:  median %6.3f ms  (worker, wall %.1f ms)\n", median(typed), median(typedWorker));
-    std::printf("  draft after a stroke, GUI thread: median %6.3f ms  (worker, wall %.1f ms)\n", median(drawn), median(drawnWorker));
-    std::printf("  (wall clock of that draft, other load included: median %.3f ms)\n", median(drawnWall));
+    std::printf("  look, nothing new (floor):       median %6.3f ms\n", Median(floor));
+    std::printf("  draft after typing, GUI thread:  median %6.3f ms  (worker, wall %.1f ms)\n", Median(typed), Median(typedWorker));
+    std::printf("  draft after a stroke, GUI thread: median %6.3f ms  (worker, wall %.1f ms)\n", Median(drawn), Median(drawnWorker));
+    std::printf("  (wall clock of that draft, other load included: median %.3f ms)\n", Median(drawnWall));
     std::printf("  next stroke: %.3f ms, without a draft in flight %.3f ms: page copy %.3f ms\n",
-                median(strokeAfterDraft), median(strokeAlone), extra);
-    std::printf("  GUI thread per draft, worst: %.3f ms (target <= 5)\n", std::max(median(typed), median(drawn) + extra));
+                Median(strokeAfterDraft), Median(strokeAlone), extra);
+    std::printf("  GUI thread per draft, worst: %.3f ms (target <= 5)\n", std::max(Median(typed), Median(drawn) + extra));
     doc->更新チェック更新();
     keeper.discard();
     UnloadFM();
