@@ -277,6 +277,7 @@ void TestPrintDocument::everySampleExportsEveryElementItShows()
         QVERIFY2(kinds.contains(kind), qPrintable(kinds.join(u' ')));
     SampleFormsHome h;
     QTemporaryDir dir;
+    int undrawn = 0;
     for (const QString &kind : kinds) {
         FM *doc = h.buildFilled(kind);
         QVERIFY2(doc, qPrintable(kind));
@@ -284,7 +285,11 @@ void TestPrintDocument::everySampleExportsEveryElementItShows()
         const QList<PrintSheet> sheets = DocumentSheets(printable, 1);
         const QList<PageElement> elements = InkedElements(*doc);
         const QString pdf = dir.filePath(kind + QStringLiteral(".pdf"));
+        const bool wasUndrawn = doc->drawnSurface().isNull();
+        undrawn += wasUndrawn;
         QVERIFY(ExportPdf(printable, pdf));
+        // Printing a page nothing was drawn on makes no page-sized picture of it.
+        QCOMPARE(doc->drawnSurface().isNull(), wasUndrawn);
         QCOMPARE(PdfPageCount(pdf), int(sheets.size()));
         for (int i = 0; i < sheets.size(); ++i) {
             const QImage screen = ScreenBand(*doc, sheets[i].top, sheets[i].height);
@@ -300,6 +305,7 @@ void TestPrintDocument::everySampleExportsEveryElementItShows()
         if (qEnvironmentVariableIsSet("RYDOL_KEEP_PDF"))
             QFile::copy(pdf, qEnvironmentVariable("RYDOL_KEEP_PDF") + u'/' + kind + QStringLiteral(".pdf"));
     }
+    QVERIFY(undrawn > 0);
 }
 
 void TestPrintDocument::previewShowsWhatThePrinterGets()

@@ -1,6 +1,7 @@
 #include "persistence/Draft.h"
 
 #include "persistence/DocumentImage.h"
+#include "storage/FileJournal.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -63,15 +64,6 @@ bool writeAll(int fd, const char *data, qint64 size)
         size -= n;
     }
     return true;
-}
-
-void syncFolder(const QString &folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 QString hostName()
@@ -223,7 +215,7 @@ bool WriteFileAtomically(const QString &path, const QString &tempPath, const QBy
     bool ok = writeAll(fd, bytes.constData(), half);
     if (ok)
         probe(1);
-    ok = ok && writeAll(fd, bytes.constData() + half, bytes.size() - half) && ::fsync(fd) == 0;
+    ok = ok && writeAll(fd, bytes.constData() + half, bytes.size() - half) && SyncFile(fd);
     ok = ::close(fd) == 0 && ok;
     if (ok)
         probe(2);
@@ -231,7 +223,7 @@ bool WriteFileAtomically(const QString &path, const QString &tempPath, const QBy
         ::unlink(temp.constData());
         return false;
     }
-    syncFolder(QFileInfo(path).absolutePath());
+    SyncFolder(QFileInfo(path).absolutePath());
     return true;
 }
 

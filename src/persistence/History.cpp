@@ -1,6 +1,7 @@
 #include "persistence/History.h"
 
 #include "app/AppState.h"
+#include "persistence/SavedDocuments.h"
 #include "storage/Database.h"
 #include "templates/TemplateReader.h"
 
@@ -21,9 +22,9 @@ QString twoDigits(const QString &value)
     return (QStringLiteral("00") + value).right(2);
 }
 
-void appendKind(const QString &kind, const QString &patientId, QList<HistoryRow> &rows)
+// table: the kind's table as StoredTableName names it.
+void appendKind(const QString &kind, const QString &table, const QString &patientId, QList<HistoryRow> &rows)
 {
-    const QString table = StoredTableName(kind);
     const QStringList columns = TableColumns(table);
     if (columns.isEmpty())
         return;
@@ -58,14 +59,8 @@ QList<HistoryRow> LoadPatientHistory(const QString &patientId, const QStringList
         return rows;
     // Kinds whose names differ only in letter case are one kind: listed once,
     // under the first of their names.
-    QStringList tables;
-    for (const QString &kind : kinds) {
-        const QString table = StoredTableName(kind);
-        if (tables.contains(table, Qt::CaseInsensitive))
-            continue;
-        tables << table;
-        appendKind(kind, patientId, rows);
-    }
+    for (const StoredKind &stored : OneKindPerTable(kinds))
+        appendKind(stored.kind, stored.table, patientId, rows);
     std::stable_sort(rows.begin(), rows.end(),
                      [](const HistoryRow &a, const HistoryRow &b) { return a.date < b.date; });
     return rows;

@@ -228,6 +228,20 @@ QHash<QString, QString> PatientNames(const QStringList &patientIds)
     return names;
 }
 
+QList<StoredKind> OneKindPerTable(const QStringList &kinds)
+{
+    QList<StoredKind> result;
+    QStringList tables;
+    for (const QString &kind : kinds) {
+        const QString table = StoredTableName(kind);
+        if (tables.contains(table, Qt::CaseInsensitive))
+            continue;
+        tables << table;
+        result.append({kind, table});
+    }
+    return result;
+}
+
 Existence SavedDocumentExists(const QString &kind, int id)
 {
     if (!DatabaseIsOpen() || !IsUsableKindName(kind))

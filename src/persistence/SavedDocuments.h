@@ -49,6 +49,16 @@ Q_DECLARE_TYPEINFO(SavedDocumentRow, Q_RELOCATABLE_TYPE);
 // a table contributes nothing; missing date columns read as empty.
 QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &drId, int state);
 
+// A kind with the table that holds its documents (StoredTableName).
+struct StoredKind
+{
+    QString kind;
+    QString table;
+};
+// Kinds whose names differ only in letter case are one kind with one table:
+// of kinds, one per table, under the first of its names, in list order.
+QList<StoredKind> OneKindPerTable(const QStringList &kinds);
+
 // Kanja_Data.Name for each distinct patient number (the first patient row of
 // a number); numbers without a patient are absent from the result.
 QHash<QString, QString> PatientNames(const QStringList &patientIds);

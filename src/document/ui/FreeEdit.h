@@ -22,8 +22,9 @@ inline void MoveFloatTwips(QWidget *widget, int left, int top)
 // text dialogs, and lets both dialogs hand their result to the document window.
 void InstallFreeEditHooks();
 
-// Puts a picture or a text floating on the page at twips, with its buttons,
-// as it was left (a recovered draft).
+// Puts a picture or a text floating on the page at twips, with its buttons
+// (a picture just chosen or a text just written, or as a recovered draft left
+// them). A text given an empty size gets the size that fits it.
 void PlaceFloatingPicture(FM &window, const QImage &picture, const QRect &twips);
 void PlaceFloatingText(FM &window, const QString &text, const QRect &twips, const QColor &color, double pointSize,
                        bool bold, bool underline);

@@ -26,16 +26,9 @@ void TakePicture(const QString &, const QImage &picture)
     FM *doc = fm();
     if (!doc)
         return;
-    doc->connectFreeEditing();
     const QRect at = FloatTwips(doc->Img);
-    doc->Img->setPixmap(QPixmap::fromImage(picture));
-    SetFloatTwips(doc->Img, QRect(at.x(), at.y(), int(PxToTwips(picture.width())), int(PxToTwips(picture.height()))));
-    doc->Img->setEnabled(true);
-    doc->Img->show();
-    doc->Img->raise();
-    doc->CmdImgSize->show();
-    doc->CmdImgDel->show();
-    doc->ImgCmd_Move();
+    PlaceFloatingPicture(*doc, picture,
+                         QRect(at.x(), at.y(), int(PxToTwips(picture.width())), int(PxToTwips(picture.height()))));
     doc->PicturePending = true;
 }
 
@@ -44,21 +37,10 @@ void TakeText(const FreeTextHandOver &handOver)
     FM *doc = fm();
     if (!doc)
         return;
-    doc->connectFreeEditing();
-    DocLabel *moji = doc->LbMoji;
-    moji->setText(handOver.look.text);
-    moji->setFontSize(handOver.look.pointSize);
-    moji->setFontBold(handOver.look.bold);
-    moji->setFontUnderline(handOver.look.underline);
-    moji->setForeColor(handOver.look.color);
-    // The label fits its text, so that its "×" sits right of the text.
-    const QSize px = QFontMetrics(moji->pixelFont()).size(0, handOver.look.text);
-    moji->setTwips(QRect(moji->twipLeft(), moji->twipTop(), int(PxToTwips(px.width() + 1)), int(PxToTwips(px.height()))));
-    moji->show();
-    moji->raise();
-    doc->MojiCmd_Move();
-    doc->CmdMojiDel->show();
-    doc->CmdMojiDel->raise();
+    const FreeText &look = handOver.look;
+    // Where the label is now, sized to fit the text.
+    PlaceFloatingText(*doc, look.text, QRect(doc->LbMoji->twipLeft(), doc->LbMoji->twipTop(), 0, 0), look.color,
+                      look.pointSize, look.bold, look.underline);
     doc->TextPending = !handOver.edited;
 }
 }
@@ -88,7 +70,13 @@ void PlaceFloatingText(FM &doc, const QString &text, const QRect &twips, const Q
     moji->setFontBold(bold);
     moji->setFontUnderline(underline);
     moji->setForeColor(color);
-    moji->setTwips(twips);
+    QRect at = twips;
+    if (at.size().isEmpty()) {
+        // The label fits its text, so that its "×" sits right of the text.
+        const QSize px = QFontMetrics(moji->pixelFont()).size(0, text);
+        at.setSize(QSize(int(PxToTwips(px.width() + 1)), int(PxToTwips(px.height()))));
+    }
+    moji->setTwips(at);
     moji->show();
     moji->raise();
     doc.MojiCmd_Move();

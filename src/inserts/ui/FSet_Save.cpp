@@ -93,9 +93,8 @@ FSet_Save::FSet_Save()
     connect(Cmd削除, &QPushButton::clicked, this, [this] { Cmd削除_Click(); });
     connect(Cmdキャンセル, &QPushButton::clicked, this, [this] { Cmdキャンセル_Click(); });
 
+    // Loaded with no class chosen and an empty box to type a new one into.
     LoadPhraseClasses(CbClass);
-    CbClass->setCurrentIndex(-1);
-    CbClass->setEditText(QString());
 }
 
 void FSet_Save::Cmd登録_Click()

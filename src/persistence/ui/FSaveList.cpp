@@ -8,7 +8,6 @@
 #include "patients/Patient.h"
 #include "persistence/SavedDocuments.h"
 #include "persistence/SavedDocumentsModel.h"
-#include "storage/Database.h"
 #include "templates/TemplateReader.h"
 
 #include <QAction>
@@ -168,15 +167,11 @@ void FSaveList::MDoc_Click(int index)
     const int state = M保留->isChecked() ? 0 : 1;
     if (MDoc[index]->data().toString() == kAll) {
         // Kinds whose names differ only in letter case share one table.
-        QStringList tables;
-        for (int i = 1; i < MDoc.size(); ++i) {
-            const QString kind = MDoc[i]->data().toString();
-            const QString table = StoredTableName(kind);
-            if (tables.contains(table, Qt::CaseInsensitive))
-                continue;
-            tables << table;
-            DocList_Load(kind, state);
-        }
+        QStringList kinds;
+        for (int i = 1; i < MDoc.size(); ++i)
+            kinds << MDoc[i]->data().toString();
+        for (const StoredKind &stored : OneKindPerTable(kinds))
+            DocList_Load(stored.kind, state);
     } else {
         DocList_Load(MDoc[index]->data().toString(), state);
     }

@@ -90,10 +90,12 @@ void FMPrintable::render(QPainter &painter, const QRect &sourceTwips)
     // The drawing surface covers the whole page, mostly white. Only its inked
     // part goes on paper: a printer's page that carries a page-sized picture
     // takes several times as long to make, for white that the paper has.
+    // A page nothing was drawn on has no surface yet, and needs none on paper.
+    const QImage &surface = m_fm.drawnSurface();
     const QRect band = TwipsToPx(sourceTwips);
-    const QRect ink = InkBounds(m_fm.surface(), band);
+    const QRect ink = InkBounds(surface, band);
     if (!ink.isEmpty())
-        painter.drawImage(ink.translated(-band.topLeft()), m_fm.surface(), ink);
+        painter.drawImage(ink.translated(-band.topLeft()), surface, ink);
     FMCanvas *canvas = m_fm.canvas();
     canvas->setSurfacePainted(false);
     RenderWidgetTwips(canvas, painter, sourceTwips);

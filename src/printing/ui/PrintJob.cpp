@@ -30,6 +30,20 @@ const QString kSettingsApp = QStringLiteral("RL");
 const QString kSettingsSection = QStringLiteral("ST");
 const QString kPdfFolderKey = QStringLiteral("PdfFolder");
 
+// The page layout of a printer looked up already (a look-up asks the print
+// system; a print looks its printer up once).
+QPageLayout PageLayoutOf(const QPrinterInfo &info)
+{
+    QPageLayout layout;
+    if (!info.isNull()) {
+        QPrinter printer(info, QPrinter::HighResolution);
+        layout = printer.pageLayout();
+    }
+    if (!layout.isValid())
+        layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+    return layout;
+}
+
 void setError(QString *error, const QString &text)
 {
     if (error)
@@ -84,11 +98,12 @@ bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copie
     const QList<PrintSheet> sheets = DocumentSheets(doc, copies);
     if (sheets.isEmpty())
         return true;
-    if (printerName.isEmpty() || QPrinterInfo::printerInfo(printerName).isNull()) {
+    const QPrinterInfo info = printerName.isEmpty() ? QPrinterInfo() : QPrinterInfo::printerInfo(printerName);
+    if (info.isNull()) {
         setError(error, QStringLiteral("プリンタ「%1」が見つかりません。").arg(printerName));
         return false;
     }
-    const QPageLayout layout = PrinterPageLayout(printerName);
+    const QPageLayout layout = PageLayoutOf(info);
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/rydol-print-XXXXXX.pdf"));
     if (!file.open() || !WriteSheetsPdf(doc, sheets, layout, &file) || !file.flush()) {
         setError(error, QStringLiteral("印刷データを作成できませんでした。"));
@@ -103,15 +118,7 @@ bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copie
 
 QPageLayout PrinterPageLayout(const QString &printerName)
 {
-    QPageLayout layout;
-    const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
-    if (!printerName.isEmpty() && !info.isNull()) {
-        QPrinter printer(info, QPrinter::HighResolution);
-        layout = printer.pageLayout();
-    }
-    if (!layout.isValid())
-        layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
-    return layout;
+    return PageLayoutOf(printerName.isEmpty() ? QPrinterInfo() : QPrinterInfo::printerInfo(printerName));
 }
 
 void RenderWidgetTwips(QWidget *page, QPainter &painter, const QRect &sourceTwips)

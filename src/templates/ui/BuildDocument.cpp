@@ -170,10 +170,9 @@ void FillFixedSourceFields(FM &w)
             field->setText(value);
 }
 
+// CreateKindTable leaves an existing table alone, quietly.
 void MakeKindTable(FM &w, const QString &kind)
 {
-    if (KindTableExists(kind))
-        return;
     QList<KindColumnSource> fields;
     for (const DocLabel *item : w.LbItem)
         fields.append({item->Tag, item->LinkItem});
