@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
+#include <QMdiSubWindow>
 #include <QtTest>
 
 namespace {
@@ -124,6 +125,7 @@ private slots:
     void clearAndColourChoice();
     void undoAndRedoWithKeysAndPalette();
     void undoKeepsFiftyStepsAndStopsAtTheOpenedDrawing();
+    void undoButtonsGoGreyWhenTheDocumentIsClosed();
     void transparentPartsOfAPictureLeaveTheDrawing();
     void typedTextStaysOnModeSwitch();
     void upperCaseTemplateGetsItsLineColoursBack();
@@ -729,6 +731,25 @@ void TestFreeEdit::undoAndRedoWithKeysAndPalette()
     doc->M通常入力_Click();
     PressKeys(h.head, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(doc->surface(), ellipse);
+}
+
+// Closed by its own close box, answered いいえ to saving, the document takes
+// its drawing history along: the palette offers nothing to undo.
+void TestFreeEdit::undoButtonsGoGreyWhenTheDocumentIsClosed()
+{
+    DrawHome h;
+    FM *doc = h.doc;
+    h.tool(1, QStringLiteral("4"), kRed);
+    doc->Form_MouseDown(Qt::LeftButton, {}, 1500, 1500);
+    doc->Form_MouseMove(Qt::LeftButton, {}, 3000, 3000);
+    doc->Form_MouseUp(Qt::LeftButton, {}, 3000, 3000);
+    QVERIFY(h.head->Cmd元に戻す->isEnabled());
+    h.prompts.answers = {false};
+    QVERIFY(doc->subWindow());
+    QVERIFY(doc->subWindow()->close());
+    QVERIFY(!fm());
+    QVERIFY(!h.head->Cmd元に戻す->isEnabled());
+    QVERIFY(!h.head->Cmdやり直し->isEnabled());
 }
 
 void TestFreeEdit::undoKeepsFiftyStepsAndStopsAtTheOpenedDrawing()

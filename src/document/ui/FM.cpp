@@ -55,8 +55,7 @@ bool UnloadFM()
         docHooks().documentUnloaded();
     old->m_unloaded = true;
     g_fm = nullptr;
-    if (docHooks().drawingHistoryChanged)
-        docHooks().drawingHistoryChanged();
+    old->drawingHistoryChanged();
     QMdiSubWindow *sub = old->subWindow();
     if (sub) {
         sub->hide();
@@ -350,6 +349,8 @@ void FM::closeEvent(QCloseEvent *event)
     m_unloaded = true;
     if (g_fm == this)
         g_fm = nullptr;
+    // The drawing history goes with the document.
+    drawingHistoryChanged();
     event->accept();
 }
 
