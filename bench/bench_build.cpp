@@ -10,6 +10,7 @@
 #include "app/ui/FHead.h"
 #include "document/ui/FM.h"
 #include "templates/ui/BuildDocument.h"
+#include "ui/AppStyle.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -48,6 +49,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    InstallAppStyle(); // as the program does
     AppHome home(true);
     home.home.writeIni(QStringLiteral("bench"), GeneratedTemplate());
     FHead &head = home.loadMainWindow();

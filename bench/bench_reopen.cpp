@@ -19,6 +19,7 @@
 #include "persistence/ui/PersistenceHooks.h"
 #include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
+#include "ui/AppStyle.h"
 
 #include <QApplication>
 #include <QFile>
@@ -156,6 +157,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    InstallAppStyle(); // as the program does
     const int stored = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 15;
     AppHome app(true);

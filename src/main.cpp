@@ -1,3 +1,4 @@
+#include "ui/AppStyle.h"
 #include "ui/Fonts.h"
 #include "app/ui/Main.h"
 #include "storage/AppPaths.h"
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rydol"));
     InstallFontSubstitutes();
+    InstallAppStyle();
     // Qt's own dialogs (colour chooser, file dialogs, standard buttons) in
     // Japanese where the Qt translations are installed.
     QTranslator qtJapanese;

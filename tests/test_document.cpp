@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QAccessible>
 #include <QtTest>
 
 namespace {
@@ -148,6 +149,11 @@ void TestDocument::designValuesShowThrough()
     FM *doc = fm();
     QCOMPARE(doc->Label[0]->text(), QStringLiteral("ラベル"));
     QCOMPARE(doc->Label[1]->text(), QStringLiteral("自分の文"));
+    // Screen readers read a label as text.
+    QAccessibleInterface *read = QAccessible::queryAccessibleInterface(doc->Label[1]);
+    QVERIFY(read);
+    QCOMPARE(read->role(), QAccessible::StaticText);
+    QCOMPARE(read->text(QAccessible::Name), QStringLiteral("自分の文"));
     QCOMPARE(doc->Label[2]->text(), QStringLiteral("ラベル"));
     QCOMPARE(doc->LbKanja_Data[0]->text(), QStringLiteral("ＸＸ　ＸＸ"));
     QCOMPARE(doc->LbList[0]->text(), QStringLiteral("▼"));

@@ -5,6 +5,7 @@
 #include "app/Units.h"
 #include "app/Words.h"
 #include "app/ui/FHead.h"
+#include "ui/AppStyle.h"
 #include "ui/Fonts.h"
 #include "ui/Navigation.h"
 #include "app/ui/WheelScroll.h"
@@ -26,11 +27,14 @@
 #include <QScrollBar>
 #include <QHeaderView>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWheelEvent>
 #include <QtTest>
+
+#include <memory>
 #include <QtTest/qtestspontaneevent.h>
 
 namespace {
@@ -94,6 +98,8 @@ private slots:
     void paletteState();
     void clearingAsksFirst();
     void wheelStepsOneLinePerEvent();
+    void labelsOutOfViewPaintWhenScrolledIn();
+    void scrollBarsKeptLookAsDrawnAnew();
     void closingForgetsFreeEditing();
     void opensInsideTheUsableScreen();
     void documentMenusReplaceOwnWhileShown();
@@ -380,6 +386,83 @@ void TestMainWindow::clearingAsksFirst()
     head.Cmdクリア_Click();
     QCOMPARE(doc->surface().pixelColor(3, 3), QColor(Qt::white));
     QVERIFY(doc->DocumentChanged);
+}
+
+// Labels below the window are left out of the first paint of a page; they
+// are painted on the screen when the page is scrolled to them.
+void TestMainWindow::labelsOutOfViewPaintWhenScrolledIn()
+{
+    HeadHome h;
+    h.writeTemplate(QStringLiteral("縦長"),
+                    {QStringLiteral("Width=9000"), QStringLiteral("Height=40000"),
+                     QStringLiteral("label_0=300|300|3000|420|0|上の見出し|ＭＳ 明朝|14|0|1|"),
+                     QStringLiteral("label_1=300|38000|3000|420|0|下の見出し|ＭＳ 明朝|14|0|2|")});
+    FHead &head = h.loadMainWindow(true);
+    head.resize(1000, 700);
+    QVERIFY(QTest::qWaitForWindowExposed(&head));
+    BuildDocument(QStringLiteral("縦長"));
+    QCoreApplication::processEvents();
+    FM *doc = fm();
+    QVERIFY(doc);
+    // Dark pixels of the label as the screen shows it, or -1 when the label
+    // is outside the visible part of the document area.
+    auto inkOnScreen = [&](const DocLabel *label) {
+        const QRect shown(label->mapTo(&head, QPoint(0, 0)), label->size());
+        const QWidget *viewport = head.mdiArea()->viewport();
+        if (!QRect(viewport->mapTo(&head, QPoint(0, 0)), viewport->size()).contains(shown))
+            return -1;
+        const QImage screen = head.screen()->grabWindow(head.winId()).toImage();
+        int ink = 0;
+        for (int y = shown.top(); y <= shown.bottom(); ++y)
+            for (int x = shown.left(); x <= shown.right(); ++x)
+                ink += qGray(screen.pixel(x, y)) < 128;
+        return ink;
+    };
+    QVERIFY(inkOnScreen(doc->Label[0]) > 20);
+    QCOMPARE(inkOnScreen(doc->Label[1]), -1);
+    QScrollBar *bar = head.mdiArea()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QTRY_VERIFY(inkOnScreen(doc->Label[1]) > 20);
+    // A label shown on the page as it stands paints where it is shown.
+    DocLabel *added = doc->LoadLabel(2);
+    added->setText(QStringLiteral("追加の見出し"));
+    added->setTwips(QRect(300, 37000, 3000, 420));
+    added->show();
+    QTRY_VERIFY(inkOnScreen(added) > 20);
+    head.close();
+}
+
+// The main window's scroll bars are drawn once for each look and position
+// and shown from then on: they must look as drawing them anew does, and
+// follow the slider, however often a look comes back.
+void TestMainWindow::scrollBarsKeptLookAsDrawnAnew()
+{
+    std::unique_ptr<QStyle> plain(QStyleFactory::create(QStringLiteral("Fusion")));
+    std::unique_ptr<QStyle> keeping(PictureKeepingStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
+    for (Qt::Orientation orientation : {Qt::Vertical, Qt::Horizontal}) {
+        QScrollBar kept(orientation), drawn(orientation);
+        kept.setStyle(keeping.get());
+        drawn.setStyle(plain.get());
+        QImage first;
+        for (QScrollBar *bar : {&kept, &drawn}) {
+            bar->setRange(0, 1000);
+            bar->setPageStep(100);
+            bar->resize(orientation == Qt::Vertical ? QSize(14, 300) : QSize(300, 14));
+        }
+        for (int value : {0, 450, 1000, 0, 450}) {
+            kept.setValue(value);
+            drawn.setValue(value);
+            const QImage shown = kept.grab().toImage();
+            QCOMPARE(shown, drawn.grab().toImage());
+            if (value == 0)
+                first = shown;
+            else
+                QVERIFY(shown != first);
+        }
+        kept.setEnabled(false);
+        drawn.setEnabled(false);
+        QCOMPARE(kept.grab().toImage(), drawn.grab().toImage());
+    }
 }
 
 void TestMainWindow::wheelStepsOneLinePerEvent()

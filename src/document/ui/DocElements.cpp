@@ -2,6 +2,8 @@
 
 #include "app/Units.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHash>
@@ -100,22 +102,55 @@ const QStaticText *LaidOutText(const QString &text, const QFont &font, const QSt
 }
 }
 
+namespace {
+// Screen readers and other accessibility clients see a label as text, with
+// its text as its name.
+class DocLabelAccessible : public QAccessibleWidget
+{
+public:
+    explicit DocLabelAccessible(DocLabel *label)
+        : QAccessibleWidget(label, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        const QString own = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && own.isEmpty())
+            return static_cast<const DocLabel *>(widget())->text();
+        return own;
+    }
+};
+
+// Found ahead of Qt's own lookup, which would try the label's class name
+// against every Qt widget class before settling on a plain widget: a page
+// shows hundreds of labels at once.
+QAccessibleInterface *DocLabelInterface(const QString &className, QObject *object)
+{
+    if (object && object->isWidgetType() && className == QLatin1String("DocLabel"))
+        return new DocLabelAccessible(static_cast<DocLabel *>(object));
+    return nullptr;
+}
+}
+
 DocLabel::DocLabel(QWidget *parent, int index)
     : QWidget(parent), index(index)
 {
+    static const bool accessible = (QAccessible::installFactory(DocLabelInterface), true);
+    Q_UNUSED(accessible)
     setAttribute(Qt::WA_TranslucentBackground, false);
     setAutoFillBackground(false);
 }
 
 void DocLabel::copyPropertiesFrom(const DocLabel &design)
 {
-    hide();
     m_text = design.m_text;
     m_alignment = design.m_alignment;
     m_fontName = design.m_fontName;
     m_fontSize = design.m_fontSize;
     m_bold = design.m_bold;
     m_underline = design.m_underline;
+    m_fontKey = design.m_fontKey;
     m_foreColor = design.m_foreColor;
     m_transparent = design.m_transparent;
     m_backColor = design.m_backColor;
@@ -160,6 +195,7 @@ void DocLabel::setAlignment(int alignment)
 void DocLabel::setFontName(const QString &name)
 {
     m_fontName = name;
+    m_fontKey.clear();
     update();
 }
 
@@ -167,26 +203,32 @@ void DocLabel::setFontSize(double points)
 {
     if (points > 0 && points < 2048)
         m_fontSize = points;
+    m_fontKey.clear();
     update();
 }
 
 void DocLabel::setFontBold(bool bold)
 {
     m_bold = bold;
+    m_fontKey.clear();
     update();
 }
 
 void DocLabel::setFontUnderline(bool underline)
 {
     m_underline = underline;
+    m_fontKey.clear();
     update();
 }
 
 QString DocLabel::pixelFontKey() const
 {
-    // One point is 20 twips.
-    const int pixels = std::max(1, TwipsToPx(m_fontSize * 20));
-    return m_fontName + QChar(0) + QString::number(pixels * 4 + m_bold * 2 + m_underline);
+    if (m_fontKey.isEmpty()) {
+        // One point is 20 twips.
+        const int pixels = std::max(1, TwipsToPx(m_fontSize * 20));
+        m_fontKey = m_fontName + QChar(0) + QString::number(pixels * 4 + m_bold * 2 + m_underline);
+    }
+    return m_fontKey;
 }
 
 QFont DocLabel::pixelFont() const
@@ -257,24 +299,51 @@ void DocLabel::paintEvent(QPaintEvent *)
         const QString fontKey = pixelFontKey();
         p.setFont(pixelFont(fontKey));
         p.setPen(isEnabled() ? m_foreColor : QColor(160, 160, 160));
-        // Text longer than the box is cut at the box. The label clips once
-        // itself rather than have drawText save, clip and restore the painter
-        // around the text: a restore inside a page rendered onto a printer
-        // can bring back a clip that is off the page.
-        p.setClipRect(rect());
         const QFont font = p.font();
         const QStaticText *laidOut =
             PaintsScreenPixels(p) ? LaidOutText(m_text, font, fontKey, width(), AlignmentFromInt(m_alignment)) : nullptr;
-        if (laidOut)
+        if (laidOut) {
+            // Text longer than the box is cut at the box: on the screen the
+            // label's own paint region does that.
             p.drawStaticText(QPoint(0, 0), *laidOut);
-        else
+        } else {
+            // Elsewhere the label clips once itself rather than have drawText
+            // save, clip and restore the painter around the text: a restore
+            // inside a page rendered onto a printer can bring back a clip
+            // that is off the page.
+            p.setClipRect(rect());
             p.drawText(rect(), int(AlignmentFromInt(m_alignment) | Qt::AlignTop | Qt::TextWordWrap | Qt::TextDontClip),
                        m_text);
+        }
     }
     if (m_border) {
         p.setPen(Qt::black);
         p.drawRect(rect().adjusted(0, 0, -1, -1));
     }
+}
+
+// Whether any part of the label lies within the part of every parent up to
+// the window that is itself on screen.
+bool DocLabel::showsOnScreen() const
+{
+    QRect r = rect();
+    for (const QWidget *w = this; !w->isWindow() && w->parentWidget(); w = w->parentWidget()) {
+        r = r.translated(w->pos()) & w->parentWidget()->rect();
+        if (r.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool DocLabel::event(QEvent *event)
+{
+    // A label just shown asks for its first paint with a queued update. Each
+    // one scrolled out of view would join the window's next repaint on its
+    // own, which on a page of hundreds of labels costs more than painting
+    // them all; it is painted when it is scrolled into view.
+    if (event->type() == QEvent::UpdateLater && !showsOnScreen())
+        return true;
+    return QWidget::event(event);
 }
 
 void DocLabel::changeEvent(QEvent *event)

@@ -27,7 +27,7 @@ public:
     const int index; // element number in its family
 
     // Copies every property of the design element (element 0) as it stands
-    // now; the copy stays hidden until the caller shows it.
+    // now, all but whether it is shown.
     void copyPropertiesFrom(const DocLabel &design);
 
     QRect twips() const { return m_twips; }
@@ -86,6 +86,7 @@ signals:
     void doubleClicked(int index);
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -94,6 +95,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    bool showsOnScreen() const;
     QString pixelFontKey() const;
     QFont pixelFont(const QString &key) const;
     QRect m_twips;
@@ -103,6 +105,7 @@ private:
     double m_fontSize = 9;
     bool m_bold = false;
     bool m_underline = false;
+    mutable QString m_fontKey; // pixelFontKey(), made when first asked for
     QColor m_foreColor = Qt::black;
     bool m_transparent = true;
     QColor m_backColor = Qt::white;

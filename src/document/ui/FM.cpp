@@ -104,7 +104,6 @@ void FM::createDesignElements()
     item->setTwips(QRect(0, 0, 1215, 255));
     item->setFontName(kFieldFont);
     item->setFontSize(10.5);
-    item->setCursor(Qt::PointingHandCursor);
     item->hide();
     LbItem.append(item);
     connectLabel(item, &FM::LbItem_Click);

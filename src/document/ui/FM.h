@@ -71,11 +71,16 @@ public:
 
     // Element n of a family (creating n and everything below it from
     // element 0's current properties, hidden), or the existing one.
-    DocLabel *LoadLabel(int n);
-    DocLabel *LoadLbItem(int n); // also loads Shape枠(n)
-    DocLabel *LoadLbKanja_Data(int n);
-    DocLabel *LoadLbList(int n);
-    DocLabel *LoadImgCheck(int n);
+    // A page being built before it is first shown loads its elements
+    // ShownWithPage instead: they appear with the page, which spares every
+    // element a hide and a show of its own. On a page already shown the
+    // caller still shows them.
+    enum class Loaded { Hidden, ShownWithPage };
+    DocLabel *LoadLabel(int n, Loaded how = Loaded::Hidden);
+    DocLabel *LoadLbItem(int n, Loaded how = Loaded::Hidden); // also loads Shape枠(n)
+    DocLabel *LoadLbKanja_Data(int n, Loaded how = Loaded::Hidden);
+    DocLabel *LoadLbList(int n, Loaded how = Loaded::Hidden);
+    DocLabel *LoadImgCheck(int n, Loaded how = Loaded::Hidden);
     DocShape &LoadShape枠(int n);
     DocLine &LoadLineG(int n);
     DocLine &LoadLinePage(int n);
@@ -283,7 +288,7 @@ private:
     void createDesignElements();
     void createMenus();
     void connectLabel(DocLabel *label, void (FM::*onClick)(int));
-    DocLabel *loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*onClick)(int));
+    DocLabel *loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*onClick)(int), Loaded how);
     QStringList fieldSnapshot() const;
     // After an undo or redo that changed the rectangle changed of the surface.
     void historyStepped(const QRect &changed);

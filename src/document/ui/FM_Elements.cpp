@@ -3,13 +3,15 @@
 // Control families: element 0 is designed into the window; a further element
 // starts as a hidden copy of element 0 as it stands at that moment.
 
-DocLabel *FM::loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*onClick)(int))
+DocLabel *FM::loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*onClick)(int), Loaded how)
 {
     if (n < 0 || family.isEmpty())
         return nullptr;
     while (family.size() <= n) {
         DocLabel *design = family.first();
         auto *element = new DocLabel(design->parentWidget(), int(family.size()));
+        if (how == Loaded::Hidden)
+            element->hide();
         element->copyPropertiesFrom(*design);
         family.append(element);
         connectLabel(element, onClick);
@@ -17,32 +19,32 @@ DocLabel *FM::loadLabelElement(QVector<DocLabel *> &family, int n, void (FM::*on
     return family[n];
 }
 
-DocLabel *FM::LoadLabel(int n)
+DocLabel *FM::LoadLabel(int n, Loaded how)
 {
-    return loadLabelElement(Label, n, &FM::Label_Click);
+    return loadLabelElement(Label, n, &FM::Label_Click, how);
 }
 
-DocLabel *FM::LoadLbItem(int n)
+DocLabel *FM::LoadLbItem(int n, Loaded how)
 {
-    DocLabel *item = loadLabelElement(LbItem, n, &FM::LbItem_Click);
+    DocLabel *item = loadLabelElement(LbItem, n, &FM::LbItem_Click, how);
     if (item)
         LoadShape枠(n);
     return item;
 }
 
-DocLabel *FM::LoadLbKanja_Data(int n)
+DocLabel *FM::LoadLbKanja_Data(int n, Loaded how)
 {
-    return loadLabelElement(LbKanja_Data, n, &FM::LbKanja_Data_Click);
+    return loadLabelElement(LbKanja_Data, n, &FM::LbKanja_Data_Click, how);
 }
 
-DocLabel *FM::LoadLbList(int n)
+DocLabel *FM::LoadLbList(int n, Loaded how)
 {
-    return loadLabelElement(LbList, n, &FM::LbList_Click);
+    return loadLabelElement(LbList, n, &FM::LbList_Click, how);
 }
 
-DocLabel *FM::LoadImgCheck(int n)
+DocLabel *FM::LoadImgCheck(int n, Loaded how)
 {
-    return loadLabelElement(ImgCheck, n, &FM::ImgCheck_Click);
+    return loadLabelElement(ImgCheck, n, &FM::ImgCheck_Click, how);
 }
 
 namespace {

@@ -16,7 +16,6 @@
 #include <QMdiSubWindow>
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <vector>
 
 namespace {
@@ -64,18 +63,27 @@ void ApplyLine(DocLine &line, const TemplateLine &t)
     line.visible = true;
 }
 
+// The page is hidden while it is built: elements loaded for it show with it.
+constexpr FM::Loaded kShownWithPage = FM::Loaded::ShownWithPage;
+
+void ShowElement(DocLabel *e)
+{
+    if (e->isHidden())
+        e->show();
+}
+
 void BuildFamilies(FM &w, const Template &t)
 {
     for (int n = 0; n < t.labels.size(); ++n) {
-        DocLabel *e = w.LoadLabel(n);
+        DocLabel *e = w.LoadLabel(n, kShownWithPage);
         ApplyGeometry(e, t.labels[n]);
         ApplyTextProperties(e, t.labels[n], true);
-        e->show();
+        ShowElement(e);
     }
 
     for (int n = 0; n < t.items.size(); ++n) {
         const TemplateItem &item = t.items[n];
-        DocLabel *e = w.LoadLbItem(n);
+        DocLabel *e = w.LoadLbItem(n, kShownWithPage);
         ApplyGeometry(e, item);
         DocShape &frame = w.LoadShape枠(n);
         frame.twips = QRect(e->twipLeft() - 10, e->twipTop() - 10, e->twipWidth() + 25, e->twipHeight() + 25);
@@ -85,29 +93,34 @@ void BuildFamilies(FM &w, const Template &t)
             e->LinkItem = *item.dataKind;
         if (item.clickAction)
             e->DataField = *item.clickAction;
-        const Qt::CursorShape pointer = item.hasClickAction() ? Qt::PointingHandCursor : Qt::ArrowCursor;
-        if (!e->testAttribute(Qt::WA_SetCursor) || e->cursor().shape() != pointer)
-            e->setCursor(pointer);
-        e->show();
+        // A field that does something when clicked shows a hand; the others
+        // show the page's own pointer.
+        if (item.hasClickAction()) {
+            if (!e->testAttribute(Qt::WA_SetCursor) || e->cursor().shape() != Qt::PointingHandCursor)
+                e->setCursor(Qt::PointingHandCursor);
+        } else if (e->testAttribute(Qt::WA_SetCursor)) {
+            e->unsetCursor();
+        }
+        ShowElement(e);
     }
 
     for (int n = 0; n < t.patientFields.size(); ++n) {
-        DocLabel *e = w.LoadLbKanja_Data(n);
+        DocLabel *e = w.LoadLbKanja_Data(n, kShownWithPage);
         ApplyGeometry(e, t.patientFields[n]);
         ApplyTextProperties(e, t.patientFields[n], false);
-        e->show();
+        ShowElement(e);
     }
 
     for (int n = 0; n < t.listButtons.size(); ++n) {
         const TemplateListButton &list = t.listButtons[n];
-        DocLabel *e = w.LoadLbList(n);
+        DocLabel *e = w.LoadLbList(n, kShownWithPage);
         if (list.geometry)
             e->setTwips(*list.geometry);
         if (list.tag)
             e->Tag = *list.tag;
         if (list.listName)
             e->setToolTip(*list.listName);
-        e->show();
+        ShowElement(e);
     }
 
     for (int n = 0; n < t.lines.size(); ++n)
@@ -123,7 +136,7 @@ void BuildFamilies(FM &w, const Template &t)
     const QPixmap unchecked(DataPath(QStringLiteral("icon/uncheck.gif")));
     for (int n = 0; n < t.checks.size(); ++n) {
         const TemplateCheck &check = t.checks[n];
-        DocLabel *e = w.LoadImgCheck(n);
+        DocLabel *e = w.LoadImgCheck(n, kShownWithPage);
         if (check.geometry)
             e->setTwips(*check.geometry);
         if (check.tag)
@@ -132,7 +145,7 @@ void BuildFamilies(FM &w, const Template &t)
         const QPixmap &picture = e->DataField == QStringLiteral("1") ? checked : unchecked;
         if (!picture.isNull())
             e->setPicture(picture);
-        e->show();
+        ShowElement(e);
     }
 }
 
@@ -248,12 +261,20 @@ bool BuildDocument(const QString &kind, const std::function<void(FM &)> &beforeS
 void BuildTabOrder(FM &window)
 {
     window.LVTabIndex.clear();
-    // The last eight characters of the number with zeros in front.
+    // The last eight characters of the number with zeros in front, as
+    // Format(v, "00000000") would give them.
     auto pad = [](int v, char *out) {
-        char digits[16];
-        const int n = std::snprintf(digits, sizeof digits, "%d", v);
+        char digits[12];
+        int n = 0;
+        unsigned magnitude = v < 0 ? 0u - unsigned(v) : unsigned(v);
+        do {
+            digits[n++] = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude);
+        if (v < 0)
+            digits[n++] = '-';
         for (int i = 0; i < 8; ++i)
-            out[i] = n - 8 + i >= 0 ? digits[n - 8 + i] : '0';
+            out[7 - i] = i < n ? digits[i] : '0';
     };
     // Sorted as bytes, the keys are made strings once in their final order.
     struct Row
