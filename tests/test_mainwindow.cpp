@@ -99,7 +99,7 @@ private slots:
     void clearingAsksFirst();
     void wheelStepsOneLinePerEvent();
     void labelsOutOfViewPaintWhenScrolledIn();
-    void scrollBarsKeptLookAsDrawnAnew();
+    void keptPicturesLookAsDrawnAnew();
     void closingForgetsFreeEditing();
     void opensInsideTheUsableScreen();
     void documentMenusReplaceOwnWhileShown();
@@ -432,13 +432,16 @@ void TestMainWindow::labelsOutOfViewPaintWhenScrolledIn()
     head.close();
 }
 
-// The main window's scroll bars are drawn once for each look and position
-// and shown from then on: they must look as drawing them anew does, and
-// follow the slider, however often a look comes back.
-void TestMainWindow::scrollBarsKeptLookAsDrawnAnew()
+// The scroll bars, the document window's title bar and the menu bar items
+// are drawn once for each look and shown from then on: they must look as
+// drawing them anew does, and change with what they show, however often a
+// look comes back.
+void TestMainWindow::keptPicturesLookAsDrawnAnew()
 {
     std::unique_ptr<QStyle> plain(QStyleFactory::create(QStringLiteral("Fusion")));
     std::unique_ptr<QStyle> keeping(PictureKeepingStyle(QStyleFactory::create(QStringLiteral("Fusion"))));
+    auto same = [](QWidget &kept, QWidget &drawn) { return kept.grab().toImage() == drawn.grab().toImage(); };
+
     for (Qt::Orientation orientation : {Qt::Vertical, Qt::Horizontal}) {
         QScrollBar kept(orientation), drawn(orientation);
         kept.setStyle(keeping.get());
@@ -452,8 +455,8 @@ void TestMainWindow::scrollBarsKeptLookAsDrawnAnew()
         for (int value : {0, 450, 1000, 0, 450}) {
             kept.setValue(value);
             drawn.setValue(value);
+            QVERIFY(same(kept, drawn));
             const QImage shown = kept.grab().toImage();
-            QCOMPARE(shown, drawn.grab().toImage());
             if (value == 0)
                 first = shown;
             else
@@ -461,8 +464,36 @@ void TestMainWindow::scrollBarsKeptLookAsDrawnAnew()
         }
         kept.setEnabled(false);
         drawn.setEnabled(false);
-        QCOMPARE(kept.grab().toImage(), drawn.grab().toImage());
+        QVERIFY(same(kept, drawn));
     }
+
+    QMdiArea keptArea, drawnArea;
+    QMdiSubWindow *keptWindow = keptArea.addSubWindow(new QWidget);
+    QMdiSubWindow *drawnWindow = drawnArea.addSubWindow(new QWidget);
+    keptWindow->setStyle(keeping.get());
+    drawnWindow->setStyle(plain.get());
+    for (QMdiArea *area : {&keptArea, &drawnArea}) {
+        area->resize(500, 400);
+        area->subWindowList().first()->resize(400, 300);
+    }
+    for (const QString &title : {QStringLiteral("紹介状"), QStringLiteral("診断書"), QStringLiteral("紹介状")}) {
+        keptWindow->setWindowTitle(title);
+        drawnWindow->setWindowTitle(title);
+        QVERIFY(same(*keptWindow, *drawnWindow));
+    }
+
+    QMenuBar keptBar, drawnBar;
+    keptBar.setStyle(keeping.get());
+    drawnBar.setStyle(plain.get());
+    for (QMenuBar *bar : {&keptBar, &drawnBar}) {
+        bar->addMenu(QStringLiteral("メニュー"));
+        bar->addMenu(QStringLiteral("履歴"))->setEnabled(false);
+        bar->resize(400, bar->sizeHint().height());
+    }
+    QVERIFY(same(keptBar, drawnBar));
+    keptBar.actions().first()->setText(QStringLiteral("新規作成"));
+    drawnBar.actions().first()->setText(QStringLiteral("新規作成"));
+    QVERIFY(same(keptBar, drawnBar));
 }
 
 void TestMainWindow::wheelStepsOneLinePerEvent()

@@ -138,8 +138,6 @@ DocLabel::DocLabel(QWidget *parent, int index)
 {
     static const bool accessible = (QAccessible::installFactory(DocLabelInterface), true);
     Q_UNUSED(accessible)
-    setAttribute(Qt::WA_TranslucentBackground, false);
-    setAutoFillBackground(false);
 }
 
 void DocLabel::copyPropertiesFrom(const DocLabel &design)
