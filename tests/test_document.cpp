@@ -129,6 +129,15 @@ void TestDocument::builtElementsTakeTemplateValues()
     QCOMPARE(doc->ImgCheck[1]->DataField, QStringLiteral("1"));
     QVERIFY(!doc->ImgCheck[1]->picture().isNull());
     QCOMPARE(doc->ImgCheck[1]->Tag, QStringLiteral("説明"));
+
+    // The in-place editor is made when a field is first edited, on top of
+    // the page's elements.
+    QVERIFY(!doc->TxtInput.ifMade());
+    QTest::mouseClick(referral, Qt::LeftButton);
+    QVERIFY(doc->TxtInput.ifMade());
+    QVERIFY(!doc->TxtInput->isHidden());
+    QCOMPARE(doc->TxtInput->Tag, QStringLiteral("0"));
+    QCOMPARE(doc->canvas()->childAt(referral->geometry().center()), static_cast<QWidget *>(doc->TxtInput));
 }
 
 void TestDocument::designValuesShowThrough()

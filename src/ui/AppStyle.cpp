@@ -35,11 +35,20 @@ public:
         m_key.append(text);
         return *this;
     }
-    // What every option carries that a picture depends on.
+    // What every option carries that a picture depends on. The palette goes
+    // in by its colours: each new widget has a palette of its own, alike.
     PictureKey &operator<<(const QStyleOption &o)
     {
-        return *this << o.rect.width() << o.rect.height() << qint64(o.state) << o.direction
-                     << qint64(o.palette.cacheKey()) << o.palette.currentColorGroup();
+        *this << o.rect.width() << o.rect.height() << qint64(o.state) << o.direction;
+        const QPalette::ColorGroup group = o.palette.currentColorGroup();
+        *this << group;
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const QBrush &brush = o.palette.brush(group, QPalette::ColorRole(role));
+            if (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush)
+                return *this << qint64(o.palette.cacheKey());
+            *this << qint64(brush.color().rgba64());
+        }
+        return *this;
     }
 
     QString text() const { return m_key; }

@@ -195,7 +195,8 @@ void FHead::Optツール_Click(int index)
         doc->canvas()->setCursor(Qt::CrossCursor);
         break;
     }
-    doc->TxtInput->hide();
+    if (DocEditor *editor = doc->TxtInput.ifMade())
+        editor->hide();
     doc->refreshCanvas();
 }
 

@@ -176,7 +176,6 @@ void FM::createDesignElements()
     CmdImgSize = button(QString(), 285, 285);
     CmdMojiDel = button(QStringLiteral("×"), 255, 225);
 
-    TxtInput = new DocEditor(page);
 }
 
 void FM::connectLabel(DocLabel *label, void (FM::*onClick)(int))

@@ -1,6 +1,7 @@
 #pragma once
 #include "document/SurfaceHistory.h"
 #include "document/ui/DocElements.h"
+#include "document/ui/EditorSlot.h"
 #include "document/ui/FMCanvas.h"
 #include "document/ui/MenuArray.h"
 
@@ -98,7 +99,8 @@ public:
     QVector<TabRow> LVTabIndex;
 
     // ---- other design elements -------------------------------------------------
-    DocEditor *TxtInput = nullptr; // in-place editor; Tag = edited field index or ""
+    // In-place editor, made when first used; Tag = edited field index or "".
+    EditorSlot TxtInput{[this] { return new DocEditor(canvas()); }};
     QLabel *Lb登録番号 = nullptr;  // registration number, "0" until saved
     // The stored version of the document as this window read or last saved
     // it; a save finding another one was overtaken by another workstation.

@@ -38,7 +38,7 @@ void WriteInto(DocLabel *field, const QString &value)
 
 void FM::テキスト変更()
 {
-    if (TxtInput->Tag.isEmpty())
+    if (!TxtInput.ifMade() || TxtInput->Tag.isEmpty())
         return;
     const int index = EditedIndex(TxtInput, int(LbItem.size()));
     if (index >= 0)
@@ -48,6 +48,8 @@ void FM::テキスト変更()
 
 void FM::CloseEditorUnsaved()
 {
+    if (!TxtInput.ifMade())
+        return;
     TxtInput->Tag.clear();
     TxtInput->hide();
 }
@@ -247,7 +249,7 @@ void TellNoPhraseTarget()
 
 DocEditor *FM::PhraseTarget()
 {
-    if (TxtInput->Tag.isEmpty()) {
+    if (!TxtInput.ifMade() || TxtInput->Tag.isEmpty()) {
         TellNoPhraseTarget();
         return nullptr;
     }
@@ -268,7 +270,8 @@ void FM::M定型文_Click()
         return;
     QPointer<FM> self(this);
     FSet::setInsertTarget([self]() -> QPlainTextEdit * {
-        return self && !self->TxtInput->Tag.isEmpty() ? self->TxtInput : nullptr;
+        DocEditor *editor = self ? self->TxtInput.ifMade() : nullptr;
+        return editor && !editor->Tag.isEmpty() ? editor : nullptr;
     });
     FSet::showShared();
 }

@@ -32,7 +32,8 @@ QString ActionValue(const QAction *a)
 
 void FM::LbList_Click(int index)
 {
-    TxtInput->hide();
+    if (DocEditor *editor = TxtInput.ifMade())
+        editor->hide();
     if (index < 0 || index >= LbList.size())
         return;
     DocLabel *button = LbList[index];

@@ -8,7 +8,7 @@
 // is hidden, as printing does; a hidden editor may hold stale text.
 void FM::commitOpenEditor()
 {
-    if (TxtInput && !TxtInput->isHidden())
+    if (TxtInput.ifMade() && !TxtInput->isHidden())
         テキスト変更();
 }
 
@@ -21,7 +21,8 @@ void FM::Mフリー編集_Click()
     DocumentHost *head = documentHost();
     if (head)
         head->showRightPanel(false);
-    TxtInput->hide();
+    if (DocEditor *editor = TxtInput.ifMade())
+        editor->hide();
     if (head) {
         head->Enabled_False();
         head->showPalette(true);

@@ -65,7 +65,7 @@ void LowerWriterPriority()
 // The field the open editor edits, or -1.
 int EditedField(const FM &window)
 {
-    if (window.TxtInput->Tag.isEmpty())
+    if (!window.TxtInput.ifMade() || window.TxtInput->Tag.isEmpty())
         return -1;
     bool ok = false;
     const int index = window.TxtInput->Tag.toInt(&ok);
@@ -122,7 +122,7 @@ DraftKeeper::Look DraftKeeper::lookAt(FM &window)
     look.fields.reserve(window.LbItem.size());
     for (const DocLabel *item : window.LbItem)
         look.fields << item->text();
-    look.editorTag = window.TxtInput->Tag;
+    look.editorTag = window.TxtInput.ifMade() ? window.TxtInput->Tag : QString();
     if (EditedField(window) >= 0)
         look.editorText = window.TxtInput->text();
     look.checks.reserve(window.ImgCheck.size());

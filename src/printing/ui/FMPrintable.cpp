@@ -75,7 +75,7 @@ void FMPrintable::setEditingAidsVisible(bool visible)
 
 void FMPrintable::hideEditor()
 {
-    DocEditor *editor = m_fm.TxtInput;
+    DocEditor *editor = m_fm.TxtInput.ifMade();
     if (!editor)
         return;
     // A hidden editor may hold stale text (a menu choice hides it without
