@@ -675,6 +675,9 @@ void TestPersistence::kindsDifferingInLetterCaseAreOneKind()
         const QList<HistoryRow> rows = LoadPatientHistory(PatientID, {second, first});
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].kind, second);
+        // A draft of a document asks whether its row is still there.
+        QCOMPARE(SavedDocumentExists(second, 2), Existence::Yes);
+        QCOMPARE(SavedDocumentExists(second, 3), Existence::No);
     }
     QCOMPARE(LoadSavedDocuments(QStringLiteral("ABC"), CurrentDrID, 0).size(), 2);
 }

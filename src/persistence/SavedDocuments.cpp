@@ -248,7 +248,8 @@ Existence SavedDocumentExists(const QString &kind, int id)
         return Existence::Unknown;
     QSqlQuery q(gDB());
     q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?")))
+    if (!q.prepare(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteIdent(StoredTableName(kind))
+                   + QStringLiteral(" WHERE ID=?")))
         return Existence::Unknown;
     q.addBindValue(id);
     if (!q.exec() || !q.next())

@@ -79,7 +79,9 @@ QString StoredState(const QString &kind, int number)
         return QString();
     Recordset rs;
     if (!rs.open(QStringLiteral("Snapshot"),
-                 QStringLiteral("SELECT \"終了判定\" FROM ") + QuoteIdent(kind) + QStringLiteral(" WHERE ID=?"), {number})
+                 QStringLiteral("SELECT \"終了判定\" FROM ") + QuoteIdent(StoredTableName(kind))
+                     + QStringLiteral(" WHERE ID=?"),
+                 {number})
         || rs.eof())
         return QString();
     const QVariant v = rs.field(QStringLiteral("終了判定"));
