@@ -448,6 +448,14 @@ void TestDrafts::deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument
     QCOMPARE(StoredText(3), QStringLiteral("三通目・改"));
     QCOMPARE(StoredText(4), QStringLiteral("(none)"));
     QVERIFY(h.draftFiles().isEmpty());
+
+    // A kind spelt in other letter case is the same kind.
+    Draft other = one;
+    other.doc.kind = QStringLiteral("Ｋｉｎｄ");
+    other.doc.number = 7;
+    WriteDraft(QStringLiteral("other"), other);
+    DiscardDraftsOf(QStringLiteral("ｋｉｎｄ"), 7);
+    QVERIFY(!QFile::exists(DraftPath(QStringLiteral("other"))));
 }
 
 QTEST_MAIN(TestDrafts)

@@ -184,7 +184,8 @@ void DiscardDraftsOf(const QString &kind, int id)
             continue;
         QFile in(DraftPath(draftId));
         Draft d;
-        if (in.open(QIODevice::ReadOnly) && DecodeDraft(in.readAll(), d) && d.doc.kind == kind && d.doc.number == id
+        if (in.open(QIODevice::ReadOnly) && DecodeDraft(in.readAll(), d) && d.doc.number == id
+            && d.doc.kind.compare(kind, Qt::CaseInsensitive) == 0
             && QDir::cleanPath(d.appFolder) == QDir::cleanPath(AppFolder())) {
             in.close();
             QFile::remove(DraftPath(draftId));
