@@ -83,7 +83,7 @@ int main(int argc, char **argv)
             delete parent;
             parent = nullptr;
         });
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 15;
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 51;
     rounds.run(runs, 2);
     delete parent;
     std::printf("build a document of 600 elements (median of %d interleaved rounds):\n", runs);
