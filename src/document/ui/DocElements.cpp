@@ -74,6 +74,21 @@ namespace {
 // fontKey names the label's own font; the hash tells apart what the painter
 // added to it from the widget's font. QFont::key() would spell out every
 // property of the font, at a cost several times that of laying out a caption.
+struct LayoutKey
+{
+    QString text;
+    QString fontKey;
+    size_t fontHash;
+    int width;
+    int alignment;
+    bool operator==(const LayoutKey &) const = default;
+};
+
+size_t qHash(const LayoutKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.text, k.fontKey, k.fontHash, k.width, k.alignment);
+}
+
 const QStaticText *LaidOutText(const QString &text, const QFont &font, const QString &fontKey, int width,
                                Qt::Alignment alignment)
 {
@@ -82,9 +97,8 @@ const QStaticText *LaidOutText(const QString &text, const QFont &font, const QSt
     for (const QChar c : text)
         if (c.unicode() < 0x20)
             return nullptr;
-    static QHash<QString, QStaticText> laidOut;
-    const QString key = text + QChar(0) + fontKey + QChar(0) + QString::number(qHash(font)) + QChar(0)
-        + QString::number(width) + QChar(0) + QString::number(int(alignment));
+    static QHash<LayoutKey, QStaticText> laidOut;
+    const LayoutKey key{text, fontKey, qHash(font), width, int(alignment)};
     auto found = laidOut.find(key);
     if (found == laidOut.end()) {
         if (laidOut.size() > 4096)
@@ -224,7 +238,8 @@ QString DocLabel::pixelFontKey() const
     if (m_fontKey.isEmpty()) {
         // One point is 20 twips.
         const int pixels = std::max(1, TwipsToPx(m_fontSize * 20));
-        m_fontKey = m_fontName + QChar(0) + QString::number(pixels * 4 + m_bold * 2 + m_underline);
+        const uint style = uint(pixels) * 4 + m_bold * 2 + m_underline;
+        m_fontKey = m_fontName + QChar(0) + QChar(char16_t(style & 0xffff)) + QChar(char16_t(style >> 16));
     }
     return m_fontKey;
 }
