@@ -57,10 +57,18 @@ bool replaceFile(const QString &from, const QString &to)
 #endif
 }
 
+// The statement with %1 the journal's table and %2, %3, %4 its columns
+// Target, Temporary and Aside.
+QString journalSql(const QString &pattern)
+{
+    return pattern.arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")),
+                       QuoteIdent(QStringLiteral("Temporary")), QuoteIdent(QStringLiteral("Aside")));
+}
+
 bool forget(const QString &target)
 {
     QSqlQuery q(gDB());
-    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")))))
+    if (!q.prepare(journalSql(QStringLiteral("DELETE FROM %1 WHERE %2=?"))))
         return false;
     q.addBindValue(stored(target));
     return q.exec();
@@ -121,9 +129,7 @@ bool RecordFileStep(const QString &target, const QString &temporary, const QStri
     if (!forget(target))
         return false;
     QSqlQuery q(gDB());
-    if (!q.prepare(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")
-                       .arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")),
-                            QuoteIdent(QStringLiteral("Temporary")), QuoteIdent(QStringLiteral("Aside")))))
+    if (!q.prepare(journalSql(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (?, ?, ?)"))))
         return false;
     q.addBindValue(stored(target));
     q.addBindValue(stored(temporary));
@@ -163,9 +169,7 @@ void SettleFileSteps()
     {
         QSqlQuery q(gDB());
         q.setForwardOnly(true);
-        if (q.exec(QStringLiteral("SELECT %2, %3, %4 FROM %1")
-                       .arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")),
-                            QuoteIdent(QStringLiteral("Temporary")), QuoteIdent(QStringLiteral("Aside")))))
+        if (q.exec(journalSql(QStringLiteral("SELECT %2, %3, %4 FROM %1"))))
             while (q.next())
                 steps.append({absolute(q.value(0).toString()), absolute(q.value(1).toString()),
                               absolute(q.value(2).toString())});
