@@ -14,8 +14,6 @@
 #include <QStyleOptionSlider>
 #include <QStyleOptionTitleBar>
 
-#include <initializer_list>
-
 namespace {
 
 // Builds a picture key from the numbers and texts a picture depends on.

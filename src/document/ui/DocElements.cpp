@@ -114,9 +114,7 @@ const QStaticText *LaidOutText(const QString &text, const QFont &font, const QSt
     }
     return &*found;
 }
-}
 
-namespace {
 // Screen readers and other accessibility clients see a label as text, with
 // its text as its name.
 class DocLabelAccessible : public QAccessibleWidget
@@ -251,7 +249,6 @@ QFont DocLabel::pixelFont() const
 
 QFont DocLabel::pixelFont(const QString &key) const
 {
-    const int pixels = std::max(1, TwipsToPx(m_fontSize * 20));
     // A page shows hundreds of labels in a handful of fonts; labels of one
     // font share one QFont, so the font is looked up once, not per label.
     static QHash<QString, QFont> fonts;
@@ -259,7 +256,7 @@ QFont DocLabel::pixelFont(const QString &key) const
     if (found != fonts.constEnd())
         return *found;
     QFont f(m_fontName);
-    f.setPixelSize(pixels);
+    f.setPixelSize(std::max(1, TwipsToPx(m_fontSize * 20)));
     f.setBold(m_bold);
     f.setUnderline(m_underline);
     if (fonts.size() > 256)

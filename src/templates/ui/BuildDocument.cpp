@@ -94,13 +94,9 @@ void BuildFamilies(FM &w, const Template &t)
         if (item.clickAction)
             e->DataField = *item.clickAction;
         // A field that does something when clicked shows a hand; the others
-        // show the page's own pointer.
-        if (item.hasClickAction()) {
-            if (!e->testAttribute(Qt::WA_SetCursor) || e->cursor().shape() != Qt::PointingHandCursor)
-                e->setCursor(Qt::PointingHandCursor);
-        } else if (e->testAttribute(Qt::WA_SetCursor)) {
-            e->unsetCursor();
-        }
+        // show the page's own pointer (element 0 sets none for its copies).
+        if (item.hasClickAction())
+            e->setCursor(Qt::PointingHandCursor);
         ShowElement(e);
     }
 
@@ -261,8 +257,8 @@ bool BuildDocument(const QString &kind, const std::function<void(FM &)> &beforeS
 void BuildTabOrder(FM &window)
 {
     window.LVTabIndex.clear();
-    // The last eight characters of the number with zeros in front, as
-    // Format(v, "00000000") would give them.
+    // The last eight characters of the number with zeros in front
+    // (-500 gives "0000-500").
     auto pad = [](int v, char *out) {
         char digits[12];
         int n = 0;
