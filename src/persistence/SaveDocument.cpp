@@ -31,6 +31,11 @@ bool fail(const QString &reason = QString())
     return false;
 }
 
+QString ImageNotWritten(const QString &path)
+{
+    return QStringLiteral("ページの画像を書き込めませんでした。\n") + path;
+}
+
 // The leading number of a caption as the 32-bit integer a number column
 // holds; halves round to even. nullopt when it does not fit.
 std::optional<int> numberOfCaption(const QString &text)
@@ -206,7 +211,7 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
     const QString table = StoredTableName(doc.kind);
     const QString folder = DocumentImageFolder(table);
     if (!QDir().mkpath(folder))
-        return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + folder);
+        return fail(ImageNotWritten(folder));
 
     if (!BeginTrans())
         return false;
@@ -222,14 +227,14 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
         return abandon();
     QTemporaryFile image(TemporaryFileTemplate(folder));
     if (!writeTemporaryImage(doc.surface, image))
-        return abandon(QStringLiteral("ページの画像を書き込めませんでした。\n") + folder);
+        return abandon(ImageNotWritten(folder));
     if (!writeRow(table, doc, state, number, version, failure))
         return abandon();
     const QString target = DocumentImagePath(table, number);
     const QFileInfo existing(target);
     if ((existing.exists() || existing.isSymLink()) && !existing.isFile()) {
         failure = SaveFailure::Failed;
-        return abandon(QStringLiteral("ページの画像を書き込めませんでした。\n") + target);
+        return abandon(ImageNotWritten(target));
     }
     const QString aside = doc.keepDamagedImage && existing.exists() ? AsideImagePath(target) : QString();
     if (!RecordFileStep(target, image.fileName(), aside) || !CommitTrans()) {
@@ -242,7 +247,7 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
     doc.number = number;
     doc.version = version;
     if (!CarryOutFileStep(target, image.fileName(), aside))
-        return fail(QStringLiteral("ページの画像を書き込めませんでした。\n") + target);
+        return fail(ImageNotWritten(target));
     doc.keepDamagedImage = false;
     if (why)
         *why = SaveFailure::None;
