@@ -18,14 +18,14 @@ int main(int argc, char *argv[])
     // into an empty server database and ends; setting.ini is left alone.
     if (argc == 3 && qstrcmp(argv[1], "--migrate-to") == 0) {
         QCoreApplication app(argc, argv);
-        QStringList summary;
+        QStringList summary, notes;
         QString error;
         const QString from = DataPath(QStringLiteral("Rydol.db"));
-        if (!MigrateToServer(from, ParseStoreLocation(QString::fromLocal8Bit(argv[2])), &summary, &error)) {
+        if (!MigrateToServer(from, ParseStoreLocation(QString::fromLocal8Bit(argv[2])), &summary, &notes, &error)) {
             std::fprintf(stderr, "Rydol: nothing copied: %s\n", qPrintable(error));
             return 1;
         }
-        for (const QString &line : summary)
+        for (const QString &line : summary + notes)
             std::printf("%s\n", line.toUtf8().constData());
         std::printf("copied %d tables from %s\n", int(summary.size()), from.toUtf8().constData());
         return 0;

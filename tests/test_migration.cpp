@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "patients/PatientStore.h"
+#include "persistence/DocumentVersion.h"
 #include "persistence/SaveDocument.h"
 #include "storage/Database.h"
 #include "storage/StoreLocation.h"
@@ -19,6 +20,23 @@ int count(const QString &table)
     return q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + QuoteIdent(table)) && q.next() ? q.value(0).toInt() : -1;
 }
 
+// Runs Rydol --migrate-to on the home; its exit code, standard output and error.
+int migrate(const TestHome &home, const QString &target, QString *out, QString *err = nullptr)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("RYDOL_HOME"), home.folder());
+    env.remove(QStringLiteral("RYDOL_DB"));
+    QProcess run;
+    run.setProcessEnvironment(env);
+    run.start(QCoreApplication::applicationDirPath() + QStringLiteral("/Rydol"), {QStringLiteral("--migrate-to"), target});
+    if (!run.waitForFinished(60000))
+        return -1;
+    *out = QString::fromUtf8(run.readAllStandardOutput());
+    if (err)
+        *err = QString::fromUtf8(run.readAllStandardError());
+    return run.exitCode();
+}
+
 } // namespace
 
 class TestMigration : public QObject
@@ -27,6 +45,7 @@ class TestMigration : public QObject
 
 private slots:
     void embeddedFileMovesToTheServerOnce();
+    void oddKindsLongTextsAndVersionsArriveWhole();
 };
 
 void TestMigration::embeddedFileMovesToTheServerOnce()
@@ -63,18 +82,10 @@ void TestMigration::embeddedFileMovesToTheServerOnce()
             before.insert(t, count(t));
     CloseDB();
 
-    const QString rydol = QCoreApplication::applicationDirPath() + QStringLiteral("/Rydol");
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("RYDOL_HOME"), home.folder());
-    env.remove(QStringLiteral("RYDOL_DB"));
-    QProcess run;
-    run.setProcessEnvironment(env);
-    run.start(rydol, {QStringLiteral("--migrate-to"), target});
-    QVERIFY(run.waitForFinished(60000));
-    const QString out = QString::fromUtf8(run.readAllStandardOutput());
-    QVERIFY2(run.exitCode() == 0, qPrintable(QString::fromUtf8(run.readAllStandardError())));
+    QString out, err;
+    QVERIFY2(migrate(home, target, &out, &err) == 0, qPrintable(err));
     for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QVERIFY2(out.contains(QStringLiteral("%1: %2\n").arg(it.key()).arg(it.value())), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("%1: %2 rows, checksum ").arg(it.key()).arg(it.value())), qPrintable(out));
 
     // The server now holds the same rows; the program works on it.
     QVERIFY(OpenServer(ParseStoreLocation(target)));
@@ -93,12 +104,38 @@ void TestMigration::embeddedFileMovesToTheServerOnce()
     CloseDB();
 
     // A second run finds Rydol's tables there and copies nothing.
-    QProcess again;
-    again.setProcessEnvironment(env);
-    again.start(rydol, {QStringLiteral("--migrate-to"), target});
-    QVERIFY(again.waitForFinished(60000));
-    QVERIFY(again.exitCode() != 0);
-    QVERIFY(QString::fromUtf8(again.readAllStandardError()).contains(QStringLiteral("already holds Rydol tables")));
+    QVERIFY(migrate(home, target, &out, &err) != 0);
+    QVERIFY(err.contains(QStringLiteral("already holds Rydol tables")));
+}
+
+void TestMigration::oddKindsLongTextsAndVersionsArriveWhole()
+{
+    if (!TestOnServer())
+        QSKIP("needs the PostgreSQL test server");
+    TestHome home(false, false);
+    QVERIFY(OpenDBAt(home.data(QStringLiteral("Rydol.db"))));
+    // A kind named like SQLite's own tables but not one, and one with capitals.
+    for (const QString kind : {QStringLiteral("SQLite連携"), QStringLiteral("Referral")}) {
+        QVERIFY(CreateKindTable(kind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+        DocumentData doc;
+        doc.kind = kind;
+        doc.surface = QImage(4, 4, QImage::Format_RGB32);
+        QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    }
+    // Stored before text fields were held to their column's size.
+    QSqlQuery q(gDB());
+    QVERIFY(q.exec(QStringLiteral("UPDATE Referral SET 所見='%1'").arg(QString(300, u'長'))));
+    CloseDB();
+
+    QString out, err;
+    QVERIFY2(migrate(home, home.serverUrl(), &out, &err) == 0, qPrintable(err));
+    QVERIFY2(out.contains(QStringLiteral("SQLite連携: 1 rows")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("Referral.所見: widened from 255 to 300 characters for ID 1\n")), qPrintable(out));
+    QVERIFY(OpenServer(ParseStoreLocation(home.serverUrl())));
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM Referral")));
+    QCOMPARE(gRS.text(QStringLiteral("所見")), QString(300, u'長'));
+    QCOMPARE(StoredVersion(StoredTableName(QStringLiteral("Referral")), 1), 1);
+    CloseDB();
 }
 
 QTEST_GUILESS_MAIN(TestMigration)
