@@ -64,7 +64,26 @@ private slots:
     void tabOrderAndEnter();
     void popupsWriteBareValuesAndCloseTheEditor();
     void checksAndBadInput();
+    void textFieldsStopAtTheirColumnSize();
 };
+
+// Typing or pasting into a text field stops at 255 characters; a memo does
+// not stop, and a longer text stored earlier opens whole.
+void TestFields::textFieldsStopAtTheirColumnSize()
+{
+    FieldHome h;
+    QVERIFY(h.doc);
+    h.doc->LbItem_Click(0);
+    h.ed->insertPlainText(QString(300, u'長'));
+    Type(h.ed, QStringLiteral("字"));
+    QCOMPARE(h.ed->text(), QStringLiteral("初期値") + QString(252, u'長'));
+    h.doc->LbItem_Click(2);
+    h.ed->insertPlainText(QString(300, u'長'));
+    QCOMPARE(h.ed->text().size(), 300);
+    h.doc->LbItem[8]->setText(QString(300, u'長'));
+    h.doc->LbItem_Click(8);
+    QCOMPARE(h.ed->text().size(), 300);
+}
 
 void TestFields::editorStatesAndCommitTargets()
 {

@@ -12,6 +12,7 @@
 #include "storage/Database.h"
 #include "storage/FileJournal.h"
 #include "templates/KindTable.h"
+#include "templates/PageLimits.h"
 
 #include <QAction>
 #include <QDate>
@@ -154,8 +155,42 @@ private slots:
     void fieldsTaggedLikeFixedColumnsAreNotStored();
     void kindsDifferingInLetterCaseAreOneKind();
     void quotedTagsSaveAndHugeNumbersAreNamed();
+    void textsBeyondTheirColumnAreRefusedByName();
+    void theLargestPageReadsBack();
     void fileStepsLeftByAStoppedProgramAreFinishedAtTheNextOpening();
 };
+
+// 255 characters fit a text field on every store, also when they are not
+// all on the basic plane; one more is refused by name and nothing is stored.
+void TestPersistence::textsBeyondTheirColumnAreRefusedByName()
+{
+    TestHome home;
+    makeKindTable();
+    DocumentData doc = document();
+    doc.fields[4].text = QString(254, u'所') + QStringLiteral("𠮷");
+    QVERIFY2(SaveDocument(doc, QStringLiteral("0")), qPrintable(LastSaveError()));
+    QCOMPARE(row(doc.number)[3].toString(), doc.fields[4].text);
+    doc.fields[4].text += u'見';
+    QVERIFY(!SaveDocument(doc, QStringLiteral("0")));
+    QCOMPARE(LastSaveError(), QStringLiteral("所見 の値が長すぎます（256 文字、上限 255 文字）。"));
+    QCOMPARE(row(doc.number)[3].toString().size(), 256); // 255 characters, one of them a pair
+}
+
+// A page as large as a template may make, drawn in more than a palette's
+// colours, is read back whole.
+void TestPersistence::theLargestPageReadsBack()
+{
+    TestHome home;
+    QImage page(TwipsToPx(kMaxPageWidthTwips), TwipsToPx(kMaxPageHeightTwips), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    for (int x = 0; x < 300; ++x)
+        page.setPixel(x, 0, qRgb(x % 256, x / 256, 0));
+    const QString path = home.data(QStringLiteral("large.png"));
+    QVERIFY(page.save(path, "PNG"));
+    const QImage read = ReadPngImage(path);
+    QCOMPARE(read.size(), page.size());
+    QCOMPARE(read.pixel(299, 0), page.pixel(299, 0));
+}
 
 void TestPersistence::init()
 {

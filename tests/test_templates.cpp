@@ -1,6 +1,8 @@
 #include "TestHome.h"
 
 #include "ui/Fonts.h"
+#include "persistence/SaveDocument.h"
+#include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Ini.h"
 #include "templates/KindTable.h"
@@ -30,6 +32,7 @@ private slots:
     void kindTableFirstColumnOfANameWins();
     void kindTableWithAwkwardNames();
     void wideKindTablesAreQuickOrRefusedWithAReason();
+    void aKindTableGainsTheColumnsItsTemplateGained();
     void kindTablesAreIndexedFromTheStart();
     void samplesUseEveryFamilyAndPatientTag();
     void samplesFitTheirPages();
@@ -338,6 +341,12 @@ void TestTemplates::wideKindTablesAreQuickOrRefusedWithAReason()
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(columnsOf(QStringLiteral("広い")).size(), MaxTableColumns());
     QVERIFY(reason.isEmpty());
+    // ... and documents of it save.
+    DocumentData doc;
+    doc.kind = QStringLiteral("広い");
+    doc.fields = {{QStringLiteral("欄1"), QStringLiteral("1"), QStringLiteral("文")}};
+    doc.surface = QImage(4, 4, QImage::Format_RGB32);
+    QVERIFY2(SaveDocument(doc, QStringLiteral("0")), qPrintable(LastSaveError()));
 
     // Four thousand: refused at once, saying why.
     clock.restart();
@@ -346,6 +355,55 @@ void TestTemplates::wideKindTablesAreQuickOrRefusedWithAReason()
     QCOMPARE(reason, QStringLiteral("入力欄とチェックボックスが多すぎます（表の列 4006、データベースの上限 %1）。")
                          .arg(MaxTableColumns()));
     QVERIFY(!KindTableExists(QStringLiteral("広すぎる")));
+}
+
+void TestTemplates::aKindTableGainsTheColumnsItsTemplateGained()
+{
+    TestHome home;
+    const QString kind = QStringLiteral("Referral");
+    QVERIFY(CreateKindTable(kind, {{QStringLiteral("A"), QStringLiteral("0")}}, {}));
+    DocumentData doc;
+    doc.kind = kind;
+    doc.surface = QImage(4, 4, QImage::Format_RGB32);
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+
+    // Years later: a memo, a text field whose kind has a space, a check box,
+    // a field of an unknown kind and one spelt like an existing column.
+    const QList<KindColumnSource> fields = {{QStringLiteral("a"), QStringLiteral("1")},
+                                            {QStringLiteral("C"), QStringLiteral("2")},
+                                            {QStringLiteral("D"), QStringLiteral(" 1")},
+                                            {QStringLiteral("X"), QStringLiteral("3")}};
+    QStringList added;
+    QVERIFY(ExtendKindTable(QStringLiteral("referral"), fields, {QStringLiteral("E")}, &added));
+    QCOMPARE(added, (QStringList{QStringLiteral("C"), QStringLiteral("D"), QStringLiteral("E")}));
+    const auto columns = columnsOf(kind);
+    QCOMPARE(columns.mid(6), (QList<QPair<QString, QString>>{{QStringLiteral("C"), QStringLiteral("TEXT")},
+                                                             {QStringLiteral("D"), QStringLiteral("VARCHAR(255)")},
+                                                             {QStringLiteral("E"), QStringLiteral("INTEGER")}}));
+    QCOMPARE(DataKindProblem(fields[3]),
+             QStringLiteral("入力欄「X」のデータ種別「3」は 0（数値）、1（文字）、2（長文）のどれでもありません。"));
+    QVERIFY(DataKindProblem(fields[2]).isEmpty());
+    const QList<AuditRow> trail = ReadAudit(QString(), QDate(), QDate(), 10);
+    QCOMPARE(trail.size(), 4);
+    QCOMPARE(trail[0].operation.left(4), QStringLiteral("列追加："));
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM Referral")));
+    QVERIFY(gRS.field(QStringLiteral("C")).isNull());
+
+    doc.fields = {{QStringLiteral("C"), QStringLiteral("2"), QStringLiteral("経過")},
+                  {QStringLiteral("D"), QStringLiteral(" 1"), QStringLiteral("所見")}};
+    QVERIFY2(SaveDocument(doc, QStringLiteral("1")), qPrintable(LastSaveError()));
+    added.clear();
+    QVERIFY(ExtendKindTable(kind, fields, {QStringLiteral("E")}, &added));
+    QVERIFY(added.isEmpty());
+
+    // Beyond the database's limit: refused, saying why, and nothing added.
+    QList<KindColumnSource> many;
+    for (int i = 0; i < MaxTableColumns(); ++i)
+        many.append({QStringLiteral("欄%1").arg(i), QStringLiteral("0")});
+    QString reason;
+    QVERIFY(!ExtendKindTable(kind, many, {}, nullptr, &reason));
+    QVERIFY2(reason.startsWith(QStringLiteral("入力欄とチェックボックスが多すぎます")), qPrintable(reason));
+    QCOMPARE(columnsOf(kind).size(), 9);
 }
 
 void TestTemplates::kindTablesAreIndexedFromTheStart()

@@ -2,11 +2,13 @@
 
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
+#include "templates/PageLimits.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
 
 #include <limits>
 
@@ -83,4 +85,13 @@ QImage CompactPageImage(const QImage &surface)
     }
     indexed.setColorTable(table);
     return indexed;
+}
+
+QImage ReadPageImage(QIODevice *device)
+{
+    QImageReader reader(device, "PNG");
+    // The reader's own limit (in MiB) is below what a large page takes.
+    constexpr qint64 kMiB = 1024 * 1024;
+    reader.setAllocationLimit(int((LargestPageImageBytes() + kMiB - 1) / kMiB) + 1);
+    return reader.read();
 }

@@ -2,6 +2,8 @@
 #include <QImage>
 #include <QString>
 
+class QIODevice;
+
 // Page images live in DATA/pic_save/<kind>/<number>.png. Kinds whose names
 // differ only in letter case are one kind: one table (StoredTableName) and
 // one folder, the one already there whatever its spelling
@@ -24,3 +26,7 @@ bool IsUsableKindName(const QString &kind);
 // image, which writes and reads back several times faster; anything else is
 // returned unchanged. The pixels are the same either way.
 QImage CompactPageImage(const QImage &surface);
+
+// Decodes a page image (PNG) from device, allowing it the memory of the
+// largest page a template may describe. Null when it cannot be read.
+QImage ReadPageImage(QIODevice *device);

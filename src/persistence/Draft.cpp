@@ -174,7 +174,8 @@ bool DecodeDraft(const QByteArray &bytes, Draft &out)
     }
     if (in.status() != QDataStream::Ok || d.doc.kind.isEmpty())
         return false;
-    d.doc.surface = QImage::fromData(d.pagePng, "PNG");
+    QBuffer page(&d.pagePng);
+    d.doc.surface = page.open(QIODevice::ReadOnly) ? ReadPageImage(&page) : QImage();
     if (d.doc.surface.isNull())
         return false;
     // The page is drawn on as RGB32; the compact PNG reads back as a palette.

@@ -68,9 +68,9 @@ QImage ReadPngImage(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.read(8) != signature)
         return QImage();
-    file.close();
-    QImage image;
-    if (!image.load(path, "PNG"))
+    file.seek(0);
+    QImage image = ReadPageImage(&file);
+    if (image.isNull())
         return QImage();
     // Pages are stored as palette images where they can be; the surface is
     // RGB32, and converting here keeps that work off the caller's thread.

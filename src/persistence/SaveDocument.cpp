@@ -76,11 +76,14 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
     for (const FieldValue &f : doc.fields) {
         if (f.tag.isEmpty() || IsFixedKindColumn(f.tag))
             continue;
-        bool kindOk = false;
-        const int kind = f.dataKind.trimmed().toInt(&kindOk);
-        if (!kindOk)
-            return false;
-        if (kind == 0) {
+        const std::optional<int> kind = DataKindNumber(f.dataKind);
+        if (!kind)
+            return fail(DataKindProblem({f.tag, f.dataKind}));
+        if (*kind == 1 && StoredLength(f.text) > kTextFieldSize)
+            return fail(f.tag + QStringLiteral(" の値が長すぎます（%1 文字、上限 %2 文字）。")
+                                    .arg(StoredLength(f.text))
+                                    .arg(kTextFieldSize));
+        if (*kind == 0) {
             const auto number = numberOfCaption(f.text);
             if (!number)
                 return fail(f.tag + QStringLiteral(" の値が大きすぎます。"));

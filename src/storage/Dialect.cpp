@@ -201,8 +201,10 @@ QStringList ColumnNames(const QString &table)
 
 int MaxColumns()
 {
-    // PostgreSQL's limit of a table; SQLite's default SQLITE_MAX_COLUMN.
-    return pg() ? 1600 : 2000;
+    // PostgreSQL's limit of a table. SQLite's SQLITE_MAX_COLUMN (2000) also
+    // bounds a query's result, and reading rows for an edit selects the row
+    // id beside every column: a table of 2000 columns could never be saved.
+    return pg() ? 1600 : 1999;
 }
 
 bool AcceptsColumn(const QString &definition)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Every document kind has a table named exactly like the kind:
 //   ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50),
 //   one column per tagged input field (data kind "0" INTEGER, "1" VARCHAR(255),
@@ -38,6 +40,26 @@ bool KindTableExists(const QString &kind);
 // for the user (more columns than the database allows, or its own message).
 bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
                      const QStringList &checkTags, QString *reason = nullptr);
+
+// Adds to the kind's existing table the columns its template has gained
+// since (same types as at creation, after the existing columns; stored rows
+// keep NULL there) and records each in 操作履歴. True when nothing is missing
+// afterwards; *added lists the columns made. False with *reason when the
+// table would get more columns than the database allows or refuses them.
+bool ExtendKindTable(const QString &kind, const QList<KindColumnSource> &fields,
+                     const QStringList &checkTags, QStringList *added = nullptr, QString *reason = nullptr);
+
+// The most characters a text field (data kind 1) holds, as its column is declared.
+constexpr int kTextFieldSize = 255;
+// Characters as the database counts them (a surrogate pair is one).
+int StoredLength(const QString &text);
+
+// A field's data kind read as a number (" 1" is 1); nullopt when it is none.
+std::optional<int> DataKindNumber(const QString &dataKind);
+// For a tagged field whose data kind is not 0, 1 or 2: a line for the user
+// naming the field and its data kind, which gets no column and cannot be
+// saved. Empty otherwise.
+QString DataKindProblem(const KindColumnSource &field);
 
 // The same column sources read straight from a template (tags and data kinds
 // as written; fields missing there are taken as empty).

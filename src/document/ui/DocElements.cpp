@@ -405,6 +405,8 @@ DocEditor::DocEditor(QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     document()->setDocumentMargin(0);
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int position, int, int added) { keepWithinLimit(position, added); });
     hide();
 }
 

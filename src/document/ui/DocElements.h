@@ -169,7 +169,11 @@ public:
     QRect twips() const { return m_twips; }
     void setTwips(const QRect &twips);
     QString text() const { return toPlainText(); }
-    void setText(const QString &text) { setPlainText(text); }
+    // Shows text as it is, also when it is longer than the limit.
+    void setText(const QString &text);
+    // The most characters typing, pasting or inserting may make the text
+    // (0: no limit). A text already longer may shrink but not grow.
+    void setMaxLength(int characters) { m_maxLength = characters; }
 
     // Keyboard and focus hooks, set by the document window.
     // Tab and Shift+Tab (key code 9) with the modifiers as 1 Shift + 2 Ctrl + 4 Alt.
@@ -193,5 +197,10 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void keepWithinLimit(int position, int added);
+
     QRect m_twips;
+    int m_maxLength = 0;
+    int m_length = 0;      // characters after the last change
+    bool m_settingText = false;
 };

@@ -5,6 +5,7 @@
 #include "ui/Prompter.h"
 #include "inserts/ui/FSet.h"
 #include "storage/AppPaths.h"
+#include "templates/KindTable.h"
 
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -26,7 +27,7 @@ int EditedIndex(const DocEditor *editor, int fieldCount)
 // full-width digits as ASCII ones.
 QString CommittedText(const DocLabel *field, const DocEditor *editor)
 {
-    return field->LinkItem == QStringLiteral("0") ? AsciiNumber(editor->text()) : editor->text();
+    return DataKindNumber(field->LinkItem) == 0 ? AsciiNumber(editor->text()) : editor->text();
 }
 
 void WriteInto(DocLabel *field, const QString &value)
@@ -71,7 +72,9 @@ void FM::OpenEditor(int index)
         };
     }
     DocLabel *field = LbItem[index];
+    const std::optional<int> kind = DataKindNumber(field->LinkItem);
     TxtInput->Tag = QString::number(index);
+    TxtInput->setMaxLength(kind == 1 ? kTextFieldSize : 0);
     TxtInput->setText(field->text());
     TxtInput->setTwips(field->twips());
     TxtInput->setFont(field->pixelFont());
@@ -82,13 +85,13 @@ void FM::OpenEditor(int index)
     TxtInput->show();
     TxtInput->setFocus(Qt::OtherFocusReason);
     // Numbers are typed without the input method, texts and memos in hiragana.
-    if (field->LinkItem == QStringLiteral("0")) {
+    if (kind == 0) {
         TxtInput->setAttribute(Qt::WA_InputMethodEnabled, false);
         TxtInput->setInputMethodHints(Qt::ImhPreferNumbers | Qt::ImhLatinOnly | Qt::ImhNoPredictiveText);
         InputMethodSwitch::switchOff();
-    } else if (field->LinkItem == QStringLiteral("1") || field->LinkItem == QStringLiteral("2")) {
+    } else if (kind == 1 || kind == 2) {
         TxtInput->setAttribute(Qt::WA_InputMethodEnabled, true);
-        TxtInput->setInputMethodHints(field->LinkItem == QStringLiteral("2") ? Qt::ImhMultiLine : Qt::ImhNone);
+        TxtInput->setInputMethodHints(kind == 2 ? Qt::ImhMultiLine : Qt::ImhNone);
         InputMethodSwitch::switchOn();
     }
     if (TxtInput->hasFocus())

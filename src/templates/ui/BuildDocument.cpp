@@ -6,6 +6,7 @@
 #include "storage/AppPaths.h"
 #include "storage/Ini.h"
 #include "templates/KindTable.h"
+#include "templates/PageLimits.h"
 #include "templates/TemplateReader.h"
 #include "ui/Prompter.h"
 
@@ -179,18 +180,34 @@ void FillFixedSourceFields(FM &w)
             field->setText(value);
 }
 
-// CreateKindTable leaves an existing table alone, quietly.
+// Makes the kind's table on its first opening, and adds the columns of
+// fields and check boxes the template has gained since. Fields that can get
+// no column are named, once per opening.
 void MakeKindTable(FM &w, const QString &kind)
 {
     QList<KindColumnSource> fields;
-    for (const DocLabel *item : w.LbItem)
+    QStringList problems;
+    for (const DocLabel *item : w.LbItem) {
         fields.append({item->Tag, item->LinkItem});
+        if (const QString problem = DataKindProblem(fields.back()); !problem.isEmpty() && !problems.contains(problem))
+            problems << problem;
+    }
     QStringList checkTags;
     for (const DocLabel *check : w.ImgCheck)
         checkTags << check->Tag;
     QString reason;
-    if (!CreateKindTable(kind, fields, checkTags, &reason) && !reason.isEmpty())
-        prompter().message(QStringLiteral("この書類の表を作れないため、保存できません。\n") + reason);
+    QStringList message;
+    if (KindTableExists(kind)) {
+        if (!ExtendKindTable(kind, fields, checkTags, nullptr, &reason))
+            message << QStringLiteral("この書類の表に新しい欄の列を足せないため、保存できません。\n") + reason;
+    } else if (!CreateKindTable(kind, fields, checkTags, &reason) && !reason.isEmpty()) {
+        message << QStringLiteral("この書類の表を作れないため、保存できません。\n") + reason;
+    }
+    if (!problems.isEmpty())
+        message << problems.join(u'\n')
+                       + QStringLiteral("\nこの欄には列がないため、テンプレートを直すまでこの書類は保存できません。");
+    if (!message.isEmpty())
+        prompter().message(message.join(u'\n'));
 }
 
 void MakeImageFolder(const QString &kind)
@@ -205,19 +222,12 @@ void MakeImageFolder(const QString &kind)
         QDir().mkpath(folder);
 }
 
-// Ten A4 pages' worth in either direction: beyond that the page surface
-// alone would take gigabytes.
-constexpr int kA4WidthTwips = 11906;
-constexpr int kA4HeightTwips = 16838;
-constexpr int kMaxPageWidthTwips = 10 * kA4WidthTwips;
-constexpr int kMaxPageHeightTwips = 10 * kA4HeightTwips;
-
 } // namespace
 
 bool BuildDocument(const QString &kind, const std::function<void(FM &)> &beforeShown)
 {
     const Template t = ReadTemplate(kind);
-    if (t.width > kMaxPageWidthTwips || t.height > kMaxPageHeightTwips) {
+    if (!PageSizeAccepted(t.width, t.height)) {
         prompter().message(QStringLiteral("書類の大きさ（幅 %1、高さ %2 twip）が上限（幅 %3、高さ %4 twip）を超えているため、開けません。")
                                .arg(t.width)
                                .arg(t.height)
