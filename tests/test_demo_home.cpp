@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -111,6 +112,12 @@ void TestDemoHome::valueMenusAndPhrasesAreReadyToTry()
             const QString item = doc->LbList[b]->toolTip();
             QVERIFY2(shown.size() >= 3, qPrintable(kind + u' ' + item + u' ' + shown.join(u',')));
             QCOMPARE(shown.removeDuplicates(), qsizetype(0));
+            // A number field is offered numbers only: words would not save.
+            const DocLabel *target = doc->LI(doc->LbList[b]->Tag);
+            const QRegularExpression number(QStringLiteral("^[0-9]+$"));
+            for (const QString &value : shown)
+                QVERIFY2(!target || target->LinkItem != u"0" || number.match(value).hasMatch(),
+                         qPrintable(kind + u' ' + item + u' ' + value));
             ++buttons;
         }
     }
