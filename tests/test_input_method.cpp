@@ -128,7 +128,8 @@ void TestInputMethod::patientWindowSwitchesPerBox()
         {w.TxtID, QStringLiteral("off")},   {w.TxtName, QStringLiteral("on")},
         {w.TxtKana, QStringLiteral("on")},  {w.TxtSY, QStringLiteral("off")},
         {w.TxtAddress, QStringLiteral("on")}, {w.TxtSM, QStringLiteral("off")},
-        {w.TxtSD, QStringLiteral("off")},   {w.TxtName, QStringLiteral("on")},
+        {w.TxtSD, QStringLiteral("off")},   {w.Txtカナ名, QStringLiteral("on")},
+        {w.TxtID, QStringLiteral("off")},   {w.TxtName, QStringLiteral("on")},
     };
     int n = 0;
     for (const auto &[box, expected] : boxes) {
