@@ -15,7 +15,6 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -114,10 +113,8 @@ void TestDemoHome::valueMenusAndPhrasesAreReadyToTry()
             QCOMPARE(shown.removeDuplicates(), qsizetype(0));
             // A number field is offered numbers only: words would not save.
             const DocLabel *target = doc->LI(doc->LbList[b]->Tag);
-            const QRegularExpression number(QStringLiteral("^[0-9]+$"));
             for (const QString &value : shown)
-                QVERIFY2(!target || target->LinkItem != u"0" || number.match(value).hasMatch(),
-                         qPrintable(kind + u' ' + item + u' ' + value));
+                QVERIFY2(!target || target->LinkItem != u"0" || value.toUInt(), qPrintable(item + u' ' + value));
             ++buttons;
         }
     }

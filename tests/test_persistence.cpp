@@ -244,8 +244,7 @@ void TestPersistence::valuesStoredFromCaptionsAndChecks()
         QCOMPARE(r[4].toString(), QStringLiteral("一行目\r\n二行目"));
         QCOMPARE(r[5].toInt(), 0);
     }
-    // Text that is not a whole number would be stored changed or as 0: the
-    // field is named and nothing is stored.
+    // Text that is not a whole number is not stored changed or as 0.
     const int stored = rowCount();
     for (const QString text : {"約2週間", "12日", "36.5", "＋", "abc"}) {
         DocumentData words = document();
