@@ -111,6 +111,10 @@ void TestDemoHome::valueMenusAndPhrasesAreReadyToTry()
             const QString item = doc->LbList[b]->toolTip();
             QVERIFY2(shown.size() >= 3, qPrintable(kind + u' ' + item + u' ' + shown.join(u',')));
             QCOMPARE(shown.removeDuplicates(), qsizetype(0));
+            // A number field is offered numbers only: words would not save.
+            const DocLabel *target = doc->LI(doc->LbList[b]->Tag);
+            for (const QString &value : shown)
+                QVERIFY2(!target || target->LinkItem != u"0" || value.toUInt(), qPrintable(item + u' ' + value));
             ++buttons;
         }
     }

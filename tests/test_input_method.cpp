@@ -10,9 +10,12 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusArgument>
 #include <QDBusConnectionInterface>
+#include <QDBusVariant>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // The input method's controller as fcitx5 offers it on the session bus; this
@@ -27,6 +30,26 @@ public slots:
     void Activate() { calls << QStringLiteral("on"); }
     void Deactivate() { calls << QStringLiteral("off"); }
     int State() { return calls.isEmpty() || calls.last() == QStringLiteral("off") ? 1 : 2; }
+};
+
+// IBus's daemon as far as switching engines goes.
+class IBusStandIn : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.IBus")
+public:
+    QString engine = QStringLiteral("xkb:us::eng");
+    QStringList set;
+public slots:
+    QDBusVariant GetGlobalEngine()
+    {
+        QDBusArgument desc; // type name, attachments, engine name, ...
+        desc.beginStructure();
+        desc << QStringLiteral("IBusEngineDesc") << QVariantMap() << engine;
+        desc.endStructure();
+        return QDBusVariant(QVariant::fromValue(desc));
+    }
+    void SetGlobalEngine(const QString &name) { set << (engine = name); }
 };
 
 namespace {
@@ -94,6 +117,7 @@ private slots:
     void patientWindowSwitchesPerBox();
     void fullWidthDigitsAreTakenAsAscii();
     void withoutAnInputMethodNothingIsSaid();
+    void ibusTakesTheUsersJapaneseEngineAndReturnsToTheOneBefore();
 };
 
 void TestInputMethod::editorSwitchesByFieldKindOnClickAndTab()
@@ -128,7 +152,8 @@ void TestInputMethod::patientWindowSwitchesPerBox()
         {w.TxtID, QStringLiteral("off")},   {w.TxtName, QStringLiteral("on")},
         {w.TxtKana, QStringLiteral("on")},  {w.TxtSY, QStringLiteral("off")},
         {w.TxtAddress, QStringLiteral("on")}, {w.TxtSM, QStringLiteral("off")},
-        {w.TxtSD, QStringLiteral("off")},   {w.TxtName, QStringLiteral("on")},
+        {w.TxtSD, QStringLiteral("off")},   {w.Txtカナ名, QStringLiteral("on")},
+        {w.TxtID, QStringLiteral("off")},   {w.TxtName, QStringLiteral("on")},
     };
     int n = 0;
     for (const auto &[box, expected] : boxes) {
@@ -191,6 +216,36 @@ void TestInputMethod::withoutAnInputMethodNothingIsSaid()
     QTest::qWait(100);
     qInstallMessageHandler(previous);
     QCOMPARE(g_messages, QStringList());
+}
+
+void TestInputMethod::ibusTakesTheUsersJapaneseEngineAndReturnsToTheOneBefore()
+{
+    QTemporaryDir bin; // IBus set up with anthy before mozc, as gsettings tells
+    QFile gsettings(bin.filePath(QStringLiteral("gsettings")));
+    QVERIFY(gsettings.open(QIODevice::WriteOnly)
+            && gsettings.write("#!/bin/sh\n[ \"$3\" = preload-engines ] && "
+                               "echo \"['xkb:us::eng', 'anthy', 'mozc-jp']\"\n"));
+    gsettings.close();
+    gsettings.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    qputenv("PATH", bin.path().toUtf8() + ':' + qgetenv("PATH"));
+    qputenv("QT_IM_MODULE", "ibus");
+    qputenv("IBUS_ADDRESS", g_busAddress.toUtf8());
+    QDBusConnection bus = QDBusConnection::connectToBus(g_busAddress, QStringLiteral("ibus-stand-in"));
+    IBusStandIn ibus;
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/IBus"), &ibus, QDBusConnection::ExportAllSlots)
+            && bus.registerService(QStringLiteral("org.freedesktop.IBus")));
+    auto step = [&](bool on) {
+        on ? InputMethodSwitch::switchOn() : InputMethodSwitch::switchOff();
+        return QTest::qWaitFor([&, n = ibus.set.size()] { return ibus.set.size() > n; }, 3000);
+    };
+    QVERIFY(step(true));
+    InputMethodSwitch::switchOn(); // already on: left as it is
+    QVERIFY(step(false));
+    ibus.engine = QStringLiteral("xkb:de::ger"); // chosen by the user meanwhile
+    QVERIFY(step(true) && step(false));
+    QCOMPARE(ibus.set, QStringList({"anthy", "xkb:us::eng", "anthy", "xkb:de::ger"}));
+    bus.unregisterService(QStringLiteral("org.freedesktop.IBus"));
+    qunsetenv("QT_IM_MODULE");
 }
 
 // The tests talk to a session bus of their own, never to the desktop's.

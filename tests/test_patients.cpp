@@ -18,6 +18,7 @@ private slots:
     void ageGoesUpOnTheBirthday();
     void eraDateToNumber_data();
     void eraDateToNumber();
+    void eraDatesAreValidOnlyInsideTheirEra();
     void lookupFillsAndAFailedOneEmptiesEveryField();
     void lookupWithoutBirthShowsNoEraOrAge();
     void lookupTakesIdsWithQuotesLiterally();
@@ -96,6 +97,17 @@ void TestPatients::eraDateToNumber()
     QFETCH(QString, eraDate);
     QFETCH(int, number);
     QCOMPARE(EraDateToNumber(eraDate), number);
+}
+
+void TestPatients::eraDatesAreValidOnlyInsideTheirEra()
+{
+    // Each era's first and last day; a day across each boundary either way.
+    const QStringList inside{"令和010501", "平成310430", "平成010108", "昭和640107", "昭和011225",
+                             "大正151224", "大正010730", "明治450729", "明治010101"};
+    const QStringList outside{"令和010430", "令和010401", "平成310501", "平成311231", "平成010107", "昭和640108",
+                              "昭和641231", "昭和011224", "大正151225", "大正010729", "明治450730", "明治451231"};
+    for (const QString &date : inside + outside)
+        QVERIFY2(IsValidEraDate(date) == inside.contains(date), qPrintable(date));
 }
 
 void TestPatients::lookupFillsAndAFailedOneEmptiesEveryField()

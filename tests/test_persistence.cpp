@@ -75,7 +75,7 @@ DocumentData document(const QString &kind = kKind)
         {QStringLiteral("日付Y"), QStringLiteral("0"), QStringLiteral("2006")},
         {QStringLiteral("日付M"), QStringLiteral("0"), QStringLiteral("4")},
         {QStringLiteral("日付D"), QStringLiteral("0"), QStringLiteral("5")},
-        {QStringLiteral("数"), QStringLiteral("0"), QStringLiteral("12abc")},
+        {QStringLiteral("数"), QStringLiteral("0"), QStringLiteral("12")},
         {QStringLiteral("所見"), QStringLiteral("1"), QStringLiteral("0")},
         {QStringLiteral("経過"), QStringLiteral("2"), QStringLiteral("一行目\r\n二行目")},
         {QString(), QStringLiteral("1"), QStringLiteral("untagged")},
@@ -266,7 +266,7 @@ void TestPersistence::valuesStoredFromCaptionsAndChecks()
     TestHome home;
     makeKindTable();
     const QList<QPair<QString, int>> numbers = {
-        {QStringLiteral("12abc"), 12}, {QString(), 0}, {QStringLiteral("abc"), 0},
+        {QStringLiteral("12"), 12}, {QString(), 0}, {QStringLiteral("１２"), 12},
         {QStringLiteral(" 42"), 42}, {QStringLiteral("-3"), -3}};
     for (const auto &[caption, expected] : numbers) {
         DocumentData doc = document();
@@ -279,6 +279,15 @@ void TestPersistence::valuesStoredFromCaptionsAndChecks()
         QCOMPARE(r[4].toString(), QStringLiteral("一行目\r\n二行目"));
         QCOMPARE(r[5].toInt(), 0);
     }
+    // Text that is not a whole number is not stored changed or as 0.
+    const int stored = rowCount();
+    for (const QString text : {"約2週間", "12日", "36.5", "＋", "abc"}) {
+        DocumentData words = document();
+        words.fields[3].text = text;
+        QVERIFY2(!SaveDocument(words, QStringLiteral("0")), qPrintable(text));
+        QCOMPARE(LastSaveError(), QStringLiteral("数 には整数を入力してください。"));
+    }
+    QCOMPARE(rowCount(), stored);
     // A number too large for the 32-bit column is refused, not cut.
     DocumentData big = document();
     big.fields[3].text = QStringLiteral("99999999999");
@@ -495,7 +504,7 @@ void TestPersistence::reopenRestoresFieldsAndChecks()
     DocumentData missing = document();
     QVERIFY(!LoadSavedDocument(kKind, 99, missing));
     QCOMPARE(missing.number, 99);
-    QCOMPARE(missing.fields[3].text, QStringLiteral("12abc"));
+    QCOMPARE(missing.fields[3].text, QStringLiteral("12"));
 }
 
 void TestPersistence::saveCommandsTellTheOutcome()

@@ -37,15 +37,17 @@ const QHash<QString, QStringList> &valueMenuSamples()
         {QStringLiteral("病棟"),
          {QStringLiteral("3階東病棟"), QStringLiteral("4階西病棟"), QStringLiteral("5階南病棟"),
           QStringLiteral("HCU")}},
+        // 入院期間 and 療養期間 are number fields followed by their unit
+        // (日間, 週間): their values are numbers.
         {QStringLiteral("入院期間"),
-         {QStringLiteral("約1週間"), QStringLiteral("約2週間"), QStringLiteral("約1か月"),
-          QStringLiteral("未定")}},
+         {QStringLiteral("7"), QStringLiteral("14"), QStringLiteral("21"), QStringLiteral("30"),
+          QStringLiteral("60")}},
         {QStringLiteral("続柄"),
          {QStringLiteral("本人"), QStringLiteral("配偶者"), QStringLiteral("長男"), QStringLiteral("長女"),
           QStringLiteral("父"), QStringLiteral("母")}},
         {QStringLiteral("療養期間"),
-         {QStringLiteral("約1週間"), QStringLiteral("約2週間"), QStringLiteral("約1か月"),
-          QStringLiteral("約3か月")}},
+         {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4"), QStringLiteral("8"),
+          QStringLiteral("12")}},
     };
     return samples;
 }

@@ -127,16 +127,17 @@ bool IsValidEraDate(const QString &eraDate)
             return false;
     const QString era = eraDate.left(2);
     const int eraYear = eraDate.mid(2, 2).toInt();
-    // Each era runs until the year the next one began in; the newest is open.
-    int lastYear = 0;
+    // A day belongs to an era from the era's first day until the day before
+    // the next era's first day; the newest is open.
+    int nextFirstDay = 0;
     for (const EraRow &row : kEras) {
         if (era == QString::fromUtf8(row.name)) {
-            if (eraYear < 1 || (lastYear > 0 && eraYear > lastYear - row.offset))
-                return false;
             const QDate day(eraYear + row.offset, eraDate.mid(4, 2).toInt(), eraDate.mid(6, 2).toInt());
-            return day.isValid();
+            const int number = DateNumber(day);
+            return eraYear >= 1 && day.isValid() && number >= row.firstDay
+                && (nextFirstDay == 0 || number < nextFirstDay);
         }
-        lastYear = row.firstDay / 10000;
+        nextFirstDay = row.firstDay;
     }
     return false;
 }

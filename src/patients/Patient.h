@@ -11,7 +11,7 @@ bool LookupPatient(const QString &id);
 int EraDateToNumber(const QString &eraDate);
 
 // True when the era date (as EraDateToNumber takes it) names a day that
-// exists: a known era, an era year the era has, and a real month and day.
+// exists and lies inside its era: 平成31年4月30日 is, 平成31年5月1日 is not.
 bool IsValidEraDate(const QString &eraDate);
 
 // The Japanese era of a birth date given as yyyymmdd.

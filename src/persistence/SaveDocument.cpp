@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTemporaryFile>
 
@@ -44,6 +45,15 @@ std::optional<int> numberOfCaption(const QString &text)
     if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()))
         return std::nullopt;
     return int(value);
+}
+
+// A number field stores its caption only when the caption is a whole number
+// (full-width digits and blanks around it allowed) or empty; any other text
+// ("約2週間", "36.5", "12日") would reach the column changed or as 0.
+bool isWholeNumber(const QString &caption)
+{
+    static const QRegularExpression whole(QStringLiteral("^([+-]?[0-9]+)?$"));
+    return whole.match(caption).hasMatch();
 }
 
 int today()
@@ -84,9 +94,12 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
                                     .arg(StoredLength(f.text))
                                     .arg(kTextFieldSize));
         if (*kind == 0) {
-            const auto number = numberOfCaption(f.text);
+            const QString caption = f.text.normalized(QString::NormalizationForm_KC).trimmed();
+            const auto number = numberOfCaption(caption);
             if (!number)
                 return fail(f.tag + QStringLiteral(" の値が大きすぎます。"));
+            if (!isWholeNumber(caption))
+                return fail(f.tag + QStringLiteral(" には整数を入力してください。"));
             if (!rs.setField(f.tag, *number))
                 return false;
         } else if (!rs.setField(f.tag, f.text)) {

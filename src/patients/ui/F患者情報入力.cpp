@@ -150,6 +150,8 @@ F患者情報入力::F患者情報入力(QWidget *parent)
     auto *searchLayout = new QVBoxLayout(searchFrame);
     auto *searchRow = new QHBoxLayout;
     Txtカナ名 = new QLineEdit(searchFrame);
+    // Searched in kana, typed like the name boxes.
+    InputMethodSwitch::followFocus(Txtカナ名, true);
     Cmdカナ検索 = new QPushButton(QStringLiteral("検索"), searchFrame);
     searchRow->addWidget(new QLabel(QStringLiteral("ｶﾅ名"), searchFrame));
     searchRow->addWidget(Txtカナ名, 1);
