@@ -9,10 +9,12 @@
 #include "persistence/DocumentImage.h"
 #include "persistence/OpenSavedDocument.h"
 #include "persistence/SaveDocument.h"
+#include "persistence/SavedDocuments.h"
 #include "persistence/ui/DocumentBinding.h"
 #include "persistence/ui/FSaveList.h"
 #include "persistence/ui/PersistenceHooks.h"
 #include "storage/Database.h"
+#include "storage/StoreLocation.h"
 #include "templates/ui/BuildDocument.h"
 
 #include <QDir>
@@ -22,6 +24,8 @@
 #include <QSqlQuery>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -121,6 +125,23 @@ QStringList historyColumn(int column)
     return out;
 }
 
+// pg_ctl on the private test cluster (as its owner when run as root).
+bool pgCtl(const QStringList &args)
+{
+    const QString dir = QString::fromLocal8Bit(qgetenv("RYDOL_PG_DIR"));
+    const QStringList bins = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    if (dir.isEmpty() || bins.isEmpty())
+        return false;
+    QStringList command{QStringLiteral("/usr/lib/postgresql/") + bins.last() + QStringLiteral("/bin/pg_ctl"),
+                        QStringLiteral("-D"), dir + QStringLiteral("/data"), QStringLiteral("-w")};
+    command += args;
+    if (::getuid() == 0)
+        command = QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")} + command;
+    QProcess p;
+    p.start(::getuid() == 0 ? QStringLiteral("runuser") : command.takeFirst(), command);
+    return p.waitForFinished(60000) && p.exitCode() == 0;
+}
+
 QImage picture(const QString &path)
 {
     return QPixmap(path).toImage();
@@ -144,6 +165,9 @@ private slots:
     void failedSavesSayWhy();
     void oversizedPagesAndTablesAreRefusedAtOpening();
     void documentChangedElsewhereIsKeptAndSavedAsNew();
+    void saveReopenAndDeleteWriteNoWarning();
+    void serverRestartBetweenSavesStrandsNothing();
+    void serverRefusalsSayWhy();
 };
 
 void TestSaveGlue::menuSavesPendingThenFinishedInOneRow()
@@ -565,3 +589,87 @@ void TestSaveGlue::documentChangedElsewhereIsKeptAndSavedAsNew()
 
 QTEST_MAIN(TestSaveGlue)
 #include "test_save_glue.moc"
+
+namespace {
+QStringList g_warnings;
+void keepWarning(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        g_warnings << text;
+}
+} // namespace
+
+void TestSaveGlue::saveReopenAndDeleteWriteNoWarning()
+{
+    GlueHome h;
+    g_warnings.clear();
+    const QtMessageHandler before = qInstallMessageHandler(keepWarning);
+    FM &doc = h.build();
+    doc.LbItem[3]->setText(QStringLiteral("静か"));
+    doc.M保存[0]->trigger();
+    fhead()->M履歴[0]->trigger();
+    fm()->M保存[1]->trigger();
+    QVERIFY(UnloadFM());
+    QVERIFY(DeleteSavedDocument(kKind, 1));
+    qInstallMessageHandler(before);
+    QCOMPARE(h.prompts.messages, (QStringList{kSaved, kSaved}));
+    QCOMPARE(rows(kKind), 0);
+    QCOMPARE(g_warnings, QStringList());
+}
+
+void TestSaveGlue::serverRestartBetweenSavesStrandsNothing()
+{
+    if (!TestOnServer())
+        QSKIP("needs the test server");
+    GlueHome h;
+    FM &doc = h.build();
+    doc.LbItem[3]->setText(QStringLiteral("一回目"));
+    doc.M保存[0]->trigger();
+    QVERIFY(pgCtl({QStringLiteral("restart"), QStringLiteral("-m"), QStringLiteral("fast")}));
+    doc.LbItem[3]->setText(QStringLiteral("再起動の後"));
+    doc.M保存[0]->trigger();
+    QCOMPARE(h.prompts.messages, (QStringList{kSaved, kSaved}));
+    QCOMPARE(value(kKind, 1, QStringLiteral("所見")).toString(), QStringLiteral("再起動の後"));
+
+    // While the server is down the save is told why and stores nothing; once
+    // it is back the next save goes through.
+    QVERIFY(pgCtl({QStringLiteral("stop"), QStringLiteral("-m"), QStringLiteral("fast")}));
+    h.prompts.clear();
+    doc.LbItem[3]->setText(QStringLiteral("止まっている間"));
+    doc.M保存[1]->trigger();
+    QCOMPARE(h.prompts.messages,
+             QStringList{kFailed + QStringLiteral("\nサーバーに接続できません: サーバーに届きません（止まっているか、アドレスが違います）。")});
+    QVERIFY(pgCtl({QStringLiteral("start"), QStringLiteral("-o"),
+                   QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -c max_connections=60")
+                       .arg(QString::fromLocal8Bit(qgetenv("RYDOL_PG_DIR")))}));
+    doc.M保存[1]->trigger();
+    QCOMPARE(h.prompts.messages.last(), kSaved);
+    QCOMPARE(rows(kKind), 1);
+    QCOMPARE(value(kKind, 1, QStringLiteral("終了判定")).toInt(), 1);
+}
+
+void TestSaveGlue::serverRefusalsSayWhy()
+{
+    if (!TestOnServer())
+        QSKIP("the embedded file holds any length and knows no users");
+    GlueHome h;
+    FM &doc = h.build();
+    doc.LbItem[3]->setText(QString(256, u'長'));
+    doc.M保存[0]->trigger();
+    QCOMPARE(h.prompts.messages, QStringList{kFailed + QStringLiteral("\n所見 の値が長すぎます（255 文字まで）。")});
+
+    // A user who may read the documents but not add any.
+    const QString clerk = QStringLiteral("clerk_%1").arg(QCoreApplication::applicationPid());
+    QSqlQuery q(gDB());
+    QVERIFY(q.exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(clerk)));
+    QVERIFY(q.exec(QStringLiteral("GRANT ALL ON ALL TABLES IN SCHEMA public TO %1").arg(clerk)));
+    QVERIFY(q.exec(QStringLiteral("REVOKE INSERT ON %1 FROM %2").arg(QuoteIdent(kKind), clerk)));
+    StoreLocation location = ParseStoreLocation(h.home.serverUrl());
+    location.user = clerk;
+    QVERIFY(OpenServer(location));
+    h.prompts.clear();
+    doc.LbItem[3]->setText(QStringLiteral("短い"));
+    doc.M保存[0]->trigger();
+    QCOMPARE(h.prompts.messages, QStringList{kFailed + QStringLiteral("\nデータベースの権限がありません（permission denied for table 紹介状）。")});
+    QCOMPARE(rows(kKind), 0);
+}

@@ -310,9 +310,10 @@ void TestStart::unreachableServerSaysSoAndTouchesNothing()
         QByteArray env;   // RYDOL_DB
         QString shown;
     };
+    const QString unreachable = QStringLiteral("\nサーバーに届きません（止まっているか、アドレスが違います）。");
     const QList<Case> cases = {
-        {url, QByteArray(), url},
-        {QStringLiteral("sqlite"), url.toUtf8(), url},
+        {url, QByteArray(), url + unreachable},
+        {QStringLiteral("sqlite"), url.toUtf8(), url + unreachable},
         {QStringLiteral("postgresql://rydol@db.example:5433/"), QByteArray(),
          QStringLiteral("postgresql://rydol@db.example:5433/")},
         {QStringLiteral("mysql://rydol@db/rydol"), QByteArray(), QStringLiteral("mysql://rydol@db/rydol")},

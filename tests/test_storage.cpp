@@ -132,6 +132,7 @@ private slots:
     void fixedTableLookupsUseIndexes();
     void kindTablesMadeBeforeAreIndexedOnOpen();
     void storeAddressesAreReadLikeLibpq();
+    void serverSaysWhyItCannotBeUsed();
     void japaneseAndQuotedNamesMeetOnEveryStore();
 };
 
@@ -647,6 +648,57 @@ void TestStorage::japaneseAndQuotedNamesMeetOnEveryStore()
     QVERIFY(gRS.remove());
     QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 手製")));
     QCOMPARE(gRS.recordCount(), 1);
+}
+
+void TestStorage::serverSaysWhyItCannotBeUsed()
+{
+    if (!TestOnServer())
+        QSKIP("needs the test server");
+    TestHome home;
+    const StoreLocation own = ParseStoreLocation(home.serverUrl());
+    const QString reader = QStringLiteral("reader_%1").arg(QCoreApplication::applicationPid());
+    exec(QStringLiteral("CREATE ROLE %1 LOGIN").arg(reader));
+    exec(QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %1").arg(reader));
+    TestHome empty(false, false);
+    struct Case
+    {
+        QString user, database, reason;
+        OpenFailure failure;
+    };
+    const QList<Case> refused = {
+        {own.user, QStringLiteral("nosuch"), QStringLiteral("データベース nosuch がサーバーにありません。"),
+         OpenFailure::Unreachable},
+        {QStringLiteral("nobody"), own.database,
+         QStringLiteral("このユーザーはサーバーに登録されていません（ユーザー nobody）。"), OpenFailure::Unreachable},
+        {reader, ParseStoreLocation(empty.serverUrl()).database, QStringLiteral("表「Kanja_Data」を作る権限がありません。"),
+         OpenFailure::NoAccess},
+    };
+    for (const Case &c : refused) {
+        StoreLocation at = own;
+        at.user = c.user;
+        at.database = c.database;
+        QVERIFY(!OpenServer(at));
+        QCOMPARE(DatabaseOpenFailure(), c.failure);
+        QCOMPARE(DatabaseOpenReason(), c.reason);
+    }
+
+    // Tables this user may only read, or not even that, and kinds whose
+    // table it may not create, are named at the start.
+    StoreLocation asReader = own;
+    asReader.user = reader;
+    QVERIFY(OpenServer(asReader));
+    QCOMPARE(DatabaseAccessProblem({}), QStringLiteral("表「Kanja_Data」に書き込む権限がありません。"));
+    QVERIFY(OpenServer(own));
+    exec(QStringLiteral("GRANT ALL ON ALL TABLES IN SCHEMA public TO %1").arg(reader));
+    exec(QStringLiteral("REVOKE SELECT ON \"医師\" FROM %1").arg(reader));
+    QVERIFY(OpenServer(asReader));
+    QCOMPARE(DatabaseAccessProblem({}), QStringLiteral("表「医師」を読む権限がありません。"));
+    QVERIFY(OpenServer(own));
+    exec(QStringLiteral("GRANT ALL ON ALL TABLES IN SCHEMA public TO %1").arg(reader));
+    QVERIFY(OpenServer(asReader));
+    QCOMPARE(DatabaseAccessProblem({}), QString());
+    QCOMPARE(DatabaseAccessProblem({QStringLiteral("紹介状")}), QStringLiteral("表「紹介状」を作る権限がありません。"));
+    CloseDB();
 }
 
 QTEST_GUILESS_MAIN(TestStorage)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
-PACKAGES=(g++ cmake make qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql postgresql libgl-dev
+PACKAGES=(g++ cmake make qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libpq-dev postgresql libgl-dev
           fonts-ipafont xvfb xauth imagemagick poppler-utils cups cups-bsd cups-client
           printer-driver-cups-pdf ccache qt6-translations-l10n dbus clang libclang-rt-14-dev libicu-dev)
 missing=()

@@ -1,6 +1,7 @@
 #include "persistence/DocumentVersion.h"
 
 #include "storage/Database.h"
+#include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
 
 #include <QSqlError>
@@ -24,7 +25,7 @@ std::optional<int> readVersion(const QString &kind, int id, bool lock)
     q.prepare(QStringLiteral("SELECT \"版\" FROM \"書類版\"") + where() + (lock ? dialect::ForUpdate() : QString()));
     q.addBindValue(kind);
     q.addBindValue(id);
-    if (!q.exec())
+    if (!ExecNoted(q))
         return std::nullopt;
     return q.next() ? q.value(0).toInt() : 0;
 }
@@ -44,7 +45,7 @@ bool setVersion(const QString &kind, int id, int version, bool exists, QSqlError
         q.addBindValue(id);
         q.addBindValue(version);
     }
-    const bool ok = q.exec() && q.numRowsAffected() == 1;
+    const bool ok = ExecNoted(q) && q.numRowsAffected() == 1;
     if (error)
         *error = q.lastError();
     return ok;

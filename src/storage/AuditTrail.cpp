@@ -1,6 +1,7 @@
 #include "storage/AuditTrail.h"
 
 #include "storage/Database.h"
+#include "storage/DatabaseFailure.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -22,7 +23,7 @@ bool WriteAudit(const QString &operation, const QString &doctorId, const QString
     q.addBindValue(kind);
     q.addBindValue(documentId > 0 ? QVariant(documentId) : QVariant(QMetaType(QMetaType::Int)));
     q.addBindValue(patientId);
-    return q.exec();
+    return ExecNoted(q);
 }
 
 QList<AuditRow> ReadAudit(const QString &patientId, const QDate &from, const QDate &to, int limit)

@@ -1,16 +1,20 @@
 #include "storage/Database.h"
 #include "storage/AppPaths.h"
+#include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
 #include "storage/FileJournal.h"
+#include "storage/ServerConnection.h"
 #include "storage/StoreLocation.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -21,6 +25,18 @@ namespace {
 const QString kConnection = QStringLiteral("rydol");
 bool g_open = false;
 QString g_openError;
+OpenFailure g_openFailure = OpenFailure::None;
+QString g_openReason;
+// The server the connection goes to, for connecting again.
+StoreLocation g_server;
+// Between BeginTrans and its commit or rollback: a lost connection is not
+// replaced then, so that no statement of the transaction lands outside it.
+bool g_inTransaction = false;
+// A server that let a new connection wait until it timed out is not asked
+// again for a while: every call would wait as long.
+QElapsedTimer g_slowFailure;
+QString g_reconnectReason;
+constexpr qint64 kReconnectPause = 15000;
 
 // A kind's table as the program makes it: ID, DrID and 患者番号 first, 編集日
 // and 終了判定 among the rest. Other tables are left unindexed, whatever
@@ -112,6 +128,14 @@ bool createFixedTables(QSqlDatabase &db)
             missing << table;
     if (missing.isEmpty())
         return true;
+    QStringList names;
+    for (const dialect::FixedTable &table : missing)
+        names << table.name;
+    if (const QString problem = StoreAccessProblem({}, names); !problem.isEmpty()) {
+        g_openFailure = OpenFailure::NoAccess;
+        g_openReason = problem;
+        return false;
+    }
     // Workstations starting together on an empty server create them once.
     const bool server = CurrentEngine() == Engine::Postgres;
     if (server) {
@@ -124,6 +148,7 @@ bool createFixedTables(QSqlDatabase &db)
     }
     if (server && !db.commit()) {
         g_openError = db.lastError().text();
+        g_openReason = db.lastError().databaseText().trimmed();
         db.rollback();
         return false;
     }
@@ -180,11 +205,15 @@ bool finishOpen(QSqlDatabase &db)
 {
     if (!db.open()) {
         g_openError = db.lastError().text();
+        g_openFailure = OpenFailure::Unreachable;
+        if (CurrentEngine() == Engine::Postgres)
+            g_openReason = ConnectFailureReason(g_server, db.lastError().databaseText());
         db.close();
         g_open = false;
         return false;
     }
     g_open = true; // the dialect's statements run on the open connection
+    g_openFailure = OpenFailure::Unusable;
     if (!createFixedTables(db)) {
         db.close();
         g_open = false;
@@ -192,7 +221,38 @@ bool finishOpen(QSqlDatabase &db)
     }
     SettleFileSteps();
     createIndexes();
+    g_openFailure = OpenFailure::None;
     return true;
+}
+
+// Before a statement outside a transaction: a connection the server has
+// closed (a restart) is opened again, once per call, so that the workstation
+// goes on working as soon as the server is back.
+void reconnectIfLost()
+{
+    if (CurrentEngine() != Engine::Postgres || g_inTransaction)
+        return;
+    QSqlDatabase db = QSqlDatabase::database(kConnection, false);
+    if (!ServerConnectionLost(db))
+        return;
+    if (g_slowFailure.isValid() && g_slowFailure.elapsed() < kReconnectPause) {
+        NoteDatabaseFailure(g_reconnectReason);
+        return;
+    }
+    db.close();
+    QElapsedTimer clock;
+    clock.start();
+    if (db.open()) {
+        g_slowFailure.invalidate();
+        return;
+    }
+    g_reconnectReason = QStringLiteral("サーバーに接続できません: ")
+                      + ConnectFailureReason(g_server, db.lastError().databaseText());
+    NoteDatabaseFailure(g_reconnectReason);
+    if (clock.elapsed() >= 1000)
+        g_slowFailure.start();
+    else
+        g_slowFailure.invalidate();
 }
 
 } // namespace
@@ -201,6 +261,8 @@ bool OpenDBAt(const QString &path)
 {
     CloseDB();
     g_openError.clear();
+    g_openReason.clear();
+    g_openFailure = OpenFailure::Unusable;
     SetCurrentEngine(Engine::Sqlite);
     if (!usableDatabaseFile(path)) {
         g_openError = QStringLiteral("not a readable database file");
@@ -220,6 +282,10 @@ bool OpenServer(const StoreLocation &location)
 {
     CloseDB();
     g_openError.clear();
+    g_openReason.clear();
+    g_openFailure = OpenFailure::Unreachable;
+    g_server = location;
+    g_slowFailure.invalidate();
     if (location.kind != StoreLocation::Kind::Server) {
         g_openError = QStringLiteral("not a server address");
         return false;
@@ -241,7 +307,7 @@ bool OpenServer(const StoreLocation &location)
     db.setDatabaseName(location.database);
     QString options = location.options;
     if (!options.contains(QStringLiteral("connect_timeout")))
-        options += QStringLiteral(" connect_timeout=10");
+        options += QStringLiteral(" connect_timeout=5");
     db.setConnectOptions(options.trimmed());
     return finishOpen(db);
 }
@@ -259,6 +325,8 @@ bool OpenDB()
     }
     CloseDB();
     g_openError = QStringLiteral("unknown store");
+    g_openReason.clear();
+    g_openFailure = OpenFailure::Unreachable;
     return false;
 }
 
@@ -272,6 +340,40 @@ QString DatabaseOpenError()
     return g_openError;
 }
 
+OpenFailure DatabaseOpenFailure()
+{
+    return g_openFailure;
+}
+
+QString DatabaseOpenReason()
+{
+    return g_openReason;
+}
+
+QString DatabaseAccessProblem(const QStringList &kinds)
+{
+    if (!g_open || CurrentEngine() != Engine::Postgres)
+        return QString();
+    // The register of doctors and the audit trail are only added to (and the
+    // doctors edited): a store that forbids deleting from them is right.
+    QList<TableNeeds> needs;
+    for (const dialect::FixedTable &table : dialect::FixedTables()) {
+        const bool audit = table.name == u"操作履歴";
+        const bool kept = audit || table.name == u"医師" || table.name == u"Kanja_Data" || table.name == u"書類版";
+        needs.append({table.name, !audit, !kept});
+    }
+    const QStringList present = TableNames();
+    QStringList missing;
+    for (const QString &kind : kinds) {
+        const QString table = StoredTableName(kind);
+        if (present.contains(dialect::StoredName(table)))
+            needs.append({table, true, true});
+        else
+            missing << kind;
+    }
+    return StoreAccessProblem(needs, missing);
+}
+
 void CloseDB()
 {
     gRS.close();
@@ -283,6 +385,7 @@ void CloseDB()
         QSqlDatabase::removeDatabase(kConnection);
     }
     g_open = false;
+    g_inTransaction = false;
 }
 
 bool DatabaseIsOpen()
@@ -294,6 +397,7 @@ QSqlDatabase gDB()
 {
     if (!g_open)
         return QSqlDatabase();
+    reconnectIfLost();
     return QSqlDatabase::database(kConnection, false);
 }
 
@@ -392,18 +496,34 @@ QString EscapeLike(const QString &text)
 
 bool BeginTrans()
 {
-    return g_open && dialect::BeginWrite();
+    if (!g_open)
+        return false;
+    g_inTransaction = dialect::BeginWrite();
+    if (!g_inTransaction)
+        NoteDatabaseFailure(gDB().lastError());
+    return g_inTransaction;
 }
 
 bool CommitTrans()
 {
-    return g_open && gDB().commit();
+    if (!g_open)
+        return false;
+    QSqlDatabase db = gDB();
+    const bool committed = db.commit();
+    if (!committed)
+        NoteDatabaseFailure(db.lastError());
+    g_inTransaction = !committed;
+    return committed;
 }
 
 void Rollback()
 {
-    if (g_open)
-        gDB().rollback();
+    if (!g_open)
+        return;
+    QSqlDatabase db = gDB();
+    if (!db.rollback())
+        NoteDatabaseFailure(db.lastError());
+    g_inTransaction = false;
 }
 
 // ---------------------------------------------------------------- Recordset
@@ -465,19 +585,24 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
     q.setForwardOnly(true);
     if (!q.prepare(statement)) {
         m_lastError = q.lastError().text();
+        NoteDatabaseFailure(q.lastError());
         return false;
     }
     for (const QVariant &p : params)
         q.addBindValue(p);
     if (!q.exec()) {
         m_lastError = q.lastError().text();
+        NoteDatabaseFailure(q.lastError());
         return false;
     }
 
     const QSqlRecord rec = q.record();
     QStringList columns;
-    for (int i = hidden; i < rec.count(); ++i)
+    QVector<int> lengths;
+    for (int i = hidden; i < rec.count(); ++i) {
         columns << rec.fieldName(i);
+        lengths << rec.field(i).length();
+    }
     QVector<int> keyColumns;
     if (identity == Identity::Key) {
         for (const QString &k : keyNames) {
@@ -523,6 +648,7 @@ bool Recordset::open(const QString &kind, const QString &sql, const QVariantList
     m_identity = identity;
     m_table = table;
     m_columns = columns;
+    m_lengths = lengths;
     m_index = std::move(index);
     m_rows = std::move(rows);
     m_keys = std::move(keys);
@@ -686,12 +812,15 @@ bool Recordset::update()
     }
     if (!q.prepare(statement)) {
         m_lastError = q.lastError().text();
+        NoteDatabaseFailure(q.lastError());
         return false;
     }
     for (const QVariant &v : values)
         q.addBindValue(v);
     if (!q.exec()) {
         m_lastError = q.lastError().text();
+        noteTooLong(q.lastError());
+        NoteDatabaseFailure(q.lastError());
         return false;
     }
     if (mode == EditMode::Add) {
@@ -719,6 +848,21 @@ bool Recordset::update()
     return true;
 }
 
+void Recordset::noteTooLong(const QSqlError &error) const
+{
+    if (!dialect::IsValueTooLong(error))
+        return;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const int limit = m_lengths.value(i, -1);
+        const QVariant &value = m_buffer[i];
+        if (m_touched[i] && limit > 0 && value.typeId() == QMetaType::QString
+            && value.toString().toUcs4().size() > limit) {
+            NoteDatabaseFailure(QStringLiteral("%1 の値が長すぎます（%2 文字まで）。").arg(m_columns[i]).arg(limit));
+            return;
+        }
+    }
+}
+
 bool Recordset::remove()
 {
     if (!m_open || !m_dynaset || eof())
@@ -730,6 +874,7 @@ bool Recordset::remove()
         q.addBindValue(v);
     if (!q.exec()) {
         m_lastError = q.lastError().text();
+        NoteDatabaseFailure(q.lastError());
         return false;
     }
     m_rows.remove(m_pos);

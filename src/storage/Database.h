@@ -25,11 +25,22 @@ bool OpenDBAt(const QString &path);
 bool OpenServer(const StoreLocation &location);
 // Why the last opening failed (the driver's words, for logs and tools).
 QString DatabaseOpenError();
+// What kind of failure it was, and the reason in words for the user (the
+// server's reason for refusing the connection, or the table this user may
+// not use); the reason is empty when there is nothing to add.
+enum class OpenFailure { None, Unusable, Unreachable, NoAccess };
+OpenFailure DatabaseOpenFailure();
+QString DatabaseOpenReason();
+// On a server, whether this user may read and write every table the program
+// uses and create the tables of the kinds that have none yet: empty when so,
+// otherwise a line naming the table.
+QString DatabaseAccessProblem(const QStringList &kinds);
 void CloseDB();
 bool DatabaseIsOpen();
 // The open connection (invalid when OpenDB failed).
 QSqlDatabase gDB();
 
+class QSqlError;
 class QSqlQuery;
 // Column i of the query's current row; an empty QVariant for NULL, as
 // SQLite gives it (PostgreSQL's NULL integer would read as "0").
@@ -104,6 +115,8 @@ public:
 
 private:
     int column(const QString &name) const;
+    // Names the column whose value did not fit when error says so.
+    void noteTooLong(const QSqlError &error) const;
 
     bool m_open = false;
     bool m_dynaset = false;
@@ -113,6 +126,7 @@ private:
     QString keyCondition(QVariantList &values) const;
 
     QStringList m_columns;  // without SQLite's hidden rowid column
+    QVector<int> m_lengths; // the most characters each column holds (-1: no limit known)
     QHash<QString, int> m_index; // case-folded name -> first column of that name
     QVector<QVariantList> m_rows;
     // What identifies each row: SQLite's rowid; on PostgreSQL the primary

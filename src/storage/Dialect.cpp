@@ -1,6 +1,7 @@
 #include "storage/Dialect.h"
 
 #include "storage/Database.h"
+#include "storage/DatabaseFailure.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -16,7 +17,10 @@ bool pg()
 bool run(const QString &sql)
 {
     QSqlQuery q(gDB());
-    return q.exec(sql);
+    if (q.exec(sql))
+        return true;
+    NoteDatabaseFailure(q.lastError());
+    return false;
 }
 
 // PostgreSQL keeps at most 63 bytes of a name.
@@ -228,6 +232,11 @@ bool IsUniqueViolation(const QSqlError &error)
 {
     const QString code = error.nativeErrorCode();
     return pg() ? code == u"23505" : (code == u"2067" || code == u"1555" || code == u"19");
+}
+
+bool IsValueTooLong(const QSqlError &error)
+{
+    return pg() && error.nativeErrorCode() == u"22001";
 }
 
 QString ContainsLike(const QString &column)

@@ -66,6 +66,8 @@ bool AcceptsColumn(const QString &definition);
 QString ForUpdate();
 // Whether a statement failed because a row with the same key exists.
 bool IsUniqueViolation(const QSqlError &error);
+// Whether a statement failed because a text did not fit its column.
+bool IsValueTooLong(const QSqlError &error);
 
 // "column LIKE ? ESCAPE '\'" with the case rule of SQLite's LIKE (ASCII
 // letters match either case) on both stores.

@@ -2,6 +2,7 @@
 
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
+#include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
 
 #include <QDir>
@@ -58,11 +59,15 @@ bool replaceFile(const QString &from, const QString &to)
 }
 
 // The statement with %1 the journal's table and %2, %3, %4 its columns
-// Target, Temporary and Aside.
+// Target, Temporary and Aside; a statement may leave some of them out.
 QString journalSql(const QString &pattern)
 {
-    return pattern.arg(QuoteIdent(QStringLiteral("FileJournal")), QuoteIdent(QStringLiteral("Target")),
-                       QuoteIdent(QStringLiteral("Temporary")), QuoteIdent(QStringLiteral("Aside")));
+    const QString names[] = {QStringLiteral("FileJournal"), QStringLiteral("Target"), QStringLiteral("Temporary"),
+                             QStringLiteral("Aside")};
+    QString sql = pattern;
+    for (int i = 0; i < 4; ++i)
+        sql.replace(u'%' + QString::number(i + 1), QuoteIdent(names[i]));
+    return sql;
 }
 
 bool forget(const QString &target)
@@ -71,7 +76,7 @@ bool forget(const QString &target)
     if (!q.prepare(journalSql(QStringLiteral("DELETE FROM %1 WHERE %2=?"))))
         return false;
     q.addBindValue(stored(target));
-    return q.exec();
+    return ExecNoted(q);
 }
 
 // Inside a transaction that holds the file steps alone or shared.
@@ -134,7 +139,7 @@ bool RecordFileStep(const QString &target, const QString &temporary, const QStri
     q.addBindValue(stored(target));
     q.addBindValue(stored(temporary));
     q.addBindValue(stored(aside));
-    return q.exec();
+    return ExecNoted(q);
 }
 
 bool HoldFileSteps()

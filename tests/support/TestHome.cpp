@@ -49,7 +49,7 @@ bool adminExec(const StoreLocation &server, const QString &sql)
             db.setPort(server.port);
         db.setUserName(server.user);
         db.setDatabaseName(server.database);
-        if (db.isOpen() || db.open()) {
+        if (db.open()) {
             QSqlQuery q(db);
             ok = q.exec(sql);
             if (!ok)
@@ -57,6 +57,7 @@ bool adminExec(const StoreLocation &server, const QString &sql)
         } else {
             qWarning("test server: %s", qPrintable(db.lastError().text()));
         }
+        db.close(); // a server restarted by a test would leave it stale
     }
     return ok;
 }

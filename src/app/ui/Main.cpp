@@ -9,24 +9,35 @@
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
 #include "storage/StoreLocation.h"
+#include "templates/TemplateReader.h"
 #include "ui/Prompter.h"
 
 #include <QDir>
 
 bool Main()
 {
-    // A database that cannot be opened or reached ends the start before
-    // anything is written: going on would only fail every save.
-    if (!OpenDB()) {
+    // A database that cannot be opened or reached, or that this user may not
+    // read and write, ends the start before anything is written: going on
+    // would only fail every save.
+    const bool opened = OpenDB();
+    const QString problem = opened ? DatabaseAccessProblem(TemplateKinds()) : QString();
+    if (!opened || !problem.isEmpty()) {
         const StoreLocation location = ParseStoreLocation(ConfiguredStore());
-        if (location.kind != StoreLocation::Kind::Embedded) {
-            QString text = QStringLiteral("データベースに接続できませんでした: ") + location.text;
+        const QString reason = opened ? problem : DatabaseOpenReason();
+        QString text;
+        if (!problem.isEmpty() || DatabaseOpenFailure() == OpenFailure::NoAccess) {
+            text = QStringLiteral("データベースを使えません: ") + location.text;
+        } else if (location.kind != StoreLocation::Kind::Embedded) {
+            text = QStringLiteral("データベースに接続できませんでした: ") + location.text;
             if (location.hasPassword)
                 text += QStringLiteral("\n（パスワードは setting.ini に書かず、~/.pgpass などに置いてください）");
-            prompter().message(text);
         } else {
-            prompter().message(QStringLiteral("データベースを開けませんでした。\n") + DatabasePath());
+            text = QStringLiteral("データベースを開けませんでした。\n") + DatabasePath();
         }
+        if (!reason.isEmpty())
+            text += u'\n' + reason;
+        prompter().message(text);
+        CloseDB();
         return false;
     }
     // Patients written by other programs (or before the search keys existed)

@@ -8,6 +8,7 @@
 #include "persistence/ui/HistoryWidgets.h"
 #include "persistence/ui/SaveCommands.h"
 #include "persistence/SaveDocument.h"
+#include "storage/DatabaseFailure.h"
 #include "ui/Navigation.h"
 
 #include <QTreeWidget>
@@ -57,6 +58,7 @@ void InstallPersistenceHooks()
         if (!doc)
             return false;
         const QString before = doc->Lb登録番号->text();
+        ClearDatabaseFailure();
         const bool saved = SaveWindowDocument(*doc, number, state, &lastFailure);
         if (saved)
             DraftKeeper::shared().discard();

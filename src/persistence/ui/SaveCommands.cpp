@@ -2,12 +2,14 @@
 
 #include "ui/Prompter.h"
 #include "persistence/SaveDocument.h"
+#include "storage/DatabaseFailure.h"
 
 QString SaveFailureMessage(SaveFailure why)
 {
     if (why == SaveFailure::Overtaken)
         return QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。");
-    const QString reason = LastSaveError();
+    // The save's own reason, else the server's.
+    const QString reason = LastSaveError().isEmpty() ? DatabaseFailureReason() : LastSaveError();
     return reason.isEmpty() ? QStringLiteral("保存できませんでした")
                             : QStringLiteral("保存できませんでした\n") + reason;
 }
@@ -15,6 +17,7 @@ QString SaveFailureMessage(SaveFailure why)
 bool SaveFromMenu(DocumentData &doc, const QString &state)
 {
     SaveFailure why = SaveFailure::None;
+    ClearDatabaseFailure();
     const bool saved = SaveDocument(doc, state, &why);
     prompter().message(saved ? QStringLiteral("保存しました") : SaveFailureMessage(why));
     return saved;
@@ -23,6 +26,7 @@ bool SaveFromMenu(DocumentData &doc, const QString &state)
 bool SaveOnClose(DocumentData &doc)
 {
     SaveFailure why = SaveFailure::None;
+    ClearDatabaseFailure();
     const bool saved = SaveDocument(doc, QString(), &why);
     if (!saved)
         prompter().message(SaveFailureMessage(why));

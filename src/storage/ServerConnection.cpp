@@ -1,0 +1,127 @@
+#include "storage/ServerConnection.h"
+
+#include "storage/Database.h"
+#include "storage/StoreLocation.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <libpq-fe.h>
+
+namespace {
+
+PGconn *connectionOf(const QSqlDatabase &db)
+{
+    if (!db.isValid() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    // PGconn is libpq's typedef of struct pg_conn; Qt names the type either way.
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+bool mentions(const QString &text, std::initializer_list<const char16_t *> words)
+{
+    for (const char16_t *w : words)
+        if (text.contains(QString::fromUtf16(w), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+// libpq's quoting of a value in a connection string.
+QString quoted(const QString &value)
+{
+    QString out = value;
+    out.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+    return u'\'' + out + u'\'';
+}
+
+// Whether anything answers at the address (a server refusing this user answers).
+bool serverAnswers(const StoreLocation &location)
+{
+    QStringList parts;
+    if (!location.host.isEmpty())
+        parts << QStringLiteral("host=") + quoted(location.host);
+    if (location.port > 0)
+        parts << QStringLiteral("port=%1").arg(location.port);
+    parts << QStringLiteral("dbname=") + quoted(location.database) << QStringLiteral("connect_timeout=2");
+    if (!location.options.isEmpty())
+        parts << location.options;
+    return PQping(parts.join(u' ').toUtf8().constData()) != PQPING_NO_RESPONSE;
+}
+
+QString firstLine(const QString &text)
+{
+    for (const QString &line : text.split(u'\n'))
+        if (!line.trimmed().isEmpty())
+            return line.trimmed();
+    return QString();
+}
+
+} // namespace
+
+bool ServerConnectionLost(const QSqlDatabase &db)
+{
+    PGconn *connection = connectionOf(db);
+    if (!connection)
+        return db.isValid() && db.driverName() == u"QPSQL" && !db.isOpen();
+    if (PQstatus(connection) == CONNECTION_BAD)
+        return true;
+    if (PQtransactionStatus(connection) != PQTRANS_IDLE)
+        return false;
+    // An idle connection has nothing to read unless the server said goodbye:
+    // its farewell message first, the closed socket at the next read.
+    for (int i = 0; i < 2 && PQstatus(connection) != CONNECTION_BAD; ++i)
+        if (!PQconsumeInput(connection))
+            break;
+    return PQstatus(connection) == CONNECTION_BAD;
+}
+
+QString ConnectFailureReason(const StoreLocation &location, const QString &driverText)
+{
+    // The words come from libpq and from the server, in English or Japanese.
+    const QString user = location.user.isEmpty() ? QString() : QStringLiteral("（ユーザー %1）").arg(location.user);
+    if (mentions(driverText, {u"timeout expired", u"タイムアウト"}))
+        return QStringLiteral("サーバーから時間内に応答がありませんでした。");
+    if (mentions(driverText, {u"authentication failed", u"認証に失敗", u"no password supplied", u"pg_hba.conf"}))
+        return QStringLiteral("サーバーでの認証に失敗しました") + user + u'。';
+    if (mentions(driverText, {u"role \"", u"ロール\""}) && mentions(driverText, {u"does not exist", u"存在しません"}))
+        return QStringLiteral("このユーザーはサーバーに登録されていません") + user + u'。';
+    if (mentions(driverText, {u"database \"", u"データベース\""}) && mentions(driverText, {u"does not exist", u"存在しません"}))
+        return QStringLiteral("データベース %1 がサーバーにありません。").arg(location.database);
+    if (!serverAnswers(location))
+        return QStringLiteral("サーバーに届きません（止まっているか、アドレスが違います）。");
+    return firstLine(driverText);
+}
+
+QString StoreAccessProblem(const QList<TableNeeds> &tables, const QStringList &missing)
+{
+    const QSqlDatabase db = gDB();
+    if (!connectionOf(db))
+        return QString();
+    if (!missing.isEmpty()) {
+        QSqlQuery create(db);
+        if (create.exec(QStringLiteral("SELECT COALESCE(has_schema_privilege(current_schema(), 'CREATE'), false)"))
+            && create.next() && !create.value(0).toBool())
+            return QStringLiteral("表「%1」を作る権限がありません。").arg(missing.first());
+    }
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("SELECT has_table_privilege(c, 'SELECT'), has_table_privilege(c, 'INSERT'), "
+                                  "has_table_privilege(c, 'UPDATE'), has_table_privilege(c, 'DELETE') "
+                                  "FROM (SELECT to_regclass(?) AS c) t WHERE c IS NOT NULL")))
+        return QString();
+    for (const TableNeeds &table : tables) {
+        q.addBindValue(QuoteIdent(table.table));
+        if (!q.exec() || !q.next())
+            continue;
+        if (!q.value(0).toBool())
+            return QStringLiteral("表「%1」を読む権限がありません。").arg(table.table);
+        if (!q.value(1).toBool() || (table.update && !q.value(2).toBool()) || (table.remove && !q.value(3).toBool()))
+            return QStringLiteral("表「%1」に書き込む権限がありません。").arg(table.table);
+    }
+    return QString();
+}
