@@ -20,6 +20,7 @@
 #include "ui/Prompter.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
@@ -82,8 +83,8 @@ public:
     void message(const QString &text, const QString &) override { Log(QStringLiteral("M ") + text); }
     bool question(const QString &text, const QString &) override
     {
-        Log(QStringLiteral("Q ") + text);
-        return text.endsWith(QStringLiteral("復元しますか？"));
+        Log(QStringLiteral("Q ") + QString(text).replace(u'\n', u'|'));
+        return text.contains(QStringLiteral("復元しますか？"));
     }
     std::optional<QString> input(const QString &, const QString &, const QString &) override { return std::nullopt; }
     std::optional<QColor> color(const QColor &) override { return std::nullopt; }
@@ -170,15 +171,16 @@ int ChildMain(int argc, char **argv)
         if (slow)
             QThread::msleep(250);
     });
-    Main();
+    Main(); // from the second start on the doctor is remembered and the draft offered here
     Driver driver(quint32(qEnvironmentVariableIntValue(kSeed)));
     QTimer::singleShot(0, [&driver] {
         FStart &start = FStart::shared();
-        start.ComboDr->setCurrentIndex(0);
-        start.Cmd患者選択_Click();
         if (fm() && fm()->Tag == kKind) {
             Log(QStringLiteral("R %1 %2").arg(Now()).arg(StateHash(*fm())));
         } else {
+            start.ComboDr->setCurrentIndex(0);
+            start.CheckDefaultDr->setChecked(true);
+            start.Set_Dr();
             LookupPatient(QStringLiteral("1001"));
             ShowMainWindow();
             BuildDocument(kKind);
@@ -314,7 +316,8 @@ void TestDraftKills::randomKillsLoseNothingOlderThanTwoSeconds()
         QVERIFY(now.questions.size() <= 1);
         for (const QString &q : now.questions)
             QVERIFY2(QRegularExpression(QStringLiteral("^保存されていない書類があります（紹介状・佐藤　花子・"
-                                                       "\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d）。復元しますか？$"))
+                                                       "\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d）。復元しますか？\\|"
+                                                       "「いいえ」を選ぶと、この内容は破棄されます。$"))
                          .match(q).hasMatch(), qPrintable(q));
         // Nothing half-written is left or shown.
         QCOMPARE(QDir(drafts).entryList({QStringLiteral("*.corrupt*")}, QDir::Files).size(), 0);
