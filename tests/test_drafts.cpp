@@ -44,6 +44,7 @@ struct DraftHome : AppHome
         writeTemplate(kKind, {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
                               QStringLiteral("lbItem_0=300|300|3000|300|0||ＭＳ 明朝|10.5|0|1|宛先|1|"),
                               QStringLiteral("lbItem_1=300|900|5000|1500|0||ＭＳ 明朝|10.5|0|2|本文|2|"),
+                              QStringLiteral("lbItem_2=300|3300|1500|300|0||ＭＳ 明朝|10.5|0|3|日数|0|"),
                               QStringLiteral("ImgCheck_0=300|2700|240|240|同意|0")});
         setDoctor(QString::number(home.addDoctor(QStringLiteral("山田　太郎"))), QStringLiteral("山田　太郎"));
         admit(kPatientSato);
@@ -194,6 +195,8 @@ void TestDrafts::draftEndsWithSaveOrNoAndStaysOnFailedSave()
     FM *doc = h.open();
     QVERIFY(doc);
     doc->LbItem[0]->setText(QStringLiteral("東京病院"));
+    doc->OpenEditor(2); // a number in full-width digits is stored folded; the closed editor keeps it unfolded
+    TypeText(doc->TxtInput, QStringLiteral("１２"));
     h.settle();
     QCOMPARE(h.draftFiles().size(), 1);
     doc->M保存_Click(0);
