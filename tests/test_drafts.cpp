@@ -44,6 +44,7 @@ struct DraftHome : AppHome
         writeTemplate(kKind, {QStringLiteral("Width=6000"), QStringLiteral("Height=6000"),
                               QStringLiteral("lbItem_0=300|300|3000|300|0||ＭＳ 明朝|10.5|0|1|宛先|1|"),
                               QStringLiteral("lbItem_1=300|900|5000|1500|0||ＭＳ 明朝|10.5|0|2|本文|2|"),
+                              QStringLiteral("lbItem_2=300|3300|1500|300|0||ＭＳ 明朝|10.5|0|3|日数|0|"),
                               QStringLiteral("ImgCheck_0=300|2700|240|240|同意|0")});
         setDoctor(QString::number(home.addDoctor(QStringLiteral("山田　太郎"))), QStringLiteral("山田　太郎"));
         admit(kPatientSato);
@@ -194,6 +195,8 @@ void TestDrafts::draftEndsWithSaveOrNoAndStaysOnFailedSave()
     FM *doc = h.open();
     QVERIFY(doc);
     doc->LbItem[0]->setText(QStringLiteral("東京病院"));
+    doc->OpenEditor(2); // a number in full-width digits is stored folded; the closed editor keeps it unfolded
+    TypeText(doc->TxtInput, QStringLiteral("１２"));
     h.settle();
     QCOMPARE(h.draftFiles().size(), 1);
     doc->M保存_Click(0);
@@ -258,10 +261,10 @@ void TestDrafts::recoveryAsksNewestFirstAndRebuildsTheDocument()
 
     // No to the newest, yes to the next.
     h.prompts.answers = {false, true};
-    QVERIFY(RecoverDrafts());
+    QVERIFY(RecoverDrafts(CurrentDrID));
     QCOMPARE(h.prompts.questions,
-             (QStringList{QStringLiteral("保存されていない書類があります（紹介状・田中　次郎・2026/12/07 17:30）。復元しますか？"),
-                          QStringLiteral("保存されていない書類があります（紹介状・佐藤　花子・2026/12/07 09:05）。復元しますか？")}));
+             (QStringList{QStringLiteral("保存されていない書類があります（紹介状・田中　次郎・2026/12/07 17:30）。復元しますか？\n「いいえ」を選ぶと、この内容は破棄されます。"),
+                          QStringLiteral("保存されていない書類があります（紹介状・佐藤　花子・2026/12/07 09:05）。復元しますか？\n「いいえ」を選ぶと、この内容は破棄されます。")}));
     QVERIFY(!QFile::exists(DraftPath(QStringLiteral("b"))));
     QVERIFY(QFile::exists(DraftPath(QStringLiteral("other"))));
     QVERIFY(QFile::exists(DraftPath(QStringLiteral("live"))));
@@ -297,7 +300,7 @@ void TestDrafts::recoveryAsksNewestFirstAndRebuildsTheDocument()
     WriteDraft(QStringLiteral("b"), b);
     h.prompts.clear();
     h.prompts.answers = {true};
-    QVERIFY(RecoverDrafts());
+    QVERIFY(RecoverDrafts(CurrentDrID));
     doc = fm();
     QCOMPARE(doc->Lb登録番号->text(), QStringLiteral("7"));
     QCOMPARE(doc->LbMoji->text(), QStringLiteral("要確認"));
@@ -333,7 +336,7 @@ void TestDrafts::recoveryKeepsWhatItCannotOpenAndSetsDamagedAside()
     temp.write("RYDOL-DRAFT\n half");
     temp.close();
 
-    QVERIFY(!RecoverDrafts());
+    QVERIFY(!RecoverDrafts(CurrentDrID));
     QVERIFY(h.prompts.questions.isEmpty());
     QCOMPARE(h.prompts.messages.size(), 4);
     QVERIFY(h.prompts.messages.filter(QStringLiteral("書類の様式「診断書」が見つかりません")).size() == 1);
@@ -353,7 +356,7 @@ void TestDrafts::recoveryKeepsWhatItCannotOpenAndSetsDamagedAside()
                                                              "lbItem_0=300|300|3000|300|0||ＭＳ 明朝|10.5|0|1|宛先|1|\r\n"));
     h.prompts.clear();
     h.prompts.answers = {true};
-    QVERIFY(RecoverDrafts());
+    QVERIFY(RecoverDrafts(CurrentDrID));
     QCOMPARE(fm()->Tag, QStringLiteral("診断書"));
     QCOMPARE(fm()->LbItem[0]->text(), QStringLiteral("x"));
 }
@@ -430,10 +433,10 @@ void TestDrafts::deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument
     QVERIFY(DeleteSavedDocument(kKind, 2));
     h.prompts.clear();
     h.prompts.answers = {true};
-    QVERIFY(RecoverDrafts());
+    QVERIFY(RecoverDrafts(CurrentDrID));
     QCOMPARE(h.prompts.questions,
              QStringList{QStringLiteral("保存されていない書類があります（紹介状・佐藤　花子・")
-                         + three.time.toString(QStringLiteral("yyyy/MM/dd HH:mm")) + QStringLiteral("）。復元しますか？")});
+                         + three.time.toString(QStringLiteral("yyyy/MM/dd HH:mm")) + QStringLiteral("）。復元しますか？\n「いいえ」を選ぶと、この内容は破棄されます。")});
     QVERIFY(h.prompts.messages.isEmpty());
     QVERIFY(!QFile::exists(DraftPath(QStringLiteral("two"))));
 

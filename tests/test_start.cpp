@@ -73,6 +73,10 @@ void TestStart::init()
     nav().showPatientEntry = [this] { m_hooks << QStringLiteral("patient"); };
     nav().showSettings = [this] { m_hooks << QStringLiteral("settings"); };
     nav().showStart = [this] { m_hooks << QStringLiteral("start"); };
+    nav().recoverDrafts = [this](const QString &id, auto &) {
+        m_hooks << QStringLiteral("drafts of ") + id;
+        return false;
+    };
     CurrentDrID.clear();
     CurrentDrName.clear();
 }
@@ -106,10 +110,12 @@ void TestStart::tickedDoctorIsRememberedAndPreselected()
         FStart f;
         f.show();
         choose(f, sato);
+        emit f.ComboDr->activated(f.ComboDr->currentIndex());
+        QCOMPARE(m_hooks, QStringList({QStringLiteral("drafts of %1").arg(sato)}));
         f.CheckDefaultDr->setChecked(true);
         QTest::mouseClick(f.Cmd保留データ, Qt::LeftButton);
         QVERIFY(prompter.messages.isEmpty());
-        QCOMPARE(m_hooks, QStringList({QStringLiteral("pending")}));
+        QCOMPARE(m_hooks, QStringList({QStringLiteral("drafts of %1").arg(sato), QStringLiteral("pending")}));
         QVERIFY(!f.isVisible());
         QCOMPARE(CurrentDrID, QString::number(sato));
         QCOMPARE(CurrentDrName, QStringLiteral("佐藤 次郎"));

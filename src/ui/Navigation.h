@@ -14,9 +14,11 @@ struct Navigation
     std::function<void()> showMainWindow;         // FHead for the current patient
     // Builds the document window for kind and opens the saved document id.
     std::function<void(const QString &kind, int id)> openSavedDocument;
-    // Once a doctor is chosen: offers the documents left unsaved by a crash.
+    // Once the doctor is known (remembered at start, or chosen): offers the
+    // documents that doctor left unsaved by a crash. Before a restored one
+    // opens, takeDoctor makes the doctor current (and hides the start window).
     // True when one was restored (the main window shows it).
-    std::function<bool()> recoverDrafts;
+    std::function<bool(const QString &doctorId, const std::function<bool()> &takeDoctor)> recoverDrafts;
 };
 
 Navigation &nav();

@@ -83,6 +83,8 @@ FStart::FStart(QWidget *parent)
     layout->addSpacing(8);
     layout->addLayout(bottomRow);
 
+    // Only the user's choice: the list is also filled and set by the program.
+    connect(ComboDr, &QComboBox::activated, this, [this] { ComboDr_Click(); });
     connect(Cmd完了データ, &QToolButton::clicked, this, [this] { Cmd完了データ_Click(); });
     connect(Cmd保留データ, &QToolButton::clicked, this, [this] { Cmd保留データ_Click(); });
     connect(Cmd患者選択, &QToolButton::clicked, this, [this] { Cmd患者選択_Click(); });
@@ -154,14 +156,21 @@ void FStart::showAgain()
     activateWindow();
 }
 
-bool FStart::RecoveredDraft()
+bool FStart::OfferDrafts()
 {
-    return nav().recoverDrafts && nav().recoverDrafts();
+    if (ComboDr->currentIndex() < 0 || !nav().recoverDrafts)
+        return false;
+    return nav().recoverDrafts(QString::number(ComboDr->currentData().toInt()), [this] { return Set_Dr(); });
+}
+
+void FStart::ComboDr_Click()
+{
+    OfferDrafts();
 }
 
 void FStart::Cmd完了データ_Click()
 {
-    if (!Set_Dr() || RecoveredDraft())
+    if (!Set_Dr())
         return;
     if (nav().showSaveList)
         nav().showSaveList(true);
@@ -169,7 +178,7 @@ void FStart::Cmd完了データ_Click()
 
 void FStart::Cmd保留データ_Click()
 {
-    if (!Set_Dr() || RecoveredDraft())
+    if (!Set_Dr())
         return;
     if (nav().showSaveList)
         nav().showSaveList(false);
@@ -177,7 +186,7 @@ void FStart::Cmd保留データ_Click()
 
 void FStart::Cmd患者選択_Click()
 {
-    if (!Set_Dr() || RecoveredDraft())
+    if (!Set_Dr())
         return;
     if (nav().showPatientEntry)
         nav().showPatientEntry();

@@ -29,9 +29,12 @@ public:
     // stays chosen as long as it is still in the list.
     void showAgain();
 
-    // After a doctor is chosen: true when a document left unsaved by a crash
-    // was restored instead of going where the button leads.
-    bool RecoveredDraft();
+    // Asks about the documents the doctor selected in ComboDr left unsaved
+    // by a crash, over this window. Yes takes that doctor (Set_Dr) and opens
+    // the restored document in the main window; true then.
+    bool OfferDrafts();
+    // The user chose a doctor in ComboDr.
+    void ComboDr_Click();
 
     void Cmd完了データ_Click();
     void Cmd保留データ_Click();

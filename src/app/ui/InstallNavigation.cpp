@@ -35,7 +35,9 @@ void InstallNavigation()
     InstallPhraseHooks();
     InstallFreeEditHooks();
     InstallPersistenceHooks();
-    n.recoverDrafts = [] { return RecoverDrafts(); };
+    n.recoverDrafts = [](const QString &doctorId, const std::function<bool()> &takeDoctor) {
+        return RecoverDrafts(doctorId, takeDoctor);
+    };
     InstallDraftKeeping();
     InstallPrintHooks();
 }

@@ -48,5 +48,8 @@ bool Main()
     InstallNavigation();
     // The start window opens in the middle of the screen.
     ShowOver(&FStart::shared(), nullptr);
+    // The remembered doctor is known now: what a crash left unsaved is
+    // offered before anything else is done.
+    FStart::shared().OfferDrafts();
     return true;
 }

@@ -8,6 +8,7 @@
 #include "persistence/ui/DocumentBinding.h"
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
+#include "storage/FileJournal.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,10 +63,12 @@ void LowerWriterPriority()
     }
 }
 
-// The field the open editor edits, or -1.
+// The field the open editor edits, or -1. A hidden editor keeps the index
+// and text of its last field (a number already folded into its field, or
+// text dropped when a value menu was opened): it is not what the window shows.
 int EditedField(const FM &window)
 {
-    if (!window.TxtInput.ifMade() || window.TxtInput->Tag.isEmpty())
+    if (!window.TxtInput.ifMade() || window.TxtInput->isHidden() || window.TxtInput->Tag.isEmpty())
         return -1;
     bool ok = false;
     const int index = window.TxtInput->Tag.toInt(&ok);
@@ -124,9 +127,10 @@ DraftKeeper::Look DraftKeeper::lookAt(FM &window)
     look.fields.reserve(window.LbItem.size());
     for (const DocLabel *item : window.LbItem)
         look.fields << item->text();
-    look.editorTag = window.TxtInput.ifMade() ? window.TxtInput->Tag : QString();
-    if (EditedField(window) >= 0)
+    if (EditedField(window) >= 0) {
+        look.editorTag = window.TxtInput->Tag;
         look.editorText = window.TxtInput->text();
+    }
     look.checks.reserve(window.ImgCheck.size());
     for (const DocLabel *check : window.ImgCheck)
         look.checks << check->DataField;
@@ -306,8 +310,11 @@ void DraftKeeper::removeFiles()
     waitForWrite();
     ++g_generation;
     if (!m_id.isEmpty()) {
-        QFile::remove(DraftPath(m_id));
+        const bool removed = QFile::remove(DraftPath(m_id));
         QFile::remove(DraftTempPath(m_id));
+        // A draft that ends with a save stays gone after a power cut too.
+        if (removed)
+            SyncFolder(DraftFolder());
     }
     m_hasDraft = false;
     m_last.reset();

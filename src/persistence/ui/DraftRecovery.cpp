@@ -97,10 +97,12 @@ bool PatientExists(const QString &id)
     return exists;
 }
 
-bool Restore(Found &found)
+bool Restore(Found &found, const std::function<bool()> &takeDoctor)
 {
     const Draft &d = found.draft;
     if (!LookupPatient(d.patientId))
+        return false;
+    if (takeDoctor && !takeDoctor())
         return false;
     if (nav().showMainWindow)
         nav().showMainWindow();
@@ -138,13 +140,13 @@ void Remove(Found &found)
 
 } // namespace
 
-bool RecoverDrafts()
+bool RecoverDrafts(const QString &doctorId, const std::function<bool()> &takeDoctor)
 {
     std::vector<Found> drafts = CollectDrafts();
     const QString kept = QStringLiteral("下書きはそのまま残します。");
     for (Found &found : drafts) {
         const Draft &d = found.draft;
-        if (d.doctorId != CurrentDrID)
+        if (d.doctorId != doctorId)
             continue;
         // The document was deleted since (in the saved list of another
         // program or workstation): deleting ends its drafts.
@@ -162,11 +164,11 @@ bool RecoverDrafts()
             continue;
         }
         if (!prompter().question(QStringLiteral("保存されていない書類があります（") + Describe(d)
-                                 + QStringLiteral("）。復元しますか？"))) {
+                                 + QStringLiteral("）。復元しますか？\n「いいえ」を選ぶと、この内容は破棄されます。"))) {
             Remove(found);
             continue;
         }
-        if (Restore(found))
+        if (Restore(found, takeDoctor))
             return true;
         prompter().message(what + kept);
         return false;

@@ -60,8 +60,14 @@ void InstallPersistenceHooks()
         const QString before = doc->Lb登録番号->text();
         ClearDatabaseFailure();
         const bool saved = SaveWindowDocument(*doc, number, state, &lastFailure);
-        if (saved)
+        if (saved) {
+            // The saved content is the window's new baseline before anything
+            // else runs (the "保存しました" box runs events): otherwise the
+            // draft keeper still sees unsaved changes and writes a draft of
+            // what was just stored, which a crash would offer back.
+            doc->更新チェック更新();
             DraftKeeper::shared().discard();
+        }
         if (saved || doc->Lb登録番号->text() != before)
             RefreshHistoryWindows();
         return saved;
