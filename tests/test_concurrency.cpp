@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -73,7 +74,8 @@ int runWorker(const QStringList &job)
         if (!LoadSavedDocument(kKind, job.value(1).toInt(), doc))
             return 1;
         doc.fields[0].text = job.value(2);
-        return SaveDocument(doc, QStringLiteral("1")) ? 0 : 1;
+        SaveFailure why = SaveFailure::None;
+        return SaveDocument(doc, QStringLiteral("1"), &why) ? 0 : why == SaveFailure::Overtaken ? 4 : 1;
     }
     if (what == u"patients") { // patients <count> <workstation>
         for (int i = 0; i < job.value(1).toInt(); ++i) {
@@ -86,12 +88,14 @@ int runWorker(const QStringList &job)
     return 3;
 }
 
-QProcess *startWorker(const TestHome &home, const QString &job)
+QProcess *startWorker(const TestHome &home, const QString &job, const QString &pauseAt = QString())
 {
     auto *p = new QProcess;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("RYDOL_HOME"), home.folder());
     env.insert(QStringLiteral("RYDOL_TEST_WORKER"), job);
+    env.insert(QStringLiteral("RYDOL_PAUSE_AT"), pauseAt);
+    env.insert(QStringLiteral("RYDOL_PAUSE_FILE"), home.folder() + QStringLiteral("/paused"));
     p->setProcessEnvironment(env);
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p->start(QCoreApplication::applicationFilePath(), {});
@@ -103,6 +107,26 @@ bool finished(QProcess *p)
     const bool ok = (p->state() == QProcess::NotRunning || p->waitForFinished(240000)) && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
     delete p;
     return ok;
+}
+
+// Runs work here while the worker doing job stands still at step (PausePoint),
+// and lets the worker go on a moment later (work may wait for what the worker
+// holds). The worker's exit code; -1 when it never reached the step.
+int whileStopped(const TestHome &home, const QString &job, const QString &step, const std::function<void()> &work)
+{
+    QProcess *p = startWorker(home, job, step);
+    const QString paused = home.folder() + QStringLiteral("/paused");
+    while (!QFile::exists(paused) && p->state() != QProcess::NotRunning)
+        p->waitForFinished(5);
+    const bool stopped = QFile::exists(paused);
+    std::thread goOn([&] { QThread::msleep(1500); QFile::remove(paused); });
+    if (stopped)
+        work();
+    goOn.join();
+    p->waitForFinished(120000);
+    const int code = stopped && p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
+    delete p;
+    return code;
 }
 
 int count(const QString &sql)
@@ -123,6 +147,8 @@ private slots:
     void onlyRealPatientChangesAreRecorded();
     void patientsRegisteredAtOnceNeverShareANumber();
     void aWorkstationStartingMeanwhileLeavesSavesWhole();
+    void aSaveStoppedAtAnyStepNeverMixesADocument();
+    void aPatientRegisteredWhileAnotherIsGetsANumberOfItsOwn();
 };
 
 void TestConcurrency::newDocumentsFromTwoWorkstationsGetTheirOwnNumbers()
@@ -276,6 +302,48 @@ void TestConcurrency::aWorkstationStartingMeanwhileLeavesSavesWhole()
         QCOMPARE(page.pixel(5, 5), mark(1, textOf(id).split(u'-').value(1).toInt()));
     }
     QCOMPARE(QDir(DocumentImageFolder(kKind)).entryList(QDir::Files | QDir::Hidden).size(), kSaves);
+}
+
+void TestConcurrency::aSaveStoppedAtAnyStepNeverMixesADocument()
+{
+    // Another workstation's save of document 1 stands still at each of its
+    // steps while this one saves or deletes the document.
+    const char *steps[] = {"image-written", "version-claimed", "row-written", "committed", "file-step-done"};
+    for (int s = 0; s < 5; ++s)
+        for (const bool deleting : {false, true}) {
+            TestHome home;
+            QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+            DocumentData doc = blankDocument(QStringLiteral("初版"), mark(0, 0));
+            QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+            bool mine = false;
+            const int other = whileStopped(home, QStringLiteral("edit 1 A"), QString::fromLatin1(steps[s]), [&] {
+                doc = blankDocument(QString(), mark(0, 1));
+                LoadSavedDocument(kKind, 1, doc);
+                doc.fields[0].text = QStringLiteral("B");
+                mine = deleting ? DeleteSavedDocument(kKind, 1) : SaveDocument(doc, QStringLiteral("1"));
+            });
+            // Before the other save committed one of the two is refused (4);
+            // after it both are stored, this one last.
+            const bool committed = s >= 3;
+            const QString text = deleting ? QStringLiteral("(none)") : mine ? QStringLiteral("B") : QStringLiteral("A");
+            const QStringList files = QDir(DocumentImageFolder(kKind)).entryList(QDir::Files | QDir::Hidden);
+            const QString where = QStringLiteral("%1 %2: %3 %4 %5 %6").arg(steps[s]).arg(deleting).arg(other).arg(mine).arg(textOf(1), files.join(u' '));
+            QVERIFY2((other == 0 || (!committed && other == 4)) && (deleting || committed ? mine : mine != (other == 0)), qPrintable(where));
+            QVERIFY2(textOf(1) == text && files == (deleting ? QStringList() : QStringList{QStringLiteral("1.png")}), qPrintable(where));
+            QVERIFY2(deleting || QImage(DocumentImagePath(kKind, 1)).pixel(1, 1) == (mine ? mark(0, 1) : mark(1, 1)), qPrintable(where));
+            QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM FileJournal")), 0);
+        }
+}
+
+void TestConcurrency::aPatientRegisteredWhileAnotherIsGetsANumberOfItsOwn()
+{
+    TestHome home;
+    PatientRecord mine{QString(), QStringLiteral("乙"), QStringLiteral("カナ"), 19500101, 1, QString()};
+    bool stored = false;
+    QCOMPARE(whileStopped(home, QStringLiteral("patients 1 A"), QStringLiteral("patient-number-chosen"),
+                          [&] { stored = RegisterNewPatient(mine); }), 0);
+    QVERIFY(stored);
+    QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Kanja_Data")), 2);
 }
 
 int main(int argc, char *argv[])

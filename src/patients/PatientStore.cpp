@@ -5,6 +5,7 @@
 #include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Dialect.h"
+#include "storage/PausePoint.h"
 
 #include <QHash>
 #include <QSet>
@@ -114,6 +115,7 @@ bool RegisterNewPatient(PatientRecord &patient)
     PatientRecord numbered = patient;
     if (!inTransaction([&] {
             numbered.id = NextFreePatientID();
+            PausePoint("patient-number-chosen");
             return !numbered.id.isEmpty() && writePatient(numbered);
         }))
         return false;

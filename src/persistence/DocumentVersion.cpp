@@ -3,6 +3,7 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
+#include "storage/PausePoint.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -73,6 +74,7 @@ VersionClaim ClaimNextVersion(const QString &kind, int id, int expected, int *cl
         // second insert meets the first one's row.
         return dialect::IsUniqueViolation(error) ? VersionClaim::Overtaken : VersionClaim::Failed;
     *claimed = expected + 1;
+    PausePoint("version-claimed");
     return VersionClaim::Claimed;
 }
 

@@ -8,6 +8,7 @@
 #include "storage/Dialect.h"
 #include "storage/FileJournal.h"
 #include "storage/Ini.h"
+#include "storage/PausePoint.h"
 #include "templates/KindTable.h"
 
 #include <QDate>
@@ -244,8 +245,10 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
     QTemporaryFile image(TemporaryFileTemplate(folder));
     if (!writeTemporaryImage(doc.surface, image))
         return abandon(ImageNotWritten(folder));
+    PausePoint("image-written");
     if (!writeRow(table, doc, state, number, version, failure))
         return abandon();
+    PausePoint("row-written");
     const QString target = DocumentImagePath(table, number);
     const QFileInfo existing(target);
     if ((existing.exists() || existing.isSymLink()) && !existing.isFile()) {
@@ -262,6 +265,7 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
     image.setAutoRemove(false);
     doc.number = number;
     doc.version = version;
+    PausePoint("committed");
     if (!CarryOutFileStep(target, image.fileName(), aside))
         return fail(ImageNotWritten(target));
     doc.keepDamagedImage = false;

@@ -268,11 +268,15 @@ bool DeleteSavedDocument(const QString &kind, int id)
     if (!BeginTrans())
         return false;
     Recordset rs;
-    bool done = HoldFileSteps() && rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE ID=?"), {id})
+    // A window still holding the document can no longer save over it. The
+    // version is taken before the row, in the order a save takes them, so
+    // that a save and a delete of one document wait for each other instead
+    // of each holding what the other needs.
+    bool done = HoldFileSteps() && AdvanceVersion(table, id, nullptr)
+             && rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE ID=?"), {id})
              && !rs.eof();
     const QString patient = done ? rs.text(QStringLiteral("患者番号")) : QString();
-    // A window still holding the document can no longer save over it.
-    done = done && rs.remove() && AdvanceVersion(table, id, nullptr)
+    done = done && rs.remove()
         && WriteAudit(audit::Delete(), CurrentDrID, table, id, patient)
         && RecordFileStep(image, QString(), QString()) && CommitTrans();
     if (!done) {

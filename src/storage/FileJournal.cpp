@@ -4,6 +4,7 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
+#include "storage/PausePoint.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QSqlQuery>
 
 #include <cstdio>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -93,9 +95,25 @@ bool carryOut(const QString &target, const QString &temporary, const QString &as
     } else if (exists(target) && !QFile::remove(target)) {
         return false;
     }
+    PausePoint("file-step-done");
     if (!SyncFolder(QFileInfo(target).absolutePath()))
         return false;
     return forget(target);
+}
+
+// Whether the journal still holds the step of target with this temporary,
+// holding that entry until the transaction ends; nullopt when it cannot be
+// read. A later change of the same file replaces the entry, and carrying a
+// step out removes it.
+std::optional<bool> stillRecorded(const QString &target, const QString &temporary)
+{
+    QSqlQuery q(gDB());
+    if (!q.prepare(journalSql(QStringLiteral("SELECT %3 FROM %1 WHERE %2=?")) + dialect::ForUpdate()))
+        return std::nullopt;
+    q.addBindValue(stored(target));
+    if (!q.exec())
+        return std::nullopt;
+    return q.next() && q.value(0).toString() == stored(temporary);
 }
 
 } // namespace
@@ -151,7 +169,17 @@ bool CarryOutFileStep(const QString &target, const QString &temporary, const QSt
 {
     if (!BeginTrans())
         return false;
-    if (!HoldFileSteps() || !carryOut(target, temporary, aside) || !CommitTrans()) {
+    const std::optional<bool> recorded = HoldFileSteps() ? stillRecorded(target, temporary) : std::nullopt;
+    bool done = recorded.has_value();
+    if (done && *recorded) {
+        done = carryOut(target, temporary, aside);
+    } else if (done && !temporary.isEmpty() && exists(temporary)) {
+        // Another workstation saved or deleted the document after this
+        // change committed: its file stands, and this change's content is no
+        // longer wanted (left behind, the next opening removes it).
+        QFile::remove(temporary);
+    }
+    if (!done || !CommitTrans()) {
         Rollback();
         return false;
     }

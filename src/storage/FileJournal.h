@@ -35,9 +35,12 @@ bool HoldFileSteps();
 // of the same target.
 bool RecordFileStep(const QString &target, const QString &temporary, const QString &aside);
 // After the commit: carries the recorded step out and, once the files are
-// synced, forgets it, in a write transaction of its own. False when a file
-// could not be moved or removed; the step then stays recorded and the next
-// opening tries again.
+// synced, forgets it, in a write transaction of its own. A step that is no
+// longer recorded was done already or replaced by a later change of the same
+// file (another workstation saved or deleted the document in between): the
+// target is then left as that change made it and this step's temporary is
+// removed. False when a file could not be moved or removed; the step then
+// stays recorded and the next opening tries again.
 bool CarryOutFileStep(const QString &target, const QString &temporary, const QString &aside);
 
 // Finishes every recorded step and removes the temporary files no step names,
