@@ -316,6 +316,11 @@ void TestStorage::iniWriteChangesOnlyTheWrittenLines()
     writeBytes(path, "[DATA]\r\nA=1");
     QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("B"), QStringLiteral("2")) != 0);
     QCOMPARE(fileBytes(path), QByteArray("[DATA]\r\nA=1\r\nB=2\r\n"));
+    // One that ends in a bare CR keeps it: its value reads as before.
+    const QByteArray bareCr("[DATA]\n\xFF=\x83\r");
+    const std::optional<QByteArray> edited = EditIniBytes(bareCr, {{QStringLiteral("B"), QStringLiteral("2")}});
+    QVERIFY(edited);
+    QCOMPARE(IniSection::parse(*edited).values(), IniSection::parse(bareCr).values() + QStringList{QStringLiteral("2")});
     // Without a [DATA] section one is added at the end.
     writeBytes(path, "[OTHER]\nA=1");
     QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("A"), QStringLiteral("2")) != 0);
