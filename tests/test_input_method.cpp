@@ -11,6 +11,9 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDateTime>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QProcess>
 #include <QtTest>
@@ -27,6 +30,18 @@ public slots:
     void Activate() { calls << QStringLiteral("on"); }
     void Deactivate() { calls << QStringLiteral("off"); }
     int State() { return calls.isEmpty() || calls.last() == QStringLiteral("off") ? 1 : 2; }
+};
+
+// IBus's own bus as it answers SetGlobalEngine; this stand-in only writes down
+// the engines it is asked for.
+class IBusServiceStandIn : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.IBus")
+public:
+    QStringList engines;
+public slots:
+    void SetGlobalEngine(const QString &engine) { engines << engine; }
 };
 
 namespace {
@@ -94,6 +109,7 @@ private slots:
     void patientWindowSwitchesPerBox();
     void fullWidthDigitsAreTakenAsAscii();
     void withoutAnInputMethodNothingIsSaid();
+    void ibusIsReachedThroughItsNewestBusFile();
 };
 
 void TestInputMethod::editorSwitchesByFieldKindOnClickAndTab()
@@ -191,6 +207,39 @@ void TestInputMethod::withoutAnInputMethodNothingIsSaid()
     QTest::qWait(100);
     qInstallMessageHandler(previous);
     QCOMPARE(g_messages, QStringList());
+}
+
+// IBus leaves one file per display it ran on; the newest names the bus of
+// the IBus that runs now.
+void TestInputMethod::ibusIsReachedThroughItsNewestBusFile()
+{
+    QTemporaryDir config;
+    QVERIFY(QDir().mkpath(config.filePath(QStringLiteral("ibus/bus"))));
+    const QDateTime now = QDateTime::currentDateTime();
+    const QList<QPair<QString, QDateTime>> files{{QStringLiteral("unix:path=/nonexistent/ibus"), now.addDays(-3)},
+                                                 {g_busAddress, now},
+                                                 {QStringLiteral("unix:path=/nonexistent/ibus-2"), now.addDays(-1)}};
+    for (int i = 0; i < files.size(); ++i) {
+        QFile f(config.filePath(QStringLiteral("ibus/bus/machine-unix-%1").arg(i)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("# written by ibus\nIBUS_ADDRESS=" + files[i].first.toUtf8() + "\nIBUS_DAEMON_PID=1\n");
+        QVERIFY(f.flush());
+        QVERIFY(f.setFileTime(files[i].second, QFileDevice::FileModificationTime));
+    }
+    QDBusConnection bus = QDBusConnection::connectToBus(g_busAddress, QStringLiteral("ibus-stand-in"));
+    IBusServiceStandIn ibus;
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/IBus"), &ibus, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.IBus")));
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("QT_IM_MODULE", "ibus");
+    qunsetenv("IBUS_ADDRESS");
+    InputMethodSwitch::switchOn();
+    const bool reached = QTest::qWaitFor([&] { return !ibus.engines.isEmpty(); }, 3000);
+    qunsetenv("QT_IM_MODULE");
+    qunsetenv("XDG_CONFIG_HOME");
+    bus.unregisterService(QStringLiteral("org.freedesktop.IBus"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("ibus-stand-in"));
+    QVERIFY(reached);
 }
 
 // The tests talk to a session bus of their own, never to the desktop's.
