@@ -13,6 +13,7 @@
 #include "persistence/ui/FSaveList.h"
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
+#include "storage/FileJournal.h"
 #include "persistence/ui/DraftKeeper.h"
 #include "persistence/ui/DraftRecovery.h"
 #include "persistence/ui/PersistenceHooks.h"
@@ -136,6 +137,7 @@ private slots:
     void recoveryAsksNewestFirstAndRebuildsTheDocument();
     void recoveryKeepsWhatItCannotOpenAndSetsDamagedAside();
     void deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument();
+    void draftFileIsCheckedOnReadingAndSyncedBeforeReplacing();
 };
 
 void TestDrafts::draftFollowsTypingDrawingAndFloatingText()
@@ -456,6 +458,39 @@ void TestDrafts::deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument
     WriteDraft(QStringLiteral("other"), other);
     DiscardDraftsOf(QStringLiteral("ｋｉｎｄ"), 7);
     QVERIFY(!QFile::exists(DraftPath(QStringLiteral("other"))));
+}
+
+void TestDrafts::draftFileIsCheckedOnReadingAndSyncedBeforeReplacing()
+{
+    DraftHome h;
+    const QString text = QStringLiteral("至急返信");
+    const Draft d = MakeDraft(kPatientSato.id, kPatientSato.name, text, QDateTime::currentDateTime());
+    // One character of a field changed on the disk: damaged, not restored as written.
+    QByteArray bytes = EncodeDraft(d);
+    QByteArray stored;
+    {
+        QDataStream out(&stored, QIODevice::WriteOnly);
+        out << text;
+    }
+    const qsizetype at = bytes.indexOf(stored);
+    QVERIFY(at > 0);
+    bytes[at + stored.size() - 1] = char(bytes[at + stored.size() - 1] ^ 0x01);
+    Draft read;
+    QVERIFY(!DecodeDraft(bytes, read));
+
+    // The new file is on the disk before it replaces the old one; the
+    // replacement is flushed after.
+    WriteDraft(QStringLiteral("a"), d);
+    QStringList order;
+    SetSyncObserver([&](const QString &path) { order << path; });
+    SetDraftWriteProbe([&](int stage) {
+        if (stage == 2)
+            order << QStringLiteral("replace");
+    });
+    WriteDraft(QStringLiteral("a"), d);
+    SetSyncObserver({});
+    SetDraftWriteProbe({});
+    QCOMPARE(order, (QStringList{DraftTempPath(QStringLiteral("a")), QStringLiteral("replace"), DraftFolder()}));
 }
 
 QTEST_MAIN(TestDrafts)
