@@ -29,6 +29,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 
 const QString kKind = QStringLiteral("紹介状");
@@ -138,6 +140,7 @@ private slots:
     void recoveryKeepsWhatItCannotOpenAndSetsDamagedAside();
     void deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument();
     void draftFileIsCheckedOnReadingAndSyncedBeforeReplacing();
+    void unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone();
 };
 
 void TestDrafts::draftFollowsTypingDrawingAndFloatingText()
@@ -491,6 +494,41 @@ void TestDrafts::draftFileIsCheckedOnReadingAndSyncedBeforeReplacing()
     SetSyncObserver({});
     SetDraftWriteProbe({});
     QCOMPARE(order, (QStringList{DraftTempPath(QStringLiteral("a")), QStringLiteral("replace"), DraftFolder()}));
+}
+
+void TestDrafts::unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone()
+{
+    DraftHome h;
+    // A file where the drafts folder belongs: nothing can be written there nor read.
+    QDir().mkpath(QFileInfo(DraftFolder()).path());
+    QFile blocker(DraftFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    FM *doc = h.open();
+    QVERIFY(doc);
+    doc->LbItem[0]->setText(QStringLiteral("東京病院"));
+    h.settle();
+    const QStringList said{QStringLiteral("下書きを保存できません: ") + DraftFolder()};
+    QCOMPARE(h.prompts.messages, said);
+    doc->LbItem[0]->setText(QStringLiteral("大阪病院"));
+    h.settle();
+    QVERIFY(!RecoverDrafts());
+    QCOMPARE(h.prompts.messages, said);
+    // Once the folder can be made, the draft is written.
+    QVERIFY(QFile::remove(DraftFolder()));
+    h.settle();
+    QCOMPARE(h.draftFiles().size(), 1);
+
+    // Another user's draft in the same folder is neither offered nor set aside.
+    WriteDraft(QStringLiteral("theirs"), MakeDraft(kPatientSato.id, kPatientSato.name, QStringLiteral("他人"),
+                                                   QDateTime::currentDateTime()));
+    if (::chown(QFile::encodeName(DraftPath(QStringLiteral("theirs"))).constData(), 65534, 65534) != 0)
+        QSKIP("only root can give a file to another user");
+    h.prompts.clear();
+    QVERIFY(!RecoverDrafts());
+    QVERIFY(h.prompts.questions.isEmpty());
+    QVERIFY(h.prompts.messages.isEmpty());
+    QVERIFY(QFile::exists(DraftPath(QStringLiteral("theirs"))));
 }
 
 QTEST_MAIN(TestDrafts)
