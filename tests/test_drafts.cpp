@@ -13,6 +13,7 @@
 #include "persistence/ui/FSaveList.h"
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
+#include "storage/FileJournal.h"
 #include "persistence/ui/DraftKeeper.h"
 #include "persistence/ui/DraftRecovery.h"
 #include "persistence/ui/PersistenceHooks.h"
@@ -27,6 +28,8 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -137,6 +140,8 @@ private slots:
     void recoveryAsksNewestFirstAndRebuildsTheDocument();
     void recoveryKeepsWhatItCannotOpenAndSetsDamagedAside();
     void deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument();
+    void draftFileIsCheckedOnReadingAndSyncedBeforeReplacing();
+    void unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone();
 };
 
 void TestDrafts::draftFollowsTypingDrawingAndFloatingText()
@@ -459,6 +464,74 @@ void TestDrafts::deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument
     WriteDraft(QStringLiteral("other"), other);
     DiscardDraftsOf(QStringLiteral("ｋｉｎｄ"), 7);
     QVERIFY(!QFile::exists(DraftPath(QStringLiteral("other"))));
+}
+
+void TestDrafts::draftFileIsCheckedOnReadingAndSyncedBeforeReplacing()
+{
+    DraftHome h;
+    const QString text = QStringLiteral("至急返信");
+    const Draft d = MakeDraft(kPatientSato.id, kPatientSato.name, text, QDateTime::currentDateTime());
+    // One character of a field changed on the disk: damaged, not restored as written.
+    QByteArray bytes = EncodeDraft(d);
+    QByteArray stored;
+    {
+        QDataStream out(&stored, QIODevice::WriteOnly);
+        out << text;
+    }
+    const qsizetype at = bytes.indexOf(stored);
+    QVERIFY(at > 0);
+    bytes[at + stored.size() - 1] = char(bytes[at + stored.size() - 1] ^ 0x01);
+    Draft read;
+    QVERIFY(!DecodeDraft(bytes, read));
+
+    // The new file is on the disk before it replaces the old one; the
+    // replacement is flushed after.
+    WriteDraft(QStringLiteral("a"), d);
+    QStringList order;
+    SetSyncObserver([&](const QString &path) { order << path; });
+    SetDraftWriteProbe([&](int stage) {
+        if (stage == 2)
+            order << QStringLiteral("replace");
+    });
+    WriteDraft(QStringLiteral("a"), d);
+    SetSyncObserver({});
+    SetDraftWriteProbe({});
+    QCOMPARE(order, (QStringList{DraftTempPath(QStringLiteral("a")), QStringLiteral("replace"), DraftFolder()}));
+}
+
+void TestDrafts::unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone()
+{
+    DraftHome h;
+    // A file where the drafts folder belongs: nothing can be written there nor read.
+    QDir().mkpath(QFileInfo(DraftFolder()).path());
+    QFile blocker(DraftFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    FM *doc = h.open();
+    QVERIFY(doc);
+    doc->LbItem[0]->setText(QStringLiteral("東京病院"));
+    h.settle();
+    const QStringList said{QStringLiteral("下書きを保存できません: ") + DraftFolder()};
+    QCOMPARE(h.prompts.messages, said);
+    doc->LbItem[0]->setText(QStringLiteral("大阪病院"));
+    h.settle();
+    QVERIFY(!RecoverDrafts());
+    QCOMPARE(h.prompts.messages, said);
+    // Once the folder can be made, the draft is written.
+    QVERIFY(QFile::remove(DraftFolder()));
+    h.settle();
+    QCOMPARE(h.draftFiles().size(), 1);
+
+    // Another user's draft in the same folder is neither offered nor set aside.
+    WriteDraft(QStringLiteral("theirs"), MakeDraft(kPatientSato.id, kPatientSato.name, QStringLiteral("他人"),
+                                                   QDateTime::currentDateTime()));
+    if (::chown(QFile::encodeName(DraftPath(QStringLiteral("theirs"))).constData(), 65534, 65534) != 0)
+        QSKIP("only root can give a file to another user");
+    h.prompts.clear();
+    QVERIFY(!RecoverDrafts());
+    QVERIFY(h.prompts.questions.isEmpty());
+    QVERIFY(h.prompts.messages.isEmpty());
+    QVERIFY(QFile::exists(DraftPath(QStringLiteral("theirs"))));
 }
 
 QTEST_MAIN(TestDrafts)

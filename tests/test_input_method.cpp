@@ -13,6 +13,8 @@
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusVariant>
+#include <QDateTime>
+#include <QDir>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -50,6 +52,11 @@ public slots:
         return QDBusVariant(QVariant::fromValue(desc));
     }
     void SetGlobalEngine(const QString &name) { set << (engine = name); }
+}
+
+    QStringList engines;
+public slots:
+    void SetGlobalEngine(const QString &engine) { engines << engine; }
 };
 
 namespace {
@@ -118,6 +125,7 @@ private slots:
     void fullWidthDigitsAreTakenAsAscii();
     void withoutAnInputMethodNothingIsSaid();
     void ibusTakesTheUsersJapaneseEngineAndReturnsToTheOneBefore();
+    void ibusIsReachedThroughItsNewestBusFile();
 };
 
 void TestInputMethod::editorSwitchesByFieldKindOnClickAndTab()
@@ -246,6 +254,39 @@ void TestInputMethod::ibusTakesTheUsersJapaneseEngineAndReturnsToTheOneBefore()
     QCOMPARE(ibus.set, QStringList({"anthy", "xkb:us::eng", "anthy", "xkb:de::ger"}));
     bus.unregisterService(QStringLiteral("org.freedesktop.IBus"));
     qunsetenv("QT_IM_MODULE");
+}
+
+// IBus leaves one file per display it ran on; the newest names the bus of
+// the IBus that runs now.
+void TestInputMethod::ibusIsReachedThroughItsNewestBusFile()
+{
+    QTemporaryDir config;
+    QVERIFY(QDir().mkpath(config.filePath(QStringLiteral("ibus/bus"))));
+    const QDateTime now = QDateTime::currentDateTime();
+    const QList<QPair<QString, QDateTime>> files{{QStringLiteral("unix:path=/nonexistent/ibus"), now.addDays(-3)},
+                                                 {g_busAddress, now},
+                                                 {QStringLiteral("unix:path=/nonexistent/ibus-2"), now.addDays(-1)}};
+    for (int i = 0; i < files.size(); ++i) {
+        QFile f(config.filePath(QStringLiteral("ibus/bus/machine-unix-%1").arg(i)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("# written by ibus\nIBUS_ADDRESS=" + files[i].first.toUtf8() + "\nIBUS_DAEMON_PID=1\n");
+        QVERIFY(f.flush());
+        QVERIFY(f.setFileTime(files[i].second, QFileDevice::FileModificationTime));
+    }
+    QDBusConnection bus = QDBusConnection::connectToBus(g_busAddress, QStringLiteral("ibus-stand-in"));
+    IBusStandIn ibus;
+    QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/IBus"), &ibus, QDBusConnection::ExportAllSlots));
+    QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.IBus")));
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    qputenv("QT_IM_MODULE", "ibus");
+    qunsetenv("IBUS_ADDRESS");
+    InputMethodSwitch::switchOn();
+    const bool reached = QTest::qWaitFor([&] { return !ibus.set.isEmpty(); }, 3000);
+    qunsetenv("QT_IM_MODULE");
+    qunsetenv("XDG_CONFIG_HOME");
+    bus.unregisterService(QStringLiteral("org.freedesktop.IBus"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("ibus-stand-in"));
+    QVERIFY(reached);
 }
 
 // The tests talk to a session bus of their own, never to the desktop's.

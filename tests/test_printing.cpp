@@ -637,6 +637,10 @@ void TestPrinting::pdfFileNames()
                                          QDate(2006, 4, 5));
     QVERIFY(longName.toUtf8().size() < 255);
     QVERIFY(longName.endsWith(QStringLiteral("_20060405.pdf")));
+    // Nor is a character of two UTF-16 units (𠮷) cut in half.
+    const QString yoshi = QStringLiteral("𠮷");
+    QCOMPARE(PdfFileName(QString(), QString(), QStringLiteral("田") + yoshi.repeated(15), QDate()),
+             QStringLiteral("田") + yoshi.repeated(14) + QStringLiteral(".pdf"));
 
     QCOMPARE(DocumentDate(QStringLiteral("2006"), QStringLiteral("04"), QStringLiteral(" 5")), QDate(2006, 4, 5));
     QVERIFY(!DocumentDate(QStringLiteral("2006"), QStringLiteral("13"), QStringLiteral("05")).isValid());

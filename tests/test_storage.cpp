@@ -5,9 +5,11 @@
 #include "storage/Ini.h"
 #include "storage/StoreLocation.h"
 #include "storage/UserSettings.h"
+#include "templates/KindTable.h"
 #include "templates/TemplateReader.h"
 
 #include <QFile>
+#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
@@ -124,6 +126,8 @@ private slots:
     void userSettingsRoundTrip();
     void openDbCreatesFixedTables();
     void openDbRefusesNonSqliteFile();
+    void openDbPlaysBackTheJournalOfAKilledWrite();
+    void longNamesAreCutAsTheServerCutsThem();
     void dynasetAddEditDelete();
     void snapshotIsReadOnlyAndKindIsExact();
     void failedQueryKeepsPreviousResult();
@@ -317,6 +321,11 @@ void TestStorage::iniWriteChangesOnlyTheWrittenLines()
     writeBytes(path, "[DATA]\r\nA=1");
     QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("B"), QStringLiteral("2")) != 0);
     QCOMPARE(fileBytes(path), QByteArray("[DATA]\r\nA=1\r\nB=2\r\n"));
+    // One that ends in a bare CR keeps it: its value reads as before.
+    const QByteArray bareCr("[DATA]\n\xFF=\x83\r");
+    const std::optional<QByteArray> edited = EditIniBytes(bareCr, {{QStringLiteral("B"), QStringLiteral("2")}});
+    QVERIFY(edited);
+    QCOMPARE(IniSection::parse(*edited).values(), IniSection::parse(bareCr).values() + QStringList{QStringLiteral("2")});
     // Without a [DATA] section one is added at the end.
     writeBytes(path, "[OTHER]\nA=1");
     QVERIFY(WriteIni(QStringLiteral("setting"), QStringLiteral("A"), QStringLiteral("2")) != 0);
@@ -423,6 +432,72 @@ void TestStorage::openDbRefusesNonSqliteFile()
     QFile back(home.data(QStringLiteral("Rydol.db")));
     QVERIFY(back.open(QIODevice::ReadOnly));
     QCOMPARE(back.readAll(), junk);
+}
+
+// A process killed inside a write transaction leaves the file part-way and
+// its journal; the file's header may already count pages that are not there.
+void TestStorage::openDbPlaysBackTheJournalOfAKilledWrite()
+{
+    if (TestOnServer())
+        QSKIP("the embedded file only");
+    TestHome home(false, false);
+    const QString path = home.data(QStringLiteral("Rydol.db"));
+    QTemporaryDir work;
+    const QString source = work.filePath(QStringLiteral("killed.db"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("killed"));
+        db.setDatabaseName(source);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE kept (v INTEGER)")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO kept VALUES (1)")));
+        QVERIFY(q.exec(QStringLiteral("PRAGMA cache_size=10")));
+        QVERIFY(q.exec(QStringLiteral("BEGIN")));
+        QVERIFY(q.exec(QStringLiteral("CREATE TABLE lost (v TEXT)")));
+        for (int i = 0; i < 400; ++i)
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO lost VALUES ('%1')").arg(QString(4000, u'x'))));
+        QVERIFY(QFile::copy(source, path));
+        QVERIFY(QFile::copy(source + QStringLiteral("-journal"), path + QStringLiteral("-journal")));
+        q.finish();
+        db.rollback();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("killed"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray header = file.read(100);
+    const qint64 pageSize = (quint8(header[16]) << 8) | quint8(header[17]);
+    const quint32 pages = quint32(file.size() / pageSize + 8);
+    for (int i = 0; i < 4; ++i) {
+        header[28 + i] = char(pages >> (24 - 8 * i));
+        header[92 + i] = header[24 + i]; // a count written with the current change
+    }
+    QVERIFY(file.seek(0));
+    QCOMPARE(file.write(header), qint64(100));
+    file.close();
+
+    QVERIFY(OpenDB());
+    QVERIFY(OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From kept")));
+    QCOMPARE(gRS.recordCount(), 1);
+    QVERIFY(!TableNames().contains(QStringLiteral("lost")));
+}
+
+// PostgreSQL keeps 63 bytes of a name; a kind whose name is longer is still
+// found once made.
+void TestStorage::longNamesAreCutAsTheServerCutsThem()
+{
+    const QString kanji21(21, QChar(0x8A3A)); // 63 bytes in UTF-8
+    const Engine engine = CurrentEngine();
+    SetCurrentEngine(Engine::Postgres);
+    const QString kind = kanji21 + QStringLiteral("X");
+    const QString stored = dialect::StoredName(kind);
+    SetCurrentEngine(engine);
+    QCOMPARE(stored, kanji21);
+
+    TestHome home;
+    QSqlQuery q(gDB());
+    QVERIFY2(q.exec(QStringLiteral("CREATE TABLE %1 (ID INTEGER)").arg(QuoteIdent(kind))), qPrintable(q.lastError().text()));
+    QVERIFY(KindTableExists(kind));
 }
 
 void TestStorage::dynasetAddEditDelete()

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <mutex>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -24,6 +25,15 @@
 #endif
 
 namespace {
+
+std::mutex g_observerMutex;
+std::function<void(const QString &)> g_syncObserver;
+
+std::function<void(const QString &)> syncObserver()
+{
+    std::lock_guard<std::mutex> lock(g_observerMutex);
+    return g_syncObserver;
+}
 
 const QString kTemporaryPrefix = QStringLiteral(".saving-");
 const QString kTemporarySuffix = QStringLiteral(".tmp");
@@ -128,7 +138,10 @@ bool SyncFile(int fileDescriptor)
 #ifdef Q_OS_WIN
     return _commit(fileDescriptor) == 0;
 #else
-    return ::fsync(fileDescriptor) == 0;
+    const bool ok = ::fsync(fileDescriptor) == 0;
+    if (const auto observer = syncObserver(); ok && observer)
+        observer(QFileInfo(QStringLiteral("/proc/self/fd/") + QString::number(fileDescriptor)).symLinkTarget());
+    return ok;
 #endif
 }
 
@@ -143,8 +156,16 @@ bool SyncFolder(const QString &folder)
         return false;
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
+    if (const auto observer = syncObserver(); ok && observer)
+        observer(folder);
     return ok;
 #endif
+}
+
+void SetSyncObserver(std::function<void(const QString &path)> observer)
+{
+    std::lock_guard<std::mutex> lock(g_observerMutex);
+    g_syncObserver = std::move(observer);
 }
 
 bool RecordFileStep(const QString &target, const QString &temporary, const QString &aside)

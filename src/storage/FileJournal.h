@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include <functional>
+
 // A file change that belongs to a row change (a page image put in place or
 // removed) is recorded in the table FileJournal inside the same transaction
 // as the row. After the commit the caller carries it out; when the program
@@ -24,6 +26,9 @@ QString TemporaryFileTemplate(const QString &folder);
 // (and where the system offers no such call).
 bool SyncFile(int fileDescriptor);
 bool SyncFolder(const QString &folder);
+// Test seam: told the path of each file or folder just flushed, on the
+// thread that flushed it. Unset in the program.
+void SetSyncObserver(std::function<void(const QString &path)> observer);
 
 // Inside the write transaction of a row change, before its temporary file is
 // written: from then until the step is carried out, an opening of the

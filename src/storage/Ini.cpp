@@ -376,9 +376,14 @@ std::optional<QByteArray> EditIniBytes(const QByteArray &original, const IniEntr
             const QString key = lineKey[e].isEmpty() ? entries[e].first : lineKey[e];
             return codec.encode(key + u'=' + entries[e].second);
         };
-        const auto addMissing = [&]() {
+        // Ends a last line that has no line break. A line that ends in a bare
+        // CR keeps it as its own: "\n" alone would make a CRLF of it.
+        const auto endLastLine = [&]() {
             if (!out.isEmpty() && !out.endsWith('\n') && out != kBom)
-                out += eol;
+                out += out.endsWith('\r') ? QByteArray("\r\n") : eol;
+        };
+        const auto addMissing = [&]() {
+            endLastLine();
             for (qsizetype e = 0; e < entries.size(); ++e)
                 if (target[e] < 0)
                     out += newLine(e) + eol;
@@ -396,8 +401,7 @@ std::optional<QByteArray> EditIniBytes(const QByteArray &original, const IniEntr
                 addMissing();
         }
         if (dataStart < 0 && target.contains(-1)) {
-            if (!out.isEmpty() && !out.endsWith('\n') && out != kBom)
-                out += eol;
+            endLastLine();
             out += QByteArray("[DATA]") + eol;
             addMissing();
         }

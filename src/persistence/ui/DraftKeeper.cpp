@@ -9,6 +9,7 @@
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
 #include "storage/FileJournal.h"
+#include "ui/Prompter.h"
 
 #include <QDir>
 #include <QFile>
@@ -240,11 +241,15 @@ void DraftKeeper::tick()
 
 void DraftKeeper::write(Draft draft, bool encodePage)
 {
-    if (m_id.isEmpty()) {
+    if (m_id.isEmpty())
         m_id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    // Until a draft was written the folder may be missing (again).
+    if (!m_hasDraft) {
         // What a doctor wrote about a patient is for this user only.
         QDir().mkpath(DraftFolder());
         QFile::setPermissions(DraftFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    if (!m_lock || !m_lock->isLocked()) {
         m_lock = std::make_unique<QLockFile>(DraftLockPath(m_id));
         m_lock->setStaleLockTime(0);
         m_lock->tryLock(0);
@@ -287,12 +292,24 @@ void DraftKeeper::written()
         m_hasDraft = true;
         m_pagePng = r.pagePng;
         m_pageEncoded = true;
+        m_failureSaid = false;
     } else {
         m_last.reset(); // try again at the next look
         m_pageEncoded = false;
+        // The page was encoded, so the file could not be written.
+        if (!r.pagePng.isEmpty())
+            reportFolderFailure();
     }
     if (m_again)
         tick();
+}
+
+void DraftKeeper::reportFolderFailure()
+{
+    if (m_failureSaid)
+        return;
+    m_failureSaid = true;
+    prompter().message(QStringLiteral("下書きを保存できません: ") + QDir::toNativeSeparators(DraftFolder()));
 }
 
 void DraftKeeper::waitForWrite()

@@ -40,6 +40,10 @@ public:
     // hands over (a recovered draft carries on in its own file).
     void adopt(FM *window, const QString &id, std::unique_ptr<QLockFile> lock);
 
+    // Says once that drafts cannot be kept: "下書きを保存できません: <folder>".
+    // Said again only when a draft was written since.
+    void reportFolderFailure();
+
     // The draft file of the current window, empty while there is none.
     QString currentPath() const;
     int writesDone() const { return m_writes; }
@@ -88,6 +92,7 @@ private:
     bool m_writing = false;
     bool m_again = false;
     int m_writes = 0;
+    bool m_failureSaid = false;
 };
 
 // Installs the keeper's hooks into the document window and starts it.

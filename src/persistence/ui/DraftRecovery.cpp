@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <algorithm>
+#include <unistd.h>
 #include <memory>
 #include <vector>
 
@@ -50,22 +51,35 @@ QString FreeName(const QString &base)
 }
 
 // Drafts of this application folder that nobody is writing, each locked.
-// Damaged ones are renamed aside and reported.
+// Damaged ones are renamed aside and reported. Another user's drafts (a
+// shared data folder) are not touched; a folder or draft that cannot be read
+// is reported once.
 std::vector<Found> CollectDrafts()
 {
     std::vector<Found> found;
+    const QFileInfo folderInfo(DraftFolder());
+    if (folderInfo.exists() && (!folderInfo.isDir() || !folderInfo.isReadable() || !folderInfo.isExecutable())) {
+        DraftKeeper::shared().reportFolderFailure();
+        return found;
+    }
     const QDir folder(DraftFolder());
     const QStringList files = folder.entryList({QStringLiteral("*.draft")}, QDir::Files, QDir::Name);
     for (const QString &file : files) {
         const QString id = file.chopped(6);
+        if (QFileInfo(DraftPath(id)).ownerId() != ::getuid())
+            continue;
         std::unique_ptr<QLockFile> lock = TakeLock(id);
         if (!lock)
             continue;
         // A write that was cut off never replaced the draft; its rest goes.
         QFile::remove(DraftTempPath(id));
         QFile in(DraftPath(id));
+        if (!in.open(QIODevice::ReadOnly)) {
+            DraftKeeper::shared().reportFolderFailure();
+            continue;
+        }
         Draft draft;
-        if (!in.open(QIODevice::ReadOnly) || !DecodeDraft(in.readAll(), draft)) {
+        if (!DecodeDraft(in.readAll(), draft)) {
             in.close();
             const QString aside = FreeName(DraftPath(id) + QStringLiteral(".corrupt"));
             QFile::rename(DraftPath(id), aside);
