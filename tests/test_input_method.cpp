@@ -52,11 +52,6 @@ public slots:
         return QDBusVariant(QVariant::fromValue(desc));
     }
     void SetGlobalEngine(const QString &name) { set << (engine = name); }
-}
-
-    QStringList engines;
-public slots:
-    void SetGlobalEngine(const QString &engine) { engines << engine; }
 };
 
 namespace {
