@@ -129,6 +129,7 @@ private slots:
     void transparentPartsOfAPictureLeaveTheDrawing();
     void typedTextStaysOnModeSwitch();
     void upperCaseTemplateGetsItsLineColoursBack();
+    void fixedPictureOrTextIsAChangeToSave();
 };
 
 void TestFreeEdit::penAndEraser()
@@ -620,6 +621,38 @@ void TestFreeEdit::upperCaseTemplateGetsItsLineColoursBack()
     QCOMPARE(doc->LineG[0].color, kBlue);
     // Settings and templates are read through the same lookup.
     QCOMPARE(ReadIni(QStringLiteral("Upper"), QStringLiteral("Width")), QStringLiteral("6000"));
+}
+
+// A picture or text placed and fixed without ever being dragged is part of
+// the document, however it gets fixed: closing asks, and Yes saves it.
+void TestFreeEdit::fixedPictureOrTextIsAChangeToSave()
+{
+    enum Fix { NormalInput, ToolChoice, Closing };
+    for (const bool text : {false, true}) {
+        for (const Fix fix : {NormalInput, ToolChoice, Closing}) {
+            DrawHome h;
+            FM *doc = h.doc;
+            if (text) {
+                PlaceFloatingText(*doc, QStringLiteral("要再診"), QRect(1500, 1500, 0, 0), kBlue, 12, false, false);
+            } else {
+                QImage picture(30, 30, QImage::Format_RGB32);
+                picture.fill(Qt::black);
+                PlaceFloatingPicture(*doc, picture, QRect(1500, 1500, 450, 450));
+            }
+            bool savedWithInk = false;
+            docHooks().saveDocument = [&](int, const QString &) { return savedWithInk = !h.allWhite(); };
+            if (fix == NormalInput)
+                doc->M通常入力->trigger();
+            else if (fix == ToolChoice)
+                h.head->SelectTool(1);
+            h.prompts.answers = {true};
+            QVERIFY(UnloadFM());
+            const QString which = QStringLiteral("text %1, fix %2").arg(text).arg(int(fix));
+            QVERIFY2(h.prompts.questions == QStringList{QStringLiteral("変更されています。保存しますか？")},
+                     qPrintable(which));
+            QVERIFY2(savedWithInk, qPrintable(which));
+        }
+    }
 }
 
 QTEST_MAIN(TestFreeEdit)

@@ -319,6 +319,12 @@ void FM::Form_Resize()
 bool FM::Form_Unload()
 {
     テキスト変更();
+    // A picture or text still floating on the page goes into the drawing,
+    // and free editing ends so that the main window gets its panels back.
+    if (Mフリー編集->isChecked())
+        M通常入力_Click();
+    else if (DocumentHost *head = documentHost())
+        head->Img貼付();
     if (!更新チェック())
         return true;
     if (!prompter().question(QStringLiteral("変更されています。保存しますか？"), Tag))
