@@ -33,8 +33,11 @@ FM &fmInstance()
         g_fm = new FM;
         // Without a main window (never in the program) it is a window of its own.
         if (DocumentHost *head = documentHost()) {
+            // The title bar's close box needs the system menu hint, without
+            // which the style gives it no room.
             QMdiSubWindow *sub = head->mdiArea()->addSubWindow(
-                g_fm, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+                g_fm, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint);
             sub->setAttribute(Qt::WA_DeleteOnClose);
             sub->hide();
         }
