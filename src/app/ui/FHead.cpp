@@ -704,6 +704,19 @@ void FHead::CbSetName_Click()
     FillPhraseList(ListSet, CbSetName->currentText());
 }
 
+void FHead::phraseClassesChanged()
+{
+    const QString chosen = CbSetName->currentIndex() >= 0 ? CbSetName->currentText() : QString();
+    ListSet->clear();
+    if (docHooks().loadPhraseClasses)
+        docHooks().loadPhraseClasses(CbSetName);
+    const int again = chosen.isEmpty() ? -1 : CbSetName->findText(chosen, Qt::MatchExactly);
+    if (again < 0)
+        return;
+    CbSetName->setCurrentIndex(again);
+    FillPhraseList(ListSet, chosen);
+}
+
 void FHead::ListSet_DblClick()
 {
     QListWidgetItem *phrase = ListSet->currentItem();
