@@ -64,6 +64,7 @@ private slots:
     void tabOrderAndEnter();
     void popupsWriteBareValuesAndCloseTheEditor();
     void checksAndBadInput();
+    void newDocumentTakesTypingInItsFirstField();
 };
 
 void TestFields::editorStatesAndCommitTargets()
@@ -260,6 +261,26 @@ void TestFields::checksAndBadInput()
     ed->setText(longText);
     QTest::keyClick(ed, Qt::Key_Tab);
     QCOMPARE(h.text(2), longText);
+}
+
+// A new document, from either 新規作成 menu, has its first field in reading
+// order open: typing lands there, and left untouched it closes unasked.
+void TestFields::newDocumentTakesTypingInItsFirstField()
+{
+    FieldHome h;
+    QVERIFY(QTest::qWaitForWindowActive(&fheadInstance()));
+    h.doc->MDoc[0]->trigger();
+    FM *doc = fm();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(doc->TxtInput));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("5"));
+    doc->テキスト変更();
+    QCOMPARE(doc->LbItem[1]->text(), QStringLiteral("365"));
+    h.prompts.answers = {false};
+    fheadInstance().MDoc_Click(0);
+    QCOMPARE(h.prompts.questions.size(), 1);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(fm()->TxtInput));
+    QVERIFY(UnloadFM());
+    QCOMPARE(h.prompts.questions.size(), 1);
 }
 
 QTEST_MAIN(TestFields)

@@ -669,8 +669,7 @@ void FHead::MDoc_Click(int index)
     const QString kind = MDoc[index] ? MDoc[index]->text() : QString();
     if (kind.isEmpty())
         return;
-    if (BuildDocument(kind) && fm())
-        fm()->更新チェック更新();
+    NewDocument(kind);
 }
 
 void FHead::M履歴_Click(int index)

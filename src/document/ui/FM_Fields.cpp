@@ -29,6 +29,17 @@ QString CommittedText(const DocLabel *field, const DocEditor *editor)
     return field->LinkItem == QStringLiteral("0") ? AsciiNumber(editor->text()) : editor->text();
 }
 
+// Writes what was typed into the editor into its field. With nothing typed
+// since the editor last matched the field, a value the field got meanwhile
+// stays.
+void CommitInto(DocLabel *field, DocEditor *editor)
+{
+    if (editor->text() == editor->syncedText)
+        return;
+    field->setText(CommittedText(field, editor));
+    editor->syncedText = editor->text();
+}
+
 void WriteInto(DocLabel *field, const QString &value)
 {
     if (field)
@@ -42,7 +53,7 @@ void FM::テキスト変更()
         return;
     const int index = EditedIndex(TxtInput, int(LbItem.size()));
     if (index >= 0)
-        LbItem[index]->setText(CommittedText(LbItem[index], TxtInput));
+        CommitInto(LbItem[index], TxtInput);
     TxtInput->hide();
 }
 
@@ -73,6 +84,7 @@ void FM::OpenEditor(int index)
     DocLabel *field = LbItem[index];
     TxtInput->Tag = QString::number(index);
     TxtInput->setText(field->text());
+    TxtInput->syncedText = field->text();
     TxtInput->setTwips(field->twips());
     TxtInput->setFont(field->pixelFont());
     QTextOption option = TxtInput->document()->defaultTextOption();
@@ -96,11 +108,22 @@ void FM::OpenEditor(int index)
     TxtInput->moveCursor(QTextCursor::End);
 }
 
+void FM::OpenFirstField()
+{
+    for (const TabRow &row : LVTabIndex) {
+        const int index = row.text.toInt();
+        if (index >= 0 && index < LbItem.size() && !LbItem[index]->isHidden()) {
+            OpenEditor(index);
+            return;
+        }
+    }
+}
+
 void FM::LbItem_Click(int index)
 {
     const int editing = EditedIndex(TxtInput, int(LbItem.size()));
     if (editing >= 0)
-        LbItem[editing]->setText(CommittedText(LbItem[editing], TxtInput));
+        CommitInto(LbItem[editing], TxtInput);
     if (index < 0 || index >= LbItem.size())
         return;
     const QString action = LbItem[index]->DataField;
@@ -128,7 +151,7 @@ void FM::TxtInput_KeyDown(int keyCode, int shift)
     const int index = EditedIndex(TxtInput, int(LbItem.size()));
     if (index < 0)
         return;
-    LbItem[index]->setText(CommittedText(LbItem[index], TxtInput));
+    CommitInto(LbItem[index], TxtInput);
     TxtInput->setText(QString());
     NextTab(index, shift == 1 ? -1 : 1);
 }
