@@ -8,6 +8,8 @@
 #include "templates/TemplateReader.h"
 
 #include <QCloseEvent>
+#include <QIcon>
+#include <QPixmap>
 #include <QDate>
 #include <QLabel>
 #include <QMdiArea>
@@ -39,6 +41,12 @@ FM &fmInstance()
                 g_fm, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint);
             sub->setAttribute(Qt::WA_DeleteOnClose);
+            // The hint also brings a system-menu button; without a menu or a
+            // picture of its own it shows nothing and does nothing.
+            sub->setSystemMenu(nullptr);
+            QPixmap blank(16, 16);
+            blank.fill(Qt::transparent);
+            sub->setWindowIcon(QIcon(blank));
             sub->hide();
         }
         g_fm->Form_Load();
