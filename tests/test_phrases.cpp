@@ -82,7 +82,6 @@ private slots:
     void phrasesLoadedFromTheMainWindowKeepTheirClass();
     void sidePanelPhrasesGoIntoTheEditedField();
     void closeBoxesUnloadLikeCancel();
-    void sidePanelClassesFollowTheEditor();
 };
 
 void TestPhrases::cleanup()
@@ -445,6 +444,14 @@ void TestPhrases::sidePanelPhrasesGoIntoTheEditedField()
     QCOMPARE(doc->LbItem[1]->text(), QStringLiteral("123経過良好異常なし45"));
     QCOMPARE(doc->LbItem[0]->text(), QString());
 
+    // A class saved in the editor shows at once; the chosen one stays chosen.
+    FSet::showShared()->Cmd追加_Click();
+    FSet_Save::loaded()->CbClass->setEditText(QStringLiteral("紹介"));
+    FSet_Save::loaded()->TxtValue->setPlainText(QStringLiteral("宜しく"));
+    FSet_Save::loaded()->Cmd登録_Click();
+    QCOMPARE(texts(head.CbSetName).size(), 3);
+    QCOMPARE(head.CbSetName->currentText(), QStringLiteral("所見"));
+
     // Another doctor's main window starts with an empty list and its own classes.
     AppHome::setDoctor(other, QStringLiteral("佐藤"));
     head.MDIForm_Load();
@@ -497,41 +504,6 @@ void TestPhrases::closeBoxesUnloadLikeCancel()
     QVERIFY(picker->ListSet->selectedItems().isEmpty());
     QCOMPARE(PhrasesOf(CurrentDrID, QStringLiteral("所見")).size(), 1);
     QVERIFY(prompts.asked.isEmpty());
-}
-
-// A class saved or emptied in the editor shows in the main window's class
-// list at once; the class chosen there stays chosen, its phrases relisted.
-void TestPhrases::sidePanelClassesFollowTheEditor()
-{
-    AppHome h;
-    AppHome::setPatient(kPatientSato);
-    AppHome::setDoctor(QString::number(h.home.addDoctor(QStringLiteral("山田"))), QStringLiteral("山田"));
-    addPhrase(CurrentDrID, QStringLiteral("所見"), QStringLiteral("異常なし"));
-    InstallPhraseHooks();
-    FHead &head = h.loadMainWindow();
-    head.CbSetName->setCurrentIndex(0);
-    emit head.CbSetName->activated(0);
-    auto save = [](const QString &className, const QString &value) {
-        FSet::showShared()->Cmd追加_Click();
-        FSet_Save::loaded()->CbClass->setEditText(className);
-        FSet_Save::loaded()->TxtValue->setPlainText(value);
-        FSet_Save::loaded()->Cmd登録_Click();
-    };
-    save(QStringLiteral("処方"), QStringLiteral("継続"));
-    QStringList classes = texts(head.CbSetName);
-    classes.sort();
-    QCOMPARE(classes, (QStringList{QStringLiteral("処方"), QStringLiteral("所見")}));
-    save(QStringLiteral("所見"), QStringLiteral("経過良好"));
-    QCOMPARE(head.CbSetName->currentText(), QStringLiteral("所見"));
-    QCOMPARE(texts(head.ListSet), (QStringList{QStringLiteral("異常なし"), QStringLiteral("経過良好")}));
-
-    FSet *picker = FSet::loaded();
-    chooseClass(picker, QStringLiteral("処方"));
-    picker->ListSet->setCurrentRow(0);
-    picker->ListSet_DblClick();
-    h.prompts.answers = {true};
-    FSet_Save::loaded()->Cmd削除_Click();
-    QCOMPARE(texts(head.CbSetName), QStringList{QStringLiteral("所見")});
 }
 
 QTEST_MAIN(TestPhrases)
