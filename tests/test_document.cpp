@@ -22,6 +22,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QAccessible>
+#include <QStyleOptionTitleBar>
 #include <QtTest>
 
 namespace {
@@ -68,6 +69,7 @@ private slots:
     void pastingBurnsPictureWithAndAndPrintsText();
     void ruledLinesAndFramesOnScreenAsThePenDrawsThem();
     void labelTextsOnScreenAsDrawnText();
+    void closeBoxAsksAndGivesTheMainWindowBack();
 };
 
 void TestDocument::builtElementsTakeTemplateValues()
@@ -717,6 +719,27 @@ void TestDocument::labelTextsOnScreenAsDrawnText()
             QFAIL("the page differs outside the labels");
         }
     }
+}
+
+// The title bar's close box asks like 終了, and the main window stays, out of free editing.
+void TestDocument::closeBoxAsksAndGivesTheMainWindowBack()
+{
+    DocHome h;
+    h.writeTemplate(QStringLiteral("k"), {QStringLiteral("Width=6000"), QStringLiteral("Height=6000")});
+    FHead &head = h.loadMainWindow(true);
+    h.build(QStringLiteral("k"))->Mフリー編集_Click();
+    fm()->DocumentChanged = true;
+    QMdiSubWindow *sub = fm()->subWindow();
+    QStyleOptionTitleBar bar;
+    bar.initFrom(sub);
+    bar.titleBarFlags = sub->windowFlags();
+    bar.rect = QRect(0, 0, sub->width(), sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, sub));
+    const QPoint box = sub->style()->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarCloseButton, sub).center();
+    h.prompts.answers = {false};
+    QTest::mouseMove(sub, box);
+    QTest::mouseClick(sub, Qt::LeftButton, {}, box);
+    QCOMPARE(h.prompts.questions.size(), 1);
+    QVERIFY(!fm() && head.isVisible() && head.PicLeft->isHidden() && !head.PicRight->isHidden());
 }
 
 QTEST_MAIN(TestDocument)

@@ -178,6 +178,14 @@ void TestFields::tabOrderAndEnter()
     QCOMPARE(h.text(1), QStringLiteral("365"));
     QCOMPARE(h.text(0), QStringLiteral("初期値"));
     QCOMPARE(h.text(2), QStringLiteral("一行目\n二行目"));
+
+    // A new document from 新規作成 takes typing in its first field at once.
+    QVERIFY(QTest::qWaitForWindowActive(&fheadInstance()));
+    h.doc->MDoc[0]->trigger();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(fm()->TxtInput));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("5"));
+    fm()->テキスト変更();
+    QCOMPARE(fm()->LbItem[1]->text(), QStringLiteral("365"));
 }
 
 void TestFields::popupsWriteBareValuesAndCloseTheEditor()

@@ -129,6 +129,7 @@ private slots:
     void transparentPartsOfAPictureLeaveTheDrawing();
     void typedTextStaysOnModeSwitch();
     void upperCaseTemplateGetsItsLineColoursBack();
+    void fixedPictureOrTextIsAChangeToSave();
 };
 
 void TestFreeEdit::penAndEraser()
@@ -620,6 +621,26 @@ void TestFreeEdit::upperCaseTemplateGetsItsLineColoursBack()
     QCOMPARE(doc->LineG[0].color, kBlue);
     // Settings and templates are read through the same lookup.
     QCOMPARE(ReadIni(QStringLiteral("Upper"), QStringLiteral("Width")), QStringLiteral("6000"));
+}
+
+// A text fixed by 通常入力, or a picture still floating, is saved when the
+// document closes (the save fails on a white page).
+void TestFreeEdit::fixedPictureOrTextIsAChangeToSave()
+{
+    for (const bool picture : {false, true}) {
+        DrawHome h;
+        QImage black(30, 30, QImage::Format_RGB32);
+        black.fill(Qt::black);
+        if (picture)
+            PlaceFloatingPicture(*h.doc, black, QRect(1500, 1500, 450, 450));
+        else
+            PlaceFloatingText(*h.doc, QStringLiteral("要再診"), QRect(1500, 1500, 0, 0), kBlue, 12, false, false);
+        if (!picture)
+            h.doc->M通常入力->trigger();
+        docHooks().saveDocument = [&h](int, const QString &) { return !h.allWhite(); };
+        h.prompts.answers = {true};
+        QVERIFY(UnloadFM() && h.prompts.questions.size() == 1);
+    }
 }
 
 QTEST_MAIN(TestFreeEdit)

@@ -444,6 +444,14 @@ void TestPhrases::sidePanelPhrasesGoIntoTheEditedField()
     QCOMPARE(doc->LbItem[1]->text(), QStringLiteral("123経過良好異常なし45"));
     QCOMPARE(doc->LbItem[0]->text(), QString());
 
+    // A class saved in the editor shows at once; the chosen one stays chosen.
+    FSet::showShared()->Cmd追加_Click();
+    FSet_Save::loaded()->CbClass->setEditText(QStringLiteral("紹介"));
+    FSet_Save::loaded()->TxtValue->setPlainText(QStringLiteral("宜しく"));
+    FSet_Save::loaded()->Cmd登録_Click();
+    QCOMPARE(texts(head.CbSetName).size(), 3);
+    QCOMPARE(head.CbSetName->currentText(), QStringLiteral("所見"));
+
     // Another doctor's main window starts with an empty list and its own classes.
     AppHome::setDoctor(other, QStringLiteral("佐藤"));
     head.MDIForm_Load();

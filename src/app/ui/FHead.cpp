@@ -669,8 +669,7 @@ void FHead::MDoc_Click(int index)
     const QString kind = MDoc[index] ? MDoc[index]->text() : QString();
     if (kind.isEmpty())
         return;
-    if (BuildDocument(kind) && fm())
-        fm()->更新チェック更新();
+    NewDocument(kind);
 }
 
 void FHead::M履歴_Click(int index)
@@ -702,6 +701,19 @@ void FHead::CbSetName_Click()
         docHooks().loadPhrases(CbSetName->currentText());
     // The panel shows the class's phrases too, ready for a double-click.
     FillPhraseList(ListSet, CbSetName->currentText());
+}
+
+void FHead::phraseClassesChanged()
+{
+    const QString chosen = CbSetName->currentIndex() >= 0 ? CbSetName->currentText() : QString();
+    ListSet->clear();
+    if (docHooks().loadPhraseClasses)
+        docHooks().loadPhraseClasses(CbSetName);
+    const int again = chosen.isEmpty() ? -1 : CbSetName->findText(chosen, Qt::MatchExactly);
+    if (again < 0)
+        return;
+    CbSetName->setCurrentIndex(again);
+    FillPhraseList(ListSet, chosen);
 }
 
 void FHead::ListSet_DblClick()

@@ -106,6 +106,7 @@ public:
     void showPalette(bool shown) override;
     void showRightPanel(bool shown) override;
     bool rightPanelAutoHides() const override;
+    void phraseClassesChanged() override;
     QTreeWidget *historyList() const override { return LV履歴; }
     MenuArray &historyMenu() override { return M履歴; }
     QList<QPair<QString, QString>> patientValues() const override;

@@ -20,6 +20,8 @@ void FHead::Img貼付()
     if (!doc)
         return;
     bool painted = false;
+    // Something fixed into the page is part of the document, as a stroke is.
+    bool drew = false;
     // Fixing the picture and the text is one step of the drawing's undo.
     doc->endDrawing();
     if (!doc->Img->isHidden()) {
@@ -39,6 +41,7 @@ void FHead::Img貼付()
             p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
             p.drawImage(at.topLeft(), ScaledPicture(opaque, at.size()));
             doc->drewOn(at.adjusted(-1, -1, 1, 1));
+            drew = true;
         }
         doc->CmdImgDel->hide();
         doc->CmdImgSize->hide();
@@ -58,11 +61,14 @@ void FHead::Img貼付()
         p.drawText(QRect(at.topLeft(), QSize(doc->surface().width(), doc->surface().height())),
                    int(Qt::AlignLeft | Qt::AlignTop), moji->text(), &drawn);
         doc->drewOn(drawn.adjusted(-2, -2, 2, 2));
+        drew = drew || !moji->text().isEmpty();
         moji->hide();
         doc->CmdMojiDel->hide();
         painted = true;
     }
     doc->endDrawing();
+    if (drew)
+        doc->DocumentChanged = true;
     if (painted)
         doc->refreshCanvas();
 }

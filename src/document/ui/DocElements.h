@@ -165,6 +165,9 @@ public:
 
     // The index of the edited field as text, or "" before the first edit.
     QString Tag;
+    // The text the editor last took from its field or wrote into it; a
+    // commit with nothing typed since leaves the field as it is.
+    QString syncedText;
 
     QRect twips() const { return m_twips; }
     void setTwips(const QRect &twips);

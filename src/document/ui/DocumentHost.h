@@ -43,6 +43,9 @@ public:
     virtual void showRightPanel(bool shown) = 0;
     // "自動的に隠す" ticked: the panel folds away while the pointer is over the page.
     virtual bool rightPanelAutoHides() const = 0;
+    // A phrase was saved or deleted: the class list shows the classes as
+    // they are now, keeping the chosen class while it still exists.
+    virtual void phraseClassesChanged() = 0;
     virtual int PicRightWidth() const = 0;
     virtual void setPicRightWidth(int twips) = 0;
     // Rows: text = date, sub-items 1 ID, 2 kind, 3 completion mark.

@@ -8,6 +8,8 @@
 #include "templates/TemplateReader.h"
 
 #include <QCloseEvent>
+#include <QIcon>
+#include <QPixmap>
 #include <QDate>
 #include <QLabel>
 #include <QMdiArea>
@@ -33,9 +35,18 @@ FM &fmInstance()
         g_fm = new FM;
         // Without a main window (never in the program) it is a window of its own.
         if (DocumentHost *head = documentHost()) {
+            // The title bar's close box needs the system menu hint, without
+            // which the style gives it no room.
             QMdiSubWindow *sub = head->mdiArea()->addSubWindow(
-                g_fm, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+                g_fm, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint);
             sub->setAttribute(Qt::WA_DeleteOnClose);
+            // The hint also brings a system-menu button; without a menu or a
+            // picture of its own it shows nothing and does nothing.
+            sub->setSystemMenu(nullptr);
+            QPixmap blank(16, 16);
+            blank.fill(Qt::transparent);
+            sub->setWindowIcon(QIcon(blank));
             sub->hide();
         }
         g_fm->Form_Load();
@@ -319,6 +330,12 @@ void FM::Form_Resize()
 bool FM::Form_Unload()
 {
     テキスト変更();
+    // A picture or text still floating on the page goes into the drawing,
+    // and free editing ends so that the main window gets its panels back.
+    if (Mフリー編集->isChecked())
+        M通常入力_Click();
+    else if (DocumentHost *head = documentHost())
+        head->Img貼付();
     if (!更新チェック())
         return true;
     if (!prompter().question(QStringLiteral("変更されています。保存しますか？"), Tag))

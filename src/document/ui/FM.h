@@ -203,6 +203,8 @@ public:
     DocEditor *PhraseTarget();
     // Opens the editor on field index.
     void OpenEditor(int index);
+    // Opens the editor on the first field in reading order that is shown.
+    void OpenFirstField();
 
     // ---- value menus -----------------------------------------------------------
     void LbList_Click(int index);
@@ -314,6 +316,10 @@ FM &fmInstance();
 // Unloads the document window through Form_Unload. True when it is gone (or
 // there was none), false when it stayed open.
 bool UnloadFM();
+// Builds a new document of kind as 新規作成 does: it starts unchanged, with
+// the editor open on its first field in reading order, so that what the
+// doctor types goes there at once. False when the old document stayed open.
+bool NewDocument(const QString &kind);
 // The document window's PhraseTarget(); with no document window the same
 // message and nullptr.
 DocEditor *PhraseInsertTarget();

@@ -30,6 +30,17 @@ QString CommittedText(const DocLabel *field, const DocEditor *editor)
     return DataKindNumber(field->LinkItem) == 0 ? AsciiNumber(editor->text()) : editor->text();
 }
 
+// Writes what was typed into the editor into its field. With nothing typed
+// since the editor last matched the field, a value the field got meanwhile
+// stays.
+void CommitInto(DocLabel *field, DocEditor *editor)
+{
+    if (editor->text() == editor->syncedText)
+        return;
+    field->setText(CommittedText(field, editor));
+    editor->syncedText = editor->text();
+}
+
 void WriteInto(DocLabel *field, const QString &value)
 {
     if (field)
@@ -43,7 +54,7 @@ void FM::テキスト変更()
         return;
     const int index = EditedIndex(TxtInput, int(LbItem.size()));
     if (index >= 0)
-        LbItem[index]->setText(CommittedText(LbItem[index], TxtInput));
+        CommitInto(LbItem[index], TxtInput);
     TxtInput->hide();
 }
 
@@ -76,6 +87,7 @@ void FM::OpenEditor(int index)
     TxtInput->Tag = QString::number(index);
     TxtInput->setMaxLength(kind == 1 ? kTextFieldSize : 0);
     TxtInput->setText(field->text());
+    TxtInput->syncedText = field->text();
     TxtInput->setTwips(field->twips());
     TxtInput->setFont(field->pixelFont());
     QTextOption option = TxtInput->document()->defaultTextOption();
@@ -99,11 +111,22 @@ void FM::OpenEditor(int index)
     TxtInput->moveCursor(QTextCursor::End);
 }
 
+void FM::OpenFirstField()
+{
+    for (const TabRow &row : LVTabIndex) {
+        const int index = row.text.toInt();
+        if (index >= 0 && index < LbItem.size() && !LbItem[index]->isHidden()) {
+            OpenEditor(index);
+            return;
+        }
+    }
+}
+
 void FM::LbItem_Click(int index)
 {
     const int editing = EditedIndex(TxtInput, int(LbItem.size()));
     if (editing >= 0)
-        LbItem[editing]->setText(CommittedText(LbItem[editing], TxtInput));
+        CommitInto(LbItem[editing], TxtInput);
     if (index < 0 || index >= LbItem.size())
         return;
     const QString action = LbItem[index]->DataField;
@@ -131,7 +154,7 @@ void FM::TxtInput_KeyDown(int keyCode, int shift)
     const int index = EditedIndex(TxtInput, int(LbItem.size()));
     if (index < 0)
         return;
-    LbItem[index]->setText(CommittedText(LbItem[index], TxtInput));
+    CommitInto(LbItem[index], TxtInput);
     TxtInput->setText(QString());
     NextTab(index, shift == 1 ? -1 : 1);
 }

@@ -160,8 +160,16 @@ void FM::MDoc_Click(int index)
     const QString kind = MDoc[index] ? MDoc[index]->text() : QString();
     if (kind.isEmpty())
         return;
-    if (BuildDocument(kind) && fm())
-        fm()->更新チェック更新();
+    NewDocument(kind);
+}
+
+bool NewDocument(const QString &kind)
+{
+    if (!BuildDocument(kind) || !fm())
+        return false;
+    fm()->更新チェック更新();
+    fm()->OpenFirstField();
+    return true;
 }
 
 void FM::M履歴_Click(int index)

@@ -19,6 +19,13 @@
 
 namespace {
 QPointer<FSet_Save> g_editor;
+
+// The main window's class list follows at once, not only when it is loaded again.
+void phrasesChanged()
+{
+    if (DocumentHost *head = documentHost())
+        head->phraseClassesChanged();
+}
 }
 
 FSet_Save *FSet_Save::load()
@@ -108,6 +115,7 @@ void FSet_Save::Cmd登録_Click()
         return;
     }
     SavePhrase(m_tag.toInt(), CurrentDrID, CbClass->currentText(), TxtValue->toPlainText());
+    phrasesChanged();
     backToPicker();
 }
 
@@ -116,6 +124,7 @@ void FSet_Save::Cmd削除_Click()
     if (!prompter().question(QStringLiteral("削除しますか？"), QStringLiteral("定型文")))
         return;
     DeletePhrase(m_tag.toInt());
+    phrasesChanged();
     backToPicker();
 }
 
