@@ -26,6 +26,7 @@
 #include <QPointer>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -94,6 +95,29 @@ private:
     QList<int> m_lines;
 };
 
+// One inch of black at the document's top-left corner, nothing else.
+class BoxPage : public PrintableDocument
+{
+public:
+    QSize pageSizeTwips() const override { return QSize(10800, 15000); }
+    bool hasPageLines() const override { return false; }
+    QList<int> pageLineOrdinates() const override { return {}; }
+    void setEditingAidsVisible(bool) override {}
+    void hideEditor() override {}
+    void render(QPainter &painter, const QRect &) override { painter.fillRect(QRect(0, 0, 96, 96), Qt::black); }
+};
+
+// The smallest rectangle holding every pure white pixel.
+QRect WhiteBounds(const QImage &image)
+{
+    QRect white;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) == 0xffffffffu)
+                white |= QRect(x, y, 1, 1);
+    return white;
+}
+
 const QString kOverflow = QStringLiteral("この文は枠よりずっと長いので、折り返しても枠の下にはみ出します。折り返した残りは切れます。");
 
 // Share of ink in the part twips of a page rasterised at screen resolution.
@@ -136,6 +160,7 @@ private slots:
     void dialogListsInstalledPrintersAndClosesWithItsDocument();
     void previewShowsThePagesAsPrintedAndPrintsFromThere();
     void previewGoesWithItsDocumentAndNeedsAPrinter();
+    void previewShowsOneSheetWithTheContentAtThePrintersOffset();
 
     void pdfFileNames();
 };
@@ -617,6 +642,56 @@ void TestPrinting::previewGoesWithItsDocumentAndNeedsAPrinter()
     delete gone;
     QTRY_VERIFY(preview.isNull());
     QVERIFY(g_calls.isEmpty());
+}
+
+void TestPrinting::previewShowsOneSheetWithTheContentAtThePrintersOffset()
+{
+    // A printer that cannot print within 20 mm of the paper's left edge and
+    // 15 mm of its top.
+    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 15, 10, 10),
+                             QPageLayout::Millimeter);
+    BoxPage doc;
+    QPointer<Fプレビュー> preview = new Fプレビュー(&doc, layout, {});
+    preview->show();
+    // The paper shown (the only white) and where on it the document's inch
+    // is, in 96ths of an inch.
+    QImage shown;
+    QRect paper;
+    auto look = [&](QSizeF *box) {
+        shown = preview->Preview->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        paper = WhiteBounds(shown);
+        const double scale = paper.width() / (210 / 25.4 * 96);
+        const QRect ink = InkBounds(shown, paper);
+        *box = QSizeF(ink.size()) / scale;
+        return QPointF(ink.topLeft() - paper.topLeft()) / scale;
+    };
+    const QPointF printable(20 / 25.4 * 96, 15 / 25.4 * 96);
+    // One sheet of A4, whole, the document's inch exactly where the printer
+    // puts it, and nothing else on it: no outline of the printable area.
+    QSizeF box;
+    QPointF at = look(&box);
+    QVERIFY2((at - printable).manhattanLength() < 3 && std::abs(box.width() - 96) < 2 && std::abs(box.height() - 96) < 2,
+             qPrintable(QStringLiteral("content %1 x %2 at %3, %4").arg(box.width()).arg(box.height()).arg(at.x()).arg(at.y())));
+    QVERIFY2(std::abs(double(paper.width()) / paper.height() - 210.0 / 297) < 0.01,
+             qPrintable(QStringLiteral("paper %1 x %2").arg(paper.width()).arg(paper.height())));
+    // Around it, one edge line and an even ground: no shadow.
+    const QRect ground = paper.adjusted(-3, -3, 3, 3);
+    QVERIFY(shown.rect().contains(ground));
+    QSet<QRgb> colours;
+    for (int x = ground.left(); x <= ground.right(); ++x)
+        colours << shown.pixel(x, ground.top()) << shown.pixel(x, ground.bottom());
+    for (int y = ground.top(); y <= ground.bottom(); ++y)
+        colours << shown.pixel(ground.left(), y) << shown.pixel(ground.right(), y);
+    QCOMPARE(colours.size(), 1);
+    // Across the width: larger, the content still in its place.
+    const int wholeWidth = paper.width();
+    preview->Cmd拡大->setChecked(true);
+    at = look(&box);
+    QVERIFY(paper.width() > wholeWidth);
+    QVERIFY((at - printable).manhattanLength() < 3);
+    if (qEnvironmentVariableIsSet("RYDOL_SHOT_DIR"))
+        preview->grab().save(qEnvironmentVariable("RYDOL_SHOT_DIR") + QStringLiteral("/preview-margins.png"));
+    preview->close();
 }
 
 void TestPrinting::pdfFileNames()
