@@ -159,7 +159,7 @@ private slots:
     void dialogCopiesAndFailures();
     void dialogListsInstalledPrintersAndClosesWithItsDocument();
     void previewShowsThePagesAsPrintedAndPrintsFromThere();
-    void previewGoesWithItsDocumentAndNeedsAPrinter();
+    void previewGoesWithItsDocumentAndWorksWithoutAPrinter();
     void previewShowsOneSheetWithTheContentAtThePrintersOffset();
 
     void pdfFileNames();
@@ -615,16 +615,21 @@ void TestPrinting::previewShowsThePagesAsPrintedAndPrintsFromThere()
     QVERIFY(prompts.messages.isEmpty());
 }
 
-void TestPrinting::previewGoesWithItsDocumentAndNeedsAPrinter()
+void TestPrinting::previewGoesWithItsDocumentAndWorksWithoutAPrinter()
 {
     TestHome home;
-    // Without printers there is nothing to preview for.
+    // Without printers the pages are shown on the PDF's paper; nothing is
+    // printed from there.
     SampleDocument doc;
     auto *dlg = new Fプリンタ選択(&doc);
     dlg->loadPrinters({}, QString());
-    QVERIFY(dlg->Cmdプレビュー->isHidden());
+    dlg->show();
+    QVERIFY(dlg->Cmdプレビュー->isVisible() && dlg->Cmdプレビュー->isDefault());
     dlg->Cmdプレビュー_Click();
-    QVERIFY(!dlg->preview());
+    QVERIFY(dlg->preview());
+    QCOMPARE(dlg->preview()->pageCount(), 2);
+    QCOMPARE(dlg->preview()->pageLayout().pageSize().id(), QPageSize::A4);
+    QVERIFY(dlg->preview()->Cmd印刷->isHidden());
     dlg->close();
 
     // The document goes while its preview is open: the preview goes too,
