@@ -1,5 +1,6 @@
 #include "printing/ui/Fプレビュー.h"
 
+#include "app/Units.h"
 #include "printing/PageRender.h"
 #include "printing/PrintableDocument.h"
 
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr double kScreenDpi = 96;
+constexpr double kScreenDpi = 1440.0 / kTwipsPerPixel; // 96
 constexpr int kOversample = 2;
 constexpr int kGround = 12; // grey around the sheet, pixels
 const QColor kPaperEdge(96, 96, 96);
