@@ -92,6 +92,7 @@ private slots:
     void emptyBirthDateShowsEmpty();
     void noPatientShowsNoSex();
     void historyListFitsItsPanel();
+    void historyRowOpensOnEnterAsOnDoubleClick();
     void positionIsRememberedExceptWhenMinimized();
     void closingReturnsToStartWindow();
     void documentIsPlacedByMainWindowWidth();
@@ -247,6 +248,24 @@ void TestMainWindow::historyListFitsItsPanel()
             QVERIFY2(list->columnWidth(c) > fm.horizontalAdvance(list->topLevelItem(r)->text(c)),
                      qPrintable(list->topLevelItem(r)->text(c)));
     head.close();
+}
+
+void TestMainWindow::historyRowOpensOnEnterAsOnDoubleClick()
+{
+    HeadHome h;
+    h.kind(QStringLiteral("k"), 6000, 6000);
+    FHead &head = h.loadMainWindow(true);
+    QStringList opened;
+    docHooks().openSavedDocument = [&](const QString &id) { opened << fm()->Tag + id; };
+    QTreeWidget *list = head.LV履歴;
+    list->clear();
+    list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.07", "12", "k", "0"}));
+    list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.08", "34", "k", "1"}));
+    list->setCurrentItem(list->topLevelItem(1));
+    QTest::keyClick(list, Qt::Key_Return);
+    list->setCurrentItem(list->topLevelItem(0));
+    QTest::keyClick(list, Qt::Key_Enter);
+    QCOMPARE(opened, (QStringList{QStringLiteral("k34"), QStringLiteral("k12")}));
 }
 
 void TestMainWindow::positionIsRememberedExceptWhenMinimized()

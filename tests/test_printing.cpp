@@ -26,6 +26,7 @@
 #include <QPointer>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -94,6 +95,17 @@ private:
     QList<int> m_lines;
 };
 
+// The smallest rectangle holding every pure white pixel.
+QRect WhiteBounds(const QImage &image)
+{
+    QRect white;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) == 0xffffffffu)
+                white |= QRect(x, y, 1, 1);
+    return white;
+}
+
 const QString kOverflow = QStringLiteral("この文は枠よりずっと長いので、折り返しても枠の下にはみ出します。折り返した残りは切れます。");
 
 // Share of ink in the part twips of a page rasterised at screen resolution.
@@ -135,7 +147,8 @@ private slots:
     void dialogCopiesAndFailures();
     void dialogListsInstalledPrintersAndClosesWithItsDocument();
     void previewShowsThePagesAsPrintedAndPrintsFromThere();
-    void previewGoesWithItsDocumentAndNeedsAPrinter();
+    void previewGoesWithItsDocumentAndWorksWithoutAPrinter();
+    void previewShowsOneSheetWithTheContentAtThePrintersOffset();
 
     void pdfFileNames();
 };
@@ -590,16 +603,21 @@ void TestPrinting::previewShowsThePagesAsPrintedAndPrintsFromThere()
     QVERIFY(prompts.messages.isEmpty());
 }
 
-void TestPrinting::previewGoesWithItsDocumentAndNeedsAPrinter()
+void TestPrinting::previewGoesWithItsDocumentAndWorksWithoutAPrinter()
 {
     TestHome home;
-    // Without printers there is nothing to preview for.
+    // Without printers the pages are shown on the PDF's paper; nothing is
+    // printed from there.
     SampleDocument doc;
     auto *dlg = new Fプリンタ選択(&doc);
     dlg->loadPrinters({}, QString());
-    QVERIFY(dlg->Cmdプレビュー->isHidden());
+    dlg->show();
+    QVERIFY(dlg->Cmdプレビュー->isVisible() && dlg->Cmdプレビュー->isDefault());
     dlg->Cmdプレビュー_Click();
-    QVERIFY(!dlg->preview());
+    QVERIFY(dlg->preview());
+    QCOMPARE(dlg->preview()->pageCount(), 2);
+    QCOMPARE(dlg->preview()->pageLayout().pageSize().id(), QPageSize::A4);
+    QVERIFY(dlg->preview()->Cmd印刷->isHidden());
     dlg->close();
 
     // The document goes while its preview is open: the preview goes too,
@@ -617,6 +635,52 @@ void TestPrinting::previewGoesWithItsDocumentAndNeedsAPrinter()
     delete gone;
     QTRY_VERIFY(preview.isNull());
     QVERIFY(g_calls.isEmpty());
+}
+
+void TestPrinting::previewShowsOneSheetWithTheContentAtThePrintersOffset()
+{
+    // A printer that cannot print within 20 mm of the paper's left edge and
+    // 15 mm of its top; a document with one inch of black at its corner.
+    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 15, 10, 10),
+                             QPageLayout::Millimeter);
+    WidgetPage doc;
+    auto *inch = new QWidget(&doc);
+    inch->setGeometry(0, 0, 96, 96);
+    inch->setStyleSheet(QStringLiteral("background: black"));
+    QPointer<Fプレビュー> preview = new Fプレビュー(&doc, layout, {});
+    preview->show();
+    // The paper shown (the only white) and the inch on it, in 96ths of an inch.
+    QImage shown;
+    QRect paper;
+    auto inchOnPaper = [&] {
+        shown = preview->Preview->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        paper = WhiteBounds(shown);
+        const double scale = paper.width() / (210 / 25.4 * 96);
+        const QRect ink = InkBounds(shown, paper);
+        return QRectF(QPointF(ink.topLeft() - paper.topLeft()) / scale, QSizeF(ink.size()) / scale);
+    };
+    // One sheet of A4, whole, the inch exactly where the printer puts it, and
+    // nothing else on it: no outline of the printable area.
+    const QRectF printed(20 / 25.4 * 96, 15 / 25.4 * 96, 96, 96);
+    QRectF at = inchOnPaper();
+    QVERIFY2((at.topLeft() - printed.topLeft()).manhattanLength() < 3 && std::abs(at.width() - 96) < 2
+                 && std::abs(at.height() - 96) < 2,
+             qPrintable(QStringLiteral("%1 x %2 at %3, %4").arg(at.width()).arg(at.height()).arg(at.x()).arg(at.y())));
+    QVERIFY(std::abs(double(paper.width()) / paper.height() - 210.0 / 297) < 0.01);
+    // Around it, one edge line and an even ground: no shadow.
+    const QRect ground = paper.adjusted(-3, -3, 3, 3);
+    QVERIFY(shown.rect().contains(ground));
+    QSet<QRgb> colours;
+    for (int x = ground.left(); x <= ground.right(); ++x)
+        colours << shown.pixel(x, ground.top()) << shown.pixel(x, ground.bottom());
+    for (int y = ground.top(); y <= ground.bottom(); ++y)
+        colours << shown.pixel(ground.left(), y) << shown.pixel(ground.right(), y);
+    QCOMPARE(colours.size(), 1);
+    // Across the width: larger, the inch still in its place.
+    const int wholeWidth = paper.width();
+    preview->Cmd拡大->setChecked(true);
+    QVERIFY((inchOnPaper().topLeft() - printed.topLeft()).manhattanLength() < 3 && paper.width() > wholeWidth);
+    preview->close();
 }
 
 void TestPrinting::pdfFileNames()

@@ -147,7 +147,7 @@ void TestSaveList::rowsShowDatesNamesAndHideId()
     Fixture f;
     FSaveList::showList(true);
     FSaveList *w = FSaveList::instance();
-    QCOMPARE(w->windowTitle(), QStringLiteral("保存リスト"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("保存リスト（終了データ）"));
     QCOMPARE(w->rowCount(), 1);
     QCOMPARE(w->cellText(0, FSaveList::Col前回編集日), QStringLiteral("2006/11/01"));
     QCOMPARE(w->cellText(0, FSaveList::Col日付), QStringLiteral("2006/11/30"));
@@ -161,6 +161,7 @@ void TestSaveList::rowsShowDatesNamesAndHideId()
                                    QStringLiteral("患者名"), QStringLiteral("書類"), QStringLiteral("ID")}));
 
     w->M保留_Click();
+    QCOMPARE(w->windowTitle(), QStringLiteral("保存リスト（保留データ）"));
     QCOMPARE(column(w, FSaveList::Col患者名),
              (QStringList{QString(), QStringLiteral("山田太郎"), QStringLiteral("山田太郎")}));
     QCOMPARE(column(w, FSaveList::Col日付).at(1), QStringLiteral("2006/04/05"));
@@ -300,6 +301,15 @@ void TestSaveList::okOpensDocumentOfItsPatient()
     QCOMPARE(kind, QStringLiteral("診断書"));
     QCOMPARE(id, 1);
     QCOMPARE(PatientID, QString());
+
+    // Enter opens the selected row as a double click does.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    w = FSaveList::instance();
+    w->selectRow(2);
+    QTest::keyClick(w->LVList, Qt::Key_Return);
+    QCOMPARE(kind, QStringLiteral("診断書"));
+    QCOMPARE(id, 2);
+    QVERIFY(w->isHidden());
 }
 
 void TestSaveList::backAndCloseReturnToStart()

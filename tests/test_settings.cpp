@@ -271,6 +271,10 @@ void TestSettings::refusedWritesAreReported()
 void TestSettings::auditWindowListsNewestFirstAndFilters()
 {
     TestHome home;
+    // Doctor 1 left since; doctor 3 is the one writing now.
+    QCOMPARE(home.addDoctor(QStringLiteral("山田 太郎"), 1), 1);
+    home.addDoctor(QStringLiteral("佐藤 次郎"));
+    QCOMPARE(home.addDoctor(QStringLiteral("鈴木 花子")), 3);
     QSqlQuery q(gDB());
     const QString insert = QStringLiteral("INSERT INTO 操作履歴 (日時, 端末, DrID, 操作, 書類, 書類番号, 患者番号) "
                                           "VALUES (?, 'ws1', '1', ?, ?, ?, ?)");
@@ -303,6 +307,10 @@ void TestSettings::auditWindowListsNewestFirstAndFilters()
     QCOMPARE(column(F操作履歴::Col操作),
              (QStringList{QStringLiteral("PDF出力"), QStringLiteral("削除"), QStringLiteral("患者登録"),
                           QStringLiteral("印刷"), QStringLiteral("新規保存")}));
+    QCOMPARE(column(F操作履歴::Col医師名),
+             (QStringList{QStringLiteral("鈴木 花子"), QStringLiteral("山田 太郎"), QStringLiteral("山田 太郎"),
+                          QStringLiteral("山田 太郎"), QStringLiteral("山田 太郎")}));
+    QCOMPARE(trail.LV操作履歴->topLevelItem(0)->text(F操作履歴::Col医師), QStringLiteral("3"));
     QCOMPARE(trail.LV操作履歴->topLevelItem(0)->text(F操作履歴::Col端末), QSysInfo::machineHostName());
     QCOMPARE(trail.LV操作履歴->topLevelItem(0)->text(F操作履歴::Col書類番号), QStringLiteral("7"));
     QCOMPARE(trail.LV操作履歴->topLevelItem(2)->text(F操作履歴::Col書類番号), QString());

@@ -103,25 +103,31 @@ bool PaintSheets(PrintableDocument &doc, const QList<PrintSheet> &sheets, QPaged
         return false;
     const double sx = device.logicalDpiX() / kScreenDpi;
     const double sy = device.logicalDpiY() / kScreenDpi;
-    const int widthTwips = doc.pageSizeTwips().width();
     bool ok = true;
     for (int i = 0; i < sheets.size(); ++i) {
         if (i > 0 && !device.newPage()) {
             ok = false;
             break;
         }
-        const PrintSheet &s = sheets[i];
         painter.save();
         painter.scale(sx, sy);
-        // No clip for the band: a painter's clip does not survive the page's
-        // widgets painting through it at another scale (see
-        // RenderWidgetTwips); what spills over is covered instead.
-        doc.render(painter, QRect(0, s.top, widthTwips, s.height));
-        painter.setClipRect(QRectF(), Qt::NoClip);
-        coverOutside(painter, QRectF(0, 0, TwipsToPxF(widthTwips), TwipsToPxF(s.height)));
+        PaintSheet(doc, sheets[i], painter);
         painter.restore();
     }
     return painter.end() && ok;
+}
+
+void PaintSheet(PrintableDocument &doc, const PrintSheet &sheet, QPainter &painter)
+{
+    const int widthTwips = doc.pageSizeTwips().width();
+    painter.save();
+    // No clip for the band: a painter's clip does not survive the page's
+    // widgets painting through it at another scale (see
+    // RenderWidgetTwips); what spills over is covered instead.
+    doc.render(painter, QRect(0, sheet.top, widthTwips, sheet.height));
+    painter.setClipRect(QRectF(), Qt::NoClip);
+    coverOutside(painter, QRectF(0, 0, TwipsToPxF(widthTwips), TwipsToPxF(sheet.height)));
+    painter.restore();
 }
 
 bool WriteSheetsPdf(PrintableDocument &doc, const QList<PrintSheet> &sheets,

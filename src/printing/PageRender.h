@@ -10,6 +10,7 @@ class PrintableDocument;
 class QIODevice;
 class QImage;
 class QPagedPaintDevice;
+class QPainter;
 
 // Paints the sheets onto a paged device (PDF writer, printer, print preview),
 // one sheet per page starting on the device's current page: the document at
@@ -19,6 +20,11 @@ class QPagedPaintDevice;
 // its band only. The caller hides the editing aids. False when the device
 // could not be painted on.
 bool PaintSheets(PrintableDocument &doc, const QList<PrintSheet> &sheets, QPagedPaintDevice &device);
+
+// Paints one sheet with painter in screen pixels (15 twips each), its origin
+// at the top-left of the printable area; covers with white what lies beyond
+// the sheet's band, as PaintSheets does.
+void PaintSheet(PrintableDocument &doc, const PrintSheet &sheet, QPainter &painter);
 
 // Writes the sheets as a PDF into device, one sheet per page, laid out as
 // layout says (see PaintSheets). False when nothing could be written.

@@ -36,6 +36,17 @@ QVector<DoctorEntry> ActiveDoctors(bool byId)
     return doctors;
 }
 
+QHash<QString, QString> DoctorNamesById()
+{
+    QHash<QString, QString> names;
+    if (!OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select * From 医師")))
+        return names;
+    for (; !gRS.eof(); gRS.moveNext())
+        names.insert(QString::number(gRS.field(QStringLiteral("ID")).toInt()), gRS.text(QStringLiteral("Name")));
+    gRS.close();
+    return names;
+}
+
 bool AddDoctor(const QString &name)
 {
     if (!OpenRS(QStringLiteral("Dynaset"), QStringLiteral("医師")))

@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -12,6 +13,10 @@ struct DoctorEntry
 // Doctors not marked deleted. In ID order when byId, otherwise in the order the
 // database returns them. Empty when the database cannot be read.
 QVector<DoctorEntry> ActiveDoctors(bool byId);
+
+// The name of every doctor, deleted ones included (they still wrote what
+// they wrote), by ID as decimal text. Empty when the database cannot be read.
+QHash<QString, QString> DoctorNamesById();
 
 // Each returns false when nothing could be stored (database closed, read-only,
 // the name refused). A doctor that no longer exists is not an error.

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/ScreenFit.h"
 #include "app/Units.h"
+#include "ui/EnterOpens.h"
 #include "ui/Navigation.h"
 #include "ui/Placement.h"
 #include "app/ui/WheelScroll.h"
@@ -368,6 +369,7 @@ void FHead::createRightPanel()
     QObject::connect(LV履歴, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *row) {
         LV履歴_DblClick(LV履歴->indexOfTopLevelItem(row));
     });
+    EnterOpens(LV履歴, [this](int row) { LV履歴_DblClick(row); });
 }
 
 // The panel is narrow, so the list uses a smaller face and never scrolls

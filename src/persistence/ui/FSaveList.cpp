@@ -2,6 +2,7 @@
 #include "persistence/ui/DraftRecovery.h"
 
 #include "app/AppState.h"
+#include "ui/EnterOpens.h"
 #include "ui/Navigation.h"
 #include "ui/Placement.h"
 #include "ui/Prompter.h"
@@ -86,6 +87,7 @@ FSaveList::FSaveList()
     header->setSortIndicatorShown(true);
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) { LVList_ColumnClick(column); });
     connect(LVList, &QTreeView::doubleClicked, this, [this] { LVList_DblClick(); });
+    EnterOpens(LVList, [this](int) { LVList_DblClick(); });
 
     CmdOK = new QPushButton(QStringLiteral("決定"));
     Cmd削除 = new QPushButton(QStringLiteral("削除"));
@@ -165,6 +167,7 @@ void FSaveList::MDoc_Click(int index)
         return;
     LVListRows->clear();
     const int state = M保留->isChecked() ? 0 : 1;
+    setWindowTitle(state == 0 ? QStringLiteral("保存リスト（保留データ）") : QStringLiteral("保存リスト（終了データ）"));
     if (MDoc[index]->data().toString() == kAll) {
         // Kinds whose names differ only in letter case share one table.
         QStringList kinds;

@@ -10,9 +10,10 @@ class QTreeView;
 class SavedDocumentsModel;
 
 // 保存リスト: the current doctor's pending or finished documents, of one
-// kind or of all ("すべて"), newest edit first. "決定" (or a double click)
-// makes the document's patient current and reopens it, "削除" deletes it,
-// "戻る" (or closing the window) goes back to the start window.
+// kind or of all ("すべて"), newest edit first; the title says which state.
+// "決定" (or a double click, or Enter) makes the document's patient current
+// and reopens it, "削除" deletes it, "戻る" (or closing the window) goes back
+// to the start window.
 class FSaveList : public QMainWindow
 {
 public:

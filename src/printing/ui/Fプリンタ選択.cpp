@@ -2,6 +2,7 @@
 
 #include "ui/Placement.h"
 #include "ui/Prompter.h"
+#include "printing/PageRender.h"
 #include "printing/PageSplit.h"
 #include "printing/PrintableDocument.h"
 #include "printing/ui/Fプレビュー.h"
@@ -104,11 +105,9 @@ void Fプリンタ選択::loadPrinters(const QStringList &installed, const QStri
     Lbプリンタなし->setVisible(none);
     Cmd印刷->setEnabled(!none);
     Cmd印刷->setVisible(!none);
-    Cmdプレビュー->setEnabled(!none);
-    Cmdプレビュー->setVisible(!none);
     Comboプリンタ名->setEnabled(!none);
-    if (!none)
-        Cmd印刷->setDefault(true);
+    Cmd印刷->setDefault(!none);
+    Cmdプレビュー->setDefault(none);
 }
 
 void Fプリンタ選択::Comboプリンタ名_Click(int index)
@@ -165,12 +164,16 @@ Fプレビュー *Fプリンタ選択::preview() const
 
 void Fプリンタ選択::Cmdプレビュー_Click()
 {
-    const QString printer = currentPrinter();
-    if (!m_doc || printer.isEmpty())
+    if (!m_doc)
         return;
     if (m_preview)
         m_preview->close();
-    m_preview = new Fプレビュー(m_doc, PrinterPageLayout(printer), [this] { Cmd印刷_Click(); }, this);
+    // Without a printer the pages are shown on the paper of the PDF export,
+    // and nothing is printed from there.
+    const QString printer = currentPrinter();
+    m_preview = printer.isEmpty()
+        ? new Fプレビュー(m_doc, ExportPageLayout(*m_doc), {}, this)
+        : new Fプレビュー(m_doc, PrinterPageLayout(printer), [this] { Cmd印刷_Click(); }, this);
     ShowOver(m_preview, parentWidget() ? parentWidget() : this);
 }
 

@@ -30,7 +30,8 @@ public:
     void Cmd印刷_Click();
     void Cmdキャンセル_Click();
     // Shows the pages as they will print on the chosen printer; the user
-    // prints from there (as with 印刷) or comes back here.
+    // prints from there (as with 印刷) or comes back here. Without a printer
+    // it shows them on the paper of the PDF export.
     void Cmdプレビュー_Click();
 
     QComboBox *Comboプリンタ名;

@@ -1,5 +1,6 @@
 #include "settings/ui/F操作履歴.h"
 
+#include "settings/Doctors.h"
 #include "storage/AuditTrail.h"
 
 #include <QCheckBox>
@@ -11,6 +12,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <iterator>
 
 F操作履歴::F操作履歴(QWidget *parent)
     : QWidget(parent)
@@ -35,10 +38,10 @@ F操作履歴::F操作履歴(QWidget *parent)
     LV操作履歴->setSelectionMode(QAbstractItemView::SingleSelection);
     LV操作履歴->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LV操作履歴->setHeaderLabels({QStringLiteral("日時"), QStringLiteral("端末"), QStringLiteral("医師ID"),
-                                 QStringLiteral("操作"), QStringLiteral("書類"), QStringLiteral("書類番号"),
-                                 QStringLiteral("患者番号")});
-    const int widths[] = {140, 120, 60, 90, 120, 70, 90};
-    for (int c = 0; c < 7; ++c)
+                                 QStringLiteral("医師名"), QStringLiteral("操作"), QStringLiteral("書類"),
+                                 QStringLiteral("書類番号"), QStringLiteral("患者番号")});
+    const int widths[] = {140, 110, 55, 110, 80, 110, 65, 80};
+    for (int c = 0; c < int(std::size(widths)); ++c)
         LV操作履歴->setColumnWidth(c, widths[c]);
 
     auto *filter = new QHBoxLayout;
@@ -60,7 +63,7 @@ F操作履歴::F操作履歴(QWidget *parent)
     layout->addLayout(filter);
     layout->addWidget(LV操作履歴, 1);
     layout->addLayout(buttons);
-    resize(860, 520);
+    resize(920, 520);
 
     connect(Check期間, &QCheckBox::toggled, this, [this](bool on) {
         Date開始->setEnabled(on);
@@ -83,10 +86,11 @@ void F操作履歴::Cmd検索_Click()
     const bool ranged = Check期間->isChecked();
     const QList<AuditRow> rows = ReadAudit(Txt患者番号->text().trimmed(), ranged ? Date開始->date() : QDate(),
                                            ranged ? Date終了->date() : QDate(), kMaxRows);
+    const QHash<QString, QString> doctors = DoctorNamesById();
     QList<QTreeWidgetItem *> items;
     items.reserve(rows.size());
     for (const AuditRow &r : rows)
-        items << new QTreeWidgetItem(QStringList{r.time, r.workstation, r.doctorId, r.operation, r.kind,
-                                                 r.documentId, r.patientId});
+        items << new QTreeWidgetItem(QStringList{r.time, r.workstation, r.doctorId, doctors.value(r.doctorId.trimmed()),
+                                                 r.operation, r.kind, r.documentId, r.patientId});
     LV操作履歴->addTopLevelItems(items);
 }
