@@ -232,18 +232,21 @@ std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text)
             return std::nullopt;
     } else {
         // Keys and search text are folded to lower case, so LIKE's ASCII case
-        // rule changes nothing; on the server a trigram index serves it.
-        found.prepare(QStringLiteral("SELECT d.ID, d.Name, d.Birth, d.Sex, s.Fold, d.Kana FROM Kanja_Search s "
-                                     "JOIN Kanja_Data d ON d.ID = s.ID "
-                                     "WHERE s.Fold LIKE ? ESCAPE '\\' OR s.Fold IS NULL ORDER BY d.ID ASC"));
+        // rule changes nothing; on the server a trigram index serves it. The
+        // keys are read first (CROSS JOIN keeps SQLite from walking every
+        // patient in number order to look up its key), the hits sorted after.
+        found.prepare(QStringLiteral("SELECT d.ID, d.Name, d.Birth, d.Sex, CASE WHEN s.Fold IS NULL THEN d.Kana END FROM Kanja_Search s "
+                                     "CROSS JOIN Kanja_Data d WHERE d.ID = s.ID "
+                                     "AND (s.Fold LIKE ? ESCAPE '\\' OR s.Fold IS NULL) ORDER BY d.ID ASC"));
         found.addBindValue(QChar(u'%') + EscapeLike(wanted) + QChar(u'%'));
         if (!found.exec())
             return std::nullopt;
     }
     QVector<PatientHit> hits;
     while (found.next()) {
-        if (!wanted.isEmpty() && found.value(4).isNull()
-            && !SearchKey(found.value(0).toString(), found.value(1).toString(), found.value(5).toString())
+        // An empty key (column 4 holds the kana then) is matched here.
+        if (!wanted.isEmpty() && !found.value(4).isNull()
+            && !SearchKey(found.value(0).toString(), found.value(1).toString(), found.value(4).toString())
                     .contains(wanted))
             continue;
         hits.append(HitOf(found));
