@@ -3,10 +3,14 @@
 #include "app/AppState.h"
 #include "patients/Patient.h"
 #include "patients/PatientStore.h"
+#include "patients/SearchFold.h"
+#include "storage/Dialect.h"
 #include "storage/Database.h"
 
 #include <QSqlQuery>
 #include <QtTest>
+
+#include <algorithm>
 
 class TestPatients : public QObject
 {
@@ -23,6 +27,7 @@ private slots:
     void lookupWithoutBirthShowsNoEraOrAge();
     void lookupTakesIdsWithQuotesLiterally();
     void nextFreeIdGoesAboveTheHighestNumber();
+    void searchFindsWhatTheFoldedFormsHold();
 };
 
 void TestPatients::eraOfEveryBoundary_data()
@@ -182,6 +187,63 @@ void TestPatients::nextFreeIdGoesAboveTheHighestNumber()
     QCOMPARE(NextFreePatientID(), QStringLiteral("21"));
     CloseDB();
     QCOMPARE(NextFreePatientID(), QString());
+}
+
+// The search, made in the database, returns exactly the patients whose folded
+// kana, name or number holds the folded text, also for patients written by
+// another program, before or after the keys were watched.
+void TestPatients::searchFindsWhatTheFoldedFormsHold()
+{
+    TestHome home;
+    const QStringList kanas = {"ﾔﾏﾀﾞ ﾀﾛｳ", "やまだ　はなこ", "キャノン", "キヤノン", "ﾛｰﾏ", "ローマ",
+                               "ヴァン", "Ｓｍｉｔｈ ジョン", "100%ｶﾞﾝ", "a_b\\c"};
+    for (int i = 0; i < kanas.size(); ++i) {
+        const QString id = QString::number(i + 1);
+        if (i % 2)
+            home.addPatient(id, QStringLiteral("患者") + id, kanas[i], 1, 19800101);
+        else
+            QVERIFY(StorePatient({id, QStringLiteral("患者") + id, kanas[i], 19800101, 1, {}}));
+    }
+    // A database of an earlier version: no keys, nothing watching.
+    QSqlQuery q(gDB());
+    const QStringList older = CurrentEngine() == Engine::Postgres
+        ? QStringList{"DROP TRIGGER kanja_search_stale ON kanja_data", "DROP TABLE kanja_search"}
+        : QStringList{"DROP TRIGGER Kanja_Search_Added", "DROP TRIGGER Kanja_Search_Changed",
+                      "DROP TRIGGER Kanja_Search_Removed", "DROP TABLE Kanja_Search"};
+    for (const QString &sql : older)
+        QVERIFY2(q.exec(sql), qPrintable(sql));
+    CloseDB();
+    QVERIFY(OpenDB());
+    q = QSqlQuery(gDB());
+    QVERIFY(SyncPatientSearchKeys());
+    QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM Kanja_Search WHERE Fold IS NULL")) && q.next());
+    QCOMPARE(q.value(0).toInt(), 0);
+    // Renamed, added and removed by another program while this one runs.
+    for (const char *sql : {"UPDATE Kanja_Data SET Kana='タナカ イチロウ' WHERE ID='3'",
+                            "INSERT INTO Kanja_Data (ID, Name, Kana) VALUES ('20', '新患', 'ｼﾝｶﾝ')",
+                            "DELETE FROM Kanja_Data WHERE ID='4'"})
+        QVERIFY2(q.exec(QString::fromUtf8(sql)), sql);
+
+    auto byText = [](QStringList ids) {
+        std::sort(ids.begin(), ids.end(), [](const QString &a, const QString &b) { return a.toUtf8() < b.toUtf8(); });
+        return ids;
+    };
+    for (const QString text : {"やまだ", "ﾀﾞﾀ", "ダ タ", "キャ", "きや", "ろーま", "ﾛｰ", "ゔぁ", "smith", "ＳＭＩＴＨ",
+                               "%", "_", "b\\c", "たなか", "キヤノン", "しんかん", "患者1", "1", "0", ""}) {
+        const QString wanted = FoldForSearch(text);
+        QStringList expected, found;
+        QVERIFY(q.exec(QStringLiteral("SELECT ID, Name, Kana FROM Kanja_Data")));
+        while (q.next())
+            if (FoldForSearch(q.value(0).toString()).contains(wanted)
+                || FoldForSearch(q.value(1).toString()).contains(wanted)
+                || FoldForSearch(q.value(2).toString()).contains(wanted))
+                expected << q.value(0).toString();
+        const auto hits = FindPatientsByKana(text);
+        QVERIFY(hits);
+        for (const PatientHit &hit : *hits)
+            found << hit.id;
+        QCOMPARE(found, byText(expected));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPatients)

@@ -7,12 +7,7 @@
 #include "storage/Dialect.h"
 #include "storage/PausePoint.h"
 
-#include <QHash>
-#include <QSet>
-#include <QStringMatcher>
 #include <QSqlQuery>
-
-#include <algorithm>
 
 namespace {
 
@@ -23,15 +18,14 @@ QString SearchKey(const QString &id, const QString &name, const QString &kana)
     return FoldForSearch(kana) + QChar(0x1f) + FoldForSearch(name) + QChar(0x1f) + FoldForSearch(id);
 }
 
+// The key of a patient whose name or kana this program has just written.
+// The database's watch (storage/SearchKeyWatch.h) has already left an empty
+// key for it; without the watch the row may be missing.
 bool WriteSearchKey(const QString &id, const QString &name, const QString &kana)
 {
-    // Every write takes a revision above all others, also when it rewrites
-    // the key that held the highest one.
-    const QString nextRevision = QStringLiteral("(SELECT COALESCE(MAX(Rev), 0) + 1 FROM Kanja_Search)");
     const QString fold = SearchKey(id, name, kana);
     QSqlQuery update(gDB());
-    update.prepare(QStringLiteral("UPDATE Kanja_Search SET Name=?, Kana=?, Fold=?, Rev=")
-                   + nextRevision + QStringLiteral(" WHERE ID=?"));
+    update.prepare(QStringLiteral("UPDATE Kanja_Search SET Name=?, Kana=?, Fold=? WHERE ID=?"));
     update.addBindValue(name);
     update.addBindValue(kana);
     update.addBindValue(fold);
@@ -41,9 +35,7 @@ bool WriteSearchKey(const QString &id, const QString &name, const QString &kana)
     if (update.numRowsAffected() > 0)
         return true;
     QSqlQuery insert(gDB());
-    insert.prepare(QStringLiteral(
-        "INSERT INTO Kanja_Search (ID, Name, Kana, Fold, Rev) VALUES (?, ?, ?, ?, ")
-                   + nextRevision + QChar(u')'));
+    insert.prepare(QStringLiteral("INSERT INTO Kanja_Search (ID, Name, Kana, Fold, Rev) VALUES (?, ?, ?, ?, 0)"));
     insert.addBindValue(id);
     insert.addBindValue(name);
     insert.addBindValue(kana);
@@ -186,115 +178,38 @@ QString NextFreePatientID()
 bool SyncPatientSearchKeys()
 {
     QSqlDatabase db = gDB();
-    QSqlQuery(db).exec(QStringLiteral("CREATE INDEX IF NOT EXISTS Kanja_Search_Rev ON Kanja_Search (Rev)"));
     QSqlQuery stale(db);
-    if (!stale.exec(QStringLiteral(
-            "SELECT d.ID, d.Name, d.Kana FROM Kanja_Data d "
-            "LEFT JOIN Kanja_Search s ON s.ID = d.ID "
-            "WHERE s.ID IS NULL OR COALESCE(s.Name, '') <> COALESCE(d.Name, '') "
-            "OR COALESCE(s.Kana, '') <> COALESCE(d.Kana, '')")))
+    stale.setForwardOnly(true);
+    if (!stale.exec(QStringLiteral("SELECT ID, Name, Kana FROM Kanja_Search WHERE Fold IS NULL")))
         return false;
     struct Row { QString id, name, kana; };
     QVector<Row> rows;
     while (stale.next())
         rows.append({stale.value(0).toString(), stale.value(1).toString(), stale.value(2).toString()});
-    QSqlQuery orphans(db);
-    const bool orphansGone = orphans.exec(QStringLiteral(
-        "DELETE FROM Kanja_Search WHERE ID NOT IN (SELECT ID FROM Kanja_Data)"));
     if (rows.isEmpty())
-        return orphansGone;
+        return true;
     const bool inTransaction = db.transaction();
     bool written = true;
-    for (const Row &row : rows)
-        written = WriteSearchKey(row.id, row.name, row.kana) && written;
-    if (inTransaction && !db.commit())
+    for (const Row &row : rows) {
+        // A name or kana changed meanwhile left the key empty again: that
+        // change is folded next time, this fold is not stored over it.
+        QSqlQuery fill(db);
+        fill.prepare(QStringLiteral("UPDATE Kanja_Search SET Fold=? WHERE ID=? AND Fold IS NULL "
+                                    "AND COALESCE(Name, '')=? AND COALESCE(Kana, '')=?"));
+        fill.addBindValue(SearchKey(row.id, row.name, row.kana));
+        fill.addBindValue(row.id);
+        fill.addBindValue(row.name);
+        fill.addBindValue(row.kana);
+        written = fill.exec() && written;
+    }
+    if (inTransaction && !db.commit()) {
+        db.rollback();
         return false;
-    return orphansGone && written;
+    }
+    return written;
 }
 
 namespace {
-
-bool SearchKeysInStep()
-{
-    QSqlQuery count(gDB());
-    return count.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM Kanja_Data), "
-                                     "(SELECT COUNT(*) FROM Kanja_Search)"))
-           && count.next() && count.value(0).toLongLong() == count.value(1).toLongLong();
-}
-
-// The folded keys held in memory, one after the other in one text: a search
-// runs one string search over it rather than scanning the table, and reads
-// from the database only the keys written since it last looked (by revision)
-// and the rows of the patients it found.
-struct KeyCache
-{
-    QString database; // the file or server the keys came from
-    qint64 revision = 0;
-    QString all;              // every key followed by a line break
-    QVector<qsizetype> starts; // where each entry begins in all
-    QStringList ids;
-    QVector<bool> replaced;    // entries whose patient has a newer key further on
-    QHash<QString, qsizetype> entryById;
-
-    void clear()
-    {
-        revision = 0;
-        all.clear();
-        starts.clear();
-        ids.clear();
-        replaced.clear();
-        entryById.clear();
-    }
-
-    bool refresh()
-    {
-        const QSqlDatabase db = gDB();
-        const QString source = db.connectionName() + QChar(u'|') + db.databaseName();
-        if (source != database) {
-            database = source;
-            clear();
-        }
-        QSqlQuery changed(db);
-        changed.setForwardOnly(true);
-        changed.prepare(QStringLiteral("SELECT ID, Fold, Rev FROM Kanja_Search WHERE Rev > ?"));
-        changed.addBindValue(revision);
-        if (!changed.exec())
-            return false;
-        while (changed.next()) {
-            const QString id = changed.value(0).toString();
-            if (const auto old = entryById.constFind(id); old != entryById.cend())
-                replaced[*old] = true;
-            entryById.insert(id, ids.size());
-            starts.append(all.size());
-            ids.append(id);
-            replaced.append(false);
-            all += changed.value(1).toString();
-            all += QChar(u'\n');
-            revision = std::max(revision, changed.value(2).toLongLong());
-        }
-        return true;
-    }
-
-    QSet<QString> find(const QString &wanted) const
-    {
-        QSet<QString> found;
-        const QStringMatcher matcher(wanted);
-        qsizetype from = 0;
-        while ((from = matcher.indexIn(all, from)) >= 0) {
-            const qsizetype entry = std::upper_bound(starts.cbegin(), starts.cend(), from) - starts.cbegin() - 1;
-            if (!replaced[entry])
-                found.insert(ids[entry]);
-            from = entry + 1 < starts.size() ? starts[entry + 1] : all.size();
-        }
-        return found;
-    }
-};
-
-KeyCache &Keys()
-{
-    static KeyCache keys;
-    return keys;
-}
 
 PatientHit HitOf(const QSqlQuery &row)
 {
@@ -305,46 +220,36 @@ PatientHit HitOf(const QSqlQuery &row)
 
 std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text)
 {
-    if (!SearchKeysInStep())
-        SyncPatientSearchKeys();
-    KeyCache &keys = Keys();
-    if (!keys.refresh())
-        return std::nullopt;
+    // Keys left empty by writes since the last search are folded first; one
+    // that cannot be stored (a read-only file) is folded here for this search.
+    SyncPatientSearchKeys();
     QString wanted = FoldForSearch(text);
     wanted.remove(QChar(0x1f));
-    const bool everybody = wanted.isEmpty();
-    const QSet<QString> found = everybody ? QSet<QString>() : keys.find(wanted);
-    const QString columns = QStringLiteral("SELECT ID, Name, Birth, Sex FROM Kanja_Data");
+    QSqlQuery found(gDB());
+    found.setForwardOnly(true);
+    if (wanted.isEmpty()) {
+        if (!found.exec(QStringLiteral("SELECT ID, Name, Birth, Sex FROM Kanja_Data ORDER BY ID ASC")))
+            return std::nullopt;
+    } else {
+        // Keys and search text are folded to lower case, so LIKE's ASCII case
+        // rule changes nothing; on the server a trigram index serves it. The
+        // keys are read first (CROSS JOIN keeps SQLite from walking every
+        // patient in number order to look up its key), the hits sorted after.
+        found.prepare(QStringLiteral("SELECT d.ID, d.Name, d.Birth, d.Sex, CASE WHEN s.Fold IS NULL THEN d.Kana END FROM Kanja_Search s "
+                                     "CROSS JOIN Kanja_Data d WHERE d.ID = s.ID "
+                                     "AND (s.Fold LIKE ? ESCAPE '\\' OR s.Fold IS NULL) ORDER BY d.ID ASC"));
+        found.addBindValue(QChar(u'%') + EscapeLike(wanted) + QChar(u'%'));
+        if (!found.exec())
+            return std::nullopt;
+    }
     QVector<PatientHit> hits;
-    // Many hits: one pass over the table costs less than a long list of numbers.
-    if (everybody || found.size() > 500) {
-        QSqlQuery all(gDB());
-        all.setForwardOnly(true);
-        if (!all.exec(columns + QStringLiteral(" ORDER BY ID ASC")))
-            return std::nullopt;
-        while (all.next()) {
-            if (everybody || found.contains(all.value(0).toString()))
-                hits.append(HitOf(all));
-        }
-        return hits;
+    while (found.next()) {
+        // An empty key (column 4 holds the kana then) is matched here.
+        if (!wanted.isEmpty() && !found.value(4).isNull()
+            && !SearchKey(found.value(0).toString(), found.value(1).toString(), found.value(4).toString())
+                    .contains(wanted))
+            continue;
+        hits.append(HitOf(found));
     }
-    const QStringList ids(found.cbegin(), found.cend());
-    for (qsizetype first = 0; first < ids.size(); first += 100) {
-        const QStringList chunk = ids.mid(first, 100);
-        QSqlQuery some(gDB());
-        some.setForwardOnly(true);
-        QStringList marks(chunk.size(), QStringLiteral("?"));
-        some.prepare(columns + QStringLiteral(" WHERE ID IN (") + marks.join(u',') + QChar(u')'));
-        for (const QString &id : chunk)
-            some.addBindValue(id);
-        if (!some.exec())
-            return std::nullopt;
-        while (some.next())
-            hits.append(HitOf(some));
-    }
-    // The text order of the numbers, as the database orders them.
-    std::sort(hits.begin(), hits.end(), [](const PatientHit &a, const PatientHit &b) {
-        return a.id.toUtf8() < b.id.toUtf8();
-    });
     return hits;
 }

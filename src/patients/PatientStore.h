@@ -43,8 +43,8 @@ struct PatientHit
 // text order of their numbers. nullopt when the search failed.
 std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text);
 
-// Brings the search keys in step with Kanja_Data: adds the missing ones,
-// refolds those whose name or kana changed, drops those of removed patients.
-// The search does it by itself when the numbers of rows differ; the program
-// does it once at start for rows written by anything else. False on failure.
+// Folds the search keys the database has left empty (patients added or
+// renamed by a writer that does not fold, or every patient of a database
+// opened for the first time by this version): work for those alone. The
+// search does it first; the program does it at start. False on failure.
 bool SyncPatientSearchKeys();

@@ -3,6 +3,7 @@
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
 #include "storage/FileJournal.h"
+#include "storage/SearchKeyWatch.h"
 #include "storage/ServerConnection.h"
 #include "storage/StoreLocation.h"
 
@@ -221,6 +222,7 @@ bool finishOpen(QSqlDatabase &db)
     }
     SettleFileSteps();
     createIndexes();
+    WatchSearchKeys(db, g_indexes);
     g_openFailure = OpenFailure::None;
     return true;
 }

@@ -239,6 +239,51 @@ bool IsValueTooLong(const QSqlError &error)
     return pg() && error.nativeErrorCode() == u"22001";
 }
 
+QStringList WatchSearchKeys()
+{
+    if (pg())
+        return {QStringLiteral(
+                    "CREATE OR REPLACE FUNCTION kanja_search_stale() RETURNS trigger LANGUAGE plpgsql AS $body$ "
+                    "BEGIN "
+                    "IF TG_OP <> 'INSERT' THEN DELETE FROM kanja_search WHERE id = OLD.id; END IF; "
+                    "IF TG_OP <> 'DELETE' THEN "
+                    "INSERT INTO kanja_search (id, name, kana, fold, rev) VALUES (NEW.id, NEW.name, NEW.kana, NULL, 0) "
+                    "ON CONFLICT (id) DO UPDATE SET name = EXCLUDED.name, kana = EXCLUDED.kana, fold = NULL; "
+                    "END IF; "
+                    "RETURN NULL; "
+                    "END $body$"),
+                QStringLiteral("CREATE TRIGGER kanja_search_stale AFTER INSERT OR DELETE OR UPDATE OF id, name, kana "
+                               "ON kanja_data FOR EACH ROW EXECUTE FUNCTION kanja_search_stale()")};
+    const QString fresh = QStringLiteral(
+        "INSERT OR REPLACE INTO \"Kanja_Search\" (\"ID\", \"Name\", \"Kana\", \"Fold\", \"Rev\") "
+        "VALUES (NEW.\"ID\", NEW.\"Name\", NEW.\"Kana\", NULL, 0); ");
+    const QString gone = QStringLiteral("DELETE FROM \"Kanja_Search\" WHERE \"ID\" = OLD.\"ID\"; ");
+    return {QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Kanja_Search_Added\" AFTER INSERT ON \"Kanja_Data\" BEGIN ")
+                + fresh + QStringLiteral("END"),
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Kanja_Search_Changed\" AFTER UPDATE OF \"ID\", \"Name\", "
+                           "\"Kana\" ON \"Kanja_Data\" BEGIN ")
+                + gone + fresh + QStringLiteral("END"),
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Kanja_Search_Removed\" AFTER DELETE ON \"Kanja_Data\" BEGIN ")
+                + gone + QStringLiteral("END")};
+}
+
+QString SearchKeysWatched()
+{
+    // The last statement's trigger: the others come before it.
+    if (pg())
+        return QStringLiteral("SELECT 1 FROM pg_trigger WHERE tgrelid = to_regclass('kanja_data') "
+                              "AND tgname = 'kanja_search_stale'");
+    return QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='trigger' AND name='Kanja_Search_Removed'");
+}
+
+QStringList FoldIndex()
+{
+    if (!pg())
+        return {};
+    return {QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS kanja_search_fold ON kanja_search USING gin (fold gin_trgm_ops)")};
+}
+
 QString ContainsLike(const QString &column)
 {
     if (!pg())

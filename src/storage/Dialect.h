@@ -64,6 +64,20 @@ bool AcceptsColumn(const QString &definition);
 // Suffix of a SELECT inside a write transaction that holds the rows read
 // until the transaction ends (PostgreSQL; SQLite's write lock already does).
 QString ForUpdate();
+// The patients' search keys (Kanja_Search) follow Kanja_Data inside the
+// database: a trigger gives every added patient a key row and, when a
+// patient's number, name or kana changes, stores the new name and kana with
+// an empty Fold, so a writer that knows nothing of the keys (another
+// program, a hand-made import) leaves them stale but never wrong; a removed
+// patient loses the key. The statements that set it up, and one that
+// returns a row when it is in place.
+QStringList WatchSearchKeys();
+QString SearchKeysWatched();
+// The index that finds a text inside the folded keys (Fold LIKE '%...%'),
+// made when the database can: a trigram index on the server; the embedded
+// file scans. Empty statements when there is none.
+QStringList FoldIndex();
+
 // Whether a statement failed because a row with the same key exists.
 bool IsUniqueViolation(const QSqlError &error);
 // Whether a statement failed because a text did not fit its column.

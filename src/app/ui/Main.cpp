@@ -41,7 +41,7 @@ bool Main()
         return false;
     }
     // Patients written by other programs (or before the search keys existed)
-    // become findable.
+    // get their keys; nothing is done for patients whose keys are in step.
     SyncPatientSearchKeys();
     LookupPatient(QStringLiteral("1"));
     QDir().mkpath(DataPath(QStringLiteral("pic_save")));
