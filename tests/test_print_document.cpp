@@ -405,6 +405,8 @@ void TestPrintDocument::pdfIsNamedAfterKindPatientAndDateInTheFolderUsedLast()
     doc->LI(QStringLiteral("日付M"))->setText(QString());
     PatientID.clear();
     PatientName.clear();
+    doc->患者番号.clear();
+    doc->患者名.clear();
     prompts.clear();
     ExportPdfWithDialog(printable);
     QCOMPARE(prompts.proposedFiles,

@@ -13,6 +13,7 @@
 #include "persistence/ui/DocumentBinding.h"
 #include "persistence/ui/FSaveList.h"
 #include "persistence/ui/PersistenceHooks.h"
+#include "printing/ui/FMPrintable.h"
 #include "storage/Database.h"
 #include "storage/StoreLocation.h"
 #include "templates/ui/BuildDocument.h"
@@ -161,6 +162,7 @@ private slots:
     void historyMenusFollowTheListAndThePatient();
     void historyRowOpensWithADoubleClick();
     void saveListOpensDocumentForItsPatient();
+    void documentsStayWithTheirPatient();
     void damagedPageImageIsToldAndKeptAside();
     void failedSavesSayWhy();
     void oversizedPagesAndTablesAreRefusedAtOpening();
@@ -345,7 +347,7 @@ void TestSaveGlue::historyMenusFollowTheListAndThePatient()
     QVERIFY(fm());
     QCOMPARE(fm()->M履歴.captions(), QStringList{QString()});
     fhead()->M履歴[0]->trigger();
-    QCOMPARE(fm()->Tag, kKind); // the empty entry does nothing
+    QVERIFY(fm()->Tag.isEmpty()); // the empty entry does nothing
     FM &fresh = h.build(kOther);
     QCOMPARE(fresh.M履歴.captions(), QStringList{QString()});
 }
@@ -421,6 +423,46 @@ void TestSaveGlue::saveListOpensDocumentForItsPatient()
     QCOMPARE(fm()->LbItem[3]->text(), QStringLiteral("一覧から"));
     QCOMPARE(fm()->Lb登録番号->text(), QStringLiteral("1"));
     QVERIFY(!fm()->更新チェック());
+}
+
+// A document is stored and named as its own patient's whoever the bar turns
+// to, and a stale history entry never opens another patient's document.
+void TestSaveGlue::documentsStayWithTheirPatient()
+{
+    GlueHome h;
+    FM &doc = h.build();
+    doc.M保存[0]->trigger();
+    GlueHome::type(doc, 3, QStringLiteral("追記"));
+    h.prompts.clear();
+    h.prompts.answers = {true};
+    LookupPatient(QStringLiteral("34"));
+    ShowMainWindow();
+    QCOMPARE(h.prompts.questions, QStringList{kAsk});
+    QCOMPARE(value(kKind, 1, QStringLiteral("患者番号")).toString(), kPatientSato.id);
+    QCOMPARE(value(kKind, 1, QStringLiteral("所見")).toString(), QStringLiteral("追記"));
+    QVERIFY(fm()->Tag.isEmpty());
+    QCOMPARE(fhead()->Lb基本情報[0]->text(), QStringLiteral("34"));
+
+    // Patient 12's history was read before number 1 became patient 34's.
+    LookupPatient(kPatientSato.id);
+    ShowMainWindow();
+    const QString owner = QStringLiteral("UPDATE %1 SET 患者番号='%2' WHERE ID=1").arg(QuoteIdent(kKind));
+    QVERIFY(QSqlQuery(gDB()).exec(owner.arg(QStringLiteral("34"))));
+    h.prompts.clear();
+    fhead()->M履歴[0]->trigger();
+    QCOMPARE(h.prompts.messages, QStringList{QStringLiteral("この書類は別の患者の書類に変わっているため、開けません。")});
+    QVERIFY(!fm() || fm()->Tag.isEmpty());
+    QCOMPARE(fhead()->LV履歴->topLevelItemCount(), 0);
+
+    // Opened from the list for a patient no longer registered, it keeps its number.
+    QVERIFY(QSqlQuery(gDB()).exec(owner.arg(QStringLiteral("9999"))));
+    LookupPatient(QStringLiteral("9999"));
+    nav().showMainWindow = [] { ShowMainWindow(); };
+    OpenSavedDocumentInMainWindow(kKind, 1);
+    QVERIFY(fm() && fm()->Tag == kKind);
+    fm()->M保存[0]->trigger();
+    QCOMPARE(value(kKind, 1, QStringLiteral("患者番号")).toString(), QStringLiteral("9999"));
+    QVERIFY(FMPrintable(*fm()).pdfFileName().contains(QStringLiteral("9999")));
 }
 
 void TestSaveGlue::damagedPageImageIsToldAndKeptAside()

@@ -28,6 +28,8 @@ struct DocumentData
     QString kind;      // the window's tag: table name and image folder
     int number = 0;    // Lb登録番号; 0 until the first save gives it a number
     int version = 0;   // the stored version this content was read as or saved under (DocumentVersion.h)
+    // 患者番号: the patient the document belongs to; read back with the row.
+    QString patientId;
     QList<FieldValue> fields;
     QList<CheckValue> checks;
     // The persistent drawing surface (free drawing, pasted pictures and texts

@@ -50,6 +50,7 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
     if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE ID=?"), {id})
         || rs.eof())
         return false;
+    out.patientId = rs.hasField(QStringLiteral("患者番号")) ? rs.field(QStringLiteral("患者番号")).toString() : QString();
     for (FieldValue &field : out.fields) {
         if (!field.tag.isEmpty() && rs.hasField(field.tag))
             field.text = captionOf(field, rs.field(field.tag));

@@ -9,7 +9,8 @@
 // the builder's texts). A field or check box whose tag names no column keeps
 // what it had. Number fields show 0 as empty; text and memo fields show what
 // was stored, "0" included. A check box takes the stored value as its state
-// ("0" for 0 or no value). out.kind and out.number are set in every case.
+// ("0" for 0 or no value); out.patientId takes the stored 患者番号.
+// out.kind and out.number are set in every case.
 // False when there is no such row (out's fields are then left alone).
 bool LoadSavedDocument(const QString &kind, int id, DocumentData &out);
 

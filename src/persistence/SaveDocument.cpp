@@ -151,7 +151,8 @@ bool writeRow(const QString &table, const DocumentData &doc, const QString &stat
         if (before.isNull() || before.toInt() != state.toInt())
             operation = state == u"0" ? audit::ToPending() : audit::ToFinished();
     }
-    if (!rs.setField(QStringLiteral("患者番号"), PatientID) || !writeFields(rs, doc)
+    const QString patient = doc.patientId.isEmpty() ? PatientID : doc.patientId;
+    if (!rs.setField(QStringLiteral("患者番号"), patient) || !writeFields(rs, doc)
         || !rs.setField(QStringLiteral("編集日"), today()))
         return false;
     if (state == QStringLiteral("0") || state == QStringLiteral("1")) {
@@ -160,7 +161,7 @@ bool writeRow(const QString &table, const DocumentData &doc, const QString &stat
     } else if (isNew && !rs.setField(QStringLiteral("終了判定"), 0)) {
         return false;
     }
-    if (!rs.update() || !WriteAudit(operation, CurrentDrID, table, number, PatientID))
+    if (!rs.update() || !WriteAudit(operation, CurrentDrID, table, number, patient))
         return false;
     why = SaveFailure::None;
     return true;

@@ -13,6 +13,8 @@
 // succeeds. Otherwise the row with that ID is updated (its DrID is kept).
 // state "0" stores pending, "1" finished; anything else ("" from the close
 // question) keeps the flag of an existing row and makes a new row pending.
+// 患者番号 is doc.patientId, or the current patient (PatientID) when the
+// document names none.
 // Fields and check boxes tagged like a fixed column (ID, DrID, 患者番号,
 // 編集日, 終了判定, any letter case) are not written.
 //

@@ -36,6 +36,8 @@ public:
     virtual QString pdfFileName() const { return QString(); }
     // The saved document's number (0 when not saved), for the 操作履歴.
     virtual int documentNumber() const { return 0; }
+    // The patient the document belongs to, for the 操作履歴.
+    virtual QString patientId() const { return QString(); }
 };
 
 // Hides the editing aids and the editor for as long as it lives; the aids

@@ -10,6 +10,7 @@
 #include "document/ui/DocumentHooks.h"
 #include "document/ui/FM.h"
 #include "inserts/ui/PhraseLists.h"
+#include "patients/Patient.h"
 #include "storage/Ini.h"
 #include "templates/TemplateReader.h"
 #include "templates/ui/BuildDocument.h"
@@ -508,8 +509,23 @@ void FHead::resetToDesign()
     setDrawingColor(Qt::black);
 }
 
+// The bar is about to show the current patient. A document of another
+// patient still open is closed first, with the usual question (saved, it
+// stays its own patient's); when it stays open, its patient stays current,
+// so the bar never shows one patient over another's document.
+void FHead::closeOtherPatientsDocument()
+{
+    FM *doc = fm();
+    if (!doc || doc->Tag.isEmpty() || doc->患者番号 == PatientID)
+        return;
+    const QString owner = doc->患者番号;
+    if (!UnloadFM())
+        LookupPatient(owner);
+}
+
 void FHead::MDIForm_Load()
 {
+    closeOtherPatientsDocument();
     resetToDesign();
     m_wheel->hook();
     docHooks().drawingHistoryChanged = [] {
@@ -554,8 +570,9 @@ void FHead::MDIForm_Load()
     ListPoint_Click();
 
     fmInstance();
+    // A document that could not be closed above stays in sight.
     if (FM *doc = fm()) {
-        if (doc->subWindow())
+        if (doc->subWindow() && doc->Tag.isEmpty())
             doc->subWindow()->hide();
     }
 

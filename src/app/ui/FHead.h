@@ -148,6 +148,7 @@ private:
     void createPalette();
     void createMenus();
     void fillTopBar();
+    void closeOtherPatientsDocument();
     void resetToDesign();
     QMargins expectedFrame() const;
     void keepOnScreen();

@@ -266,6 +266,13 @@ public:
     // ---- end of free editing -------------------------------------------------
     QAction *MPDF出力 = nullptr; // "PDFに出力", below 印刷 in MAction
 
+    // The patient the document belongs to: the patient bar's when the
+    // document was built, the stored row's once a saved one is reopened.
+    // Saving, drafts, printing and the PDF name use these, never whoever is
+    // current meanwhile.
+    QString 患者番号;
+    QString 患者名;
+
     // ---- field interactions: editor keys, reading order, value menus ---------
     // Key code 9 with shift 1 Shift + 2 Ctrl + 4 Alt: Tab moves on, Shift alone back.
     void TxtInput_KeyDown(int keyCode, int shift);

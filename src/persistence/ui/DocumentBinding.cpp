@@ -4,6 +4,7 @@
 #include "persistence/DocumentImage.h"
 #include "persistence/OpenSavedDocument.h"
 #include "persistence/SaveDocument.h"
+#include "persistence/ui/PersistenceHooks.h"
 #include "storage/AppPaths.h"
 #include "storage/Ini.h"
 #include "templates/ui/BuildDocument.h"
@@ -25,6 +26,7 @@ DocumentData CollectFields(const FM &window)
     doc.kind = window.Tag;
     doc.number = window.Lb登録番号->text().trimmed().toInt();
     doc.version = window.StoredVersion;
+    doc.patientId = window.患者番号;
     doc.fields.reserve(window.LbItem.size());
     for (const DocLabel *item : window.LbItem)
         doc.fields.append({item->Tag, item->LinkItem, item->text()});
@@ -67,6 +69,8 @@ void ApplyDocument(FM &window, const DocumentData &doc)
     window.surfaceReplaced();
     window.Lb登録番号->setText(QString::number(doc.number));
     window.StoredVersion = doc.version;
+    if (!doc.patientId.isEmpty())
+        window.患者番号 = doc.patientId;
     window.refreshCanvas();
 }
 
@@ -105,13 +109,23 @@ bool ReopenWindowDocument(FM &window, int id)
 }
 
 namespace {
+enum class Restored { Found, Missing, OtherPatient };
+
 // ReopenWindowDocument but for telling the user of a page image that could
 // not be read.
-bool RestoreDocument(FM &window, int id, const QImage &pageImage)
+Restored RestoreDocument(FM &window, int id, const QImage &pageImage)
 {
     window.refreshCanvas();
     DocumentData doc = CollectFields(window);
     const bool found = LoadSavedDocument(doc.kind, id, doc);
+    // A list read before the number went to another patient's document (the
+    // old one deleted, its number taken again) must not show that document
+    // under this patient, nor save it as this patient's. A window built
+    // without a patient takes the stored one.
+    if (found && !window.患者番号.isEmpty() && doc.patientId != window.患者番号) {
+        window.更新チェック更新();
+        return Restored::OtherPatient;
+    }
     if (found) {
         // A stored page covering the whole page needs no white one beneath.
         if (pageImage.size() == window.pagePixels() && pageImage.format() == QImage::Format_RGB32) {
@@ -127,21 +141,28 @@ bool RestoreDocument(FM &window, int id, const QImage &pageImage)
     // whoever can mend it, and the next save keeps it aside.
     if (found && pageImage.isNull())
         window.setProperty(kDamagedImage, true);
-    return found;
+    return found ? Restored::Found : Restored::Missing;
 }
 
-void TellOfDamagedImage(bool found, const QImage &pageImage)
+// Tells of a page image that could not be read, or closes a document that
+// turned out to be another patient's (and reloads the history that offered it).
+void TellAfterRestore(Restored restored, const QImage &pageImage)
 {
-    if (found && pageImage.isNull())
+    if (restored == Restored::Found && pageImage.isNull())
         prompter().message(QStringLiteral("ページの画像を読み込めませんでした。"));
+    if (restored != Restored::OtherPatient)
+        return;
+    UnloadFM();
+    prompter().message(QStringLiteral("この書類は別の患者の書類に変わっているため、開けません。"));
+    RefreshHistoryWindows();
 }
 }
 
 bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
 {
-    const bool found = RestoreDocument(window, id, pageImage);
-    TellOfDamagedImage(found, pageImage);
-    return found;
+    const Restored restored = RestoreDocument(window, id, pageImage);
+    TellAfterRestore(restored, pageImage);
+    return restored == Restored::Found;
 }
 
 bool ReopenSavedDocument(const QString &kind, int id)
@@ -149,12 +170,14 @@ bool ReopenSavedDocument(const QString &kind, int id)
     // The page image decodes on another core while the window is built; the
     // stored values go in before the window shows.
     QFuture<QImage> pageImage = QtConcurrent::run(ReadPngImage, DocumentImagePath(kind, id));
-    bool found = false;
+    Restored restored = Restored::Missing;
     const bool built = BuildDocument(kind, [&](FM &window) {
-        found = window.Tag == kind && RestoreDocument(window, id, pageImage.result());
+        if (window.Tag == kind)
+            restored = RestoreDocument(window, id, pageImage.result());
     });
     pageImage.waitForFinished();
     // Told once the document shows.
-    TellOfDamagedImage(built && found, pageImage.result());
-    return built && found && fm() && fm()->Tag == kind;
+    if (built)
+        TellAfterRestore(restored, pageImage.result());
+    return built && restored == Restored::Found && fm() && fm()->Tag == kind;
 }

@@ -29,6 +29,9 @@ bool SaveWindowDocument(FM &window, int number, const QString &state, SaveFailur
 // no such row the window stays the unsaved
 // document the builder made (number 0, no page image), so that saving it
 // stores a new row. Returns whether the row was found.
+// A row of another patient than the window's (a stale history or list whose
+// number was deleted and taken again) is not shown: the window is closed, the
+// user told and the history reloaded; false then.
 bool ReopenWindowDocument(FM &window, int id);
 // The same with the page image already decoded (see ReadPngImage).
 bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage);

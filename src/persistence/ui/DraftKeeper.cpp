@@ -168,8 +168,9 @@ Draft DraftKeeper::Collect(FM &window)
     const int edited = EditedField(window);
     if (edited >= 0 && edited < d.doc.fields.size())
         d.doc.fields[edited].text = window.TxtInput->text();
-    d.patientId = PatientID;
-    d.patientName = PatientName;
+    // The document's own patient: recovery makes that patient current again.
+    d.patientId = window.患者番号;
+    d.patientName = window.患者名;
     d.doctorId = CurrentDrID;
     d.doctorName = CurrentDrName;
     d.appFolder = AppFolder();

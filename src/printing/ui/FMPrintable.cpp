@@ -1,6 +1,5 @@
 #include "printing/ui/FMPrintable.h"
 
-#include "app/AppState.h"
 #include "document/ui/FM.h"
 #include "document/ui/FMCanvas.h"
 #include "app/Units.h"
@@ -117,7 +116,13 @@ QString FMPrintable::pdfFileName() const
                               text(QStringLiteral("日付D")));
     if (!date.isValid())
         date = QDate::currentDate();
-    return PdfFileName(m_fm.Tag, PatientID, PatientName, date);
+    // The document's own patient, whoever the patient bar shows.
+    return PdfFileName(m_fm.Tag, m_fm.患者番号, m_fm.患者名, date);
+}
+
+QString FMPrintable::patientId() const
+{
+    return m_fm.患者番号;
 }
 
 int FMPrintable::documentNumber() const

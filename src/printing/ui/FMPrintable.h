@@ -32,6 +32,7 @@ public:
     // document's date fields, today when they hold no date.
     QString pdfFileName() const override;
     int documentNumber() const override;
+    QString patientId() const override;
 
 private:
     FM &m_fm;

@@ -88,7 +88,7 @@ bool submit(const QString &printerName, const QString &title, const QString &fil
 static void auditOutput(const QString &operation, const PrintableDocument &doc)
 {
     if (DatabaseIsOpen())
-        WriteAudit(operation, CurrentDrID, doc.printTitle(), doc.documentNumber(), PatientID);
+        WriteAudit(operation, CurrentDrID, doc.printTitle(), doc.documentNumber(), doc.patientId());
 }
 
 bool PrintDocument(PrintableDocument &doc, const QString &printerName, int copies,

@@ -156,6 +156,13 @@ void FillPatientFields(FM &w)
         for (const auto &[tag, text] : values)
             if (tag == field->Tag)
                 field->setText(text);
+    // The document belongs to the patient whose values it shows.
+    for (const auto &[tag, text] : values) {
+        if (tag == u"患者番号")
+            w.患者番号 = text;
+        else if (tag == u"患者名")
+            w.患者名 = text;
+    }
 }
 
 void FillFixedSourceFields(FM &w)
