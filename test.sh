@@ -20,5 +20,10 @@ cups_env="$("$tools/cups-test-env.sh" start)" || true
 eval "$cups_env"
 pg_env="$("$tools/pg-test-env.sh" start)" || true
 eval "$pg_env"
-cd build
-ctest --output-on-failure -j"$(nproc)"
+status=0
+(cd build && ctest --output-on-failure -j"$(nproc)") || status=$?
+# The package built from this tree: its contents, desktop entry, AppStream
+# metadata, man page and lintian (tools/test-package.sh without --quick also
+# installs it and saves a document with the installed program).
+tools/test-package.sh --quick build || status=1
+exit "$status"

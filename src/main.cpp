@@ -1,5 +1,7 @@
 #include "ui/AppStyle.h"
 #include "ui/Fonts.h"
+#include "app/CommandLine.h"
+#include "app/Version.h"
 #include "app/ui/Main.h"
 #include "storage/AppPaths.h"
 #include "storage/Migration.h"
@@ -12,26 +14,63 @@
 #include <QLocale>
 #include <QTranslator>
 
+namespace {
+
+void print(FILE *to, const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), to);
+    if (!text.endsWith(u'\n'))
+        std::fputc('\n', to);
+}
+
+// --migrate-to URL copies DATA/Rydol.db into an empty server database and
+// ends; setting.ini is left alone.
+int migrateTo(int argc, char *argv[], const QString &url)
+{
+    QCoreApplication app(argc, argv);
+    QStringList summary, notes;
+    QString error = PrepareAppFolder();
+    const QString from = DataPath(QStringLiteral("Rydol.db"));
+    if (!error.isEmpty() || !MigrateToServer(from, ParseStoreLocation(url), &summary, &notes, &error)) {
+        print(stderr, QStringLiteral("Rydol: nothing copied: ") + error);
+        return 1;
+    }
+    for (const QString &line : summary + notes)
+        print(stdout, line);
+    print(stdout, QStringLiteral("copied %1 tables from %2").arg(summary.size()).arg(from));
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
-    // Rydol --migrate-to postgresql://user@host:port/dbname copies DATA/Rydol.db
-    // into an empty server database and ends; setting.ini is left alone.
-    if (argc == 3 && qstrcmp(argv[1], "--migrate-to") == 0) {
-        QCoreApplication app(argc, argv);
-        QStringList summary, notes;
-        QString error;
-        const QString from = DataPath(QStringLiteral("Rydol.db"));
-        if (!MigrateToServer(from, ParseStoreLocation(QString::fromLocal8Bit(argv[2])), &summary, &notes, &error)) {
-            std::fprintf(stderr, "Rydol: nothing copied: %s\n", qPrintable(error));
-            return 1;
-        }
-        for (const QString &line : summary + notes)
-            std::printf("%s\n", line.toUtf8().constData());
-        std::printf("copied %d tables from %s\n", int(summary.size()), from.toUtf8().constData());
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command = ParseCommandLine(arguments);
+    if (!command.error.isEmpty()) {
+        print(stderr, command.error);
+        return 2;
+    }
+    if (command.option == u"--help") {
+        print(stdout, CommandLineHelp());
         return 0;
+    }
+    if (command.option == u"--version") {
+        print(stdout, VersionText());
+        return 0;
+    }
+    if (command.option == u"--migrate-to")
+        return migrateTo(argc, argv, command.value);
+    if (!command.option.isEmpty()) {
+        print(stderr, QStringLiteral("rydol: %1 はこのビルドにはありません / is not built into this program")
+                          .arg(command.option));
+        return 2;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rydol"));
+    QApplication::setApplicationVersion(RydolVersion());
     InstallFontSubstitutes();
     InstallAppStyle();
     // Qt's own dialogs (colour chooser, file dialogs, standard buttons) in

@@ -16,6 +16,12 @@
 
 bool Main()
 {
+    // An installed program fills a user's own home on first start; a shared
+    // home that cannot be reached ends the start, naming the folder.
+    if (const QString problem = PrepareAppFolder(); !problem.isEmpty()) {
+        prompter().message(problem);
+        return false;
+    }
     // A database that cannot be opened or reached, or that this user may not
     // read and write, ends the start before anything is written: going on
     // would only fail every save.
