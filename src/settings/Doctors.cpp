@@ -36,6 +36,17 @@ QVector<DoctorEntry> ActiveDoctors(bool byId)
     return doctors;
 }
 
+QHash<int, QString> DoctorNames()
+{
+    QHash<int, QString> names;
+    if (!OpenRS(QStringLiteral("Snapshot"), QStringLiteral("Select ID, Name From 医師")))
+        return names;
+    for (; !gRS.eof(); gRS.moveNext())
+        names.insert(gRS.field(QStringLiteral("ID")).toInt(), gRS.text(QStringLiteral("Name")));
+    gRS.close();
+    return names;
+}
+
 bool AddDoctor(const QString &name)
 {
     if (!OpenRS(QStringLiteral("Dynaset"), QStringLiteral("医師")))

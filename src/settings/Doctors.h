@@ -1,4 +1,5 @@
 #pragma once
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -15,6 +16,9 @@ QVector<DoctorEntry> ActiveDoctors(bool byId);
 
 // Each returns false when nothing could be stored (database closed, read-only,
 // the name refused). A doctor that no longer exists is not an error.
+// The name of every doctor by ID, deleted ones too (old records name them).
+QHash<int, QString> DoctorNames();
+
 bool AddDoctor(const QString &name);
 bool RenameDoctor(int id, const QString &name);
 bool MarkDoctorDeleted(int id);

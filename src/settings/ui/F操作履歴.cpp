@@ -1,5 +1,6 @@
 #include "settings/ui/F操作履歴.h"
 
+#include "settings/Doctors.h"
 #include "storage/AuditTrail.h"
 
 #include <QCheckBox>
@@ -35,10 +36,10 @@ F操作履歴::F操作履歴(QWidget *parent)
     LV操作履歴->setSelectionMode(QAbstractItemView::SingleSelection);
     LV操作履歴->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LV操作履歴->setHeaderLabels({QStringLiteral("日時"), QStringLiteral("端末"), QStringLiteral("医師ID"),
-                                 QStringLiteral("操作"), QStringLiteral("書類"), QStringLiteral("書類番号"),
+                                 QStringLiteral("医師"), QStringLiteral("操作"), QStringLiteral("書類"), QStringLiteral("書類番号"),
                                  QStringLiteral("患者番号")});
-    const int widths[] = {140, 120, 60, 90, 120, 70, 90};
-    for (int c = 0; c < 7; ++c)
+    const int widths[] = {140, 110, 50, 100, 90, 110, 60, 80};
+    for (int c = 0; c < 8; ++c)
         LV操作履歴->setColumnWidth(c, widths[c]);
 
     auto *filter = new QHBoxLayout;
@@ -83,10 +84,11 @@ void F操作履歴::Cmd検索_Click()
     const bool ranged = Check期間->isChecked();
     const QList<AuditRow> rows = ReadAudit(Txt患者番号->text().trimmed(), ranged ? Date開始->date() : QDate(),
                                            ranged ? Date終了->date() : QDate(), kMaxRows);
+    const QHash<int, QString> doctors = DoctorNames();
     QList<QTreeWidgetItem *> items;
     items.reserve(rows.size());
     for (const AuditRow &r : rows)
-        items << new QTreeWidgetItem(QStringList{r.time, r.workstation, r.doctorId, r.operation, r.kind,
-                                                 r.documentId, r.patientId});
+        items << new QTreeWidgetItem(QStringList{r.time, r.workstation, r.doctorId, doctors.value(r.doctorId.toInt()),
+                                                 r.operation, r.kind, r.documentId, r.patientId});
     LV操作履歴->addTopLevelItems(items);
 }
