@@ -18,11 +18,6 @@ IdleLock::IdleLock(QObject *parent)
     qApp->installEventFilter(this);
 }
 
-IdleLock::~IdleLock()
-{
-    qApp->removeEventFilter(this);
-}
-
 IdleLock &IdleLock::shared()
 {
     static IdleLock *instance = new IdleLock(qApp);

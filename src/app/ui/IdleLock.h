@@ -11,8 +11,8 @@
 class IdleLock : public QObject
 {
 public:
+    // A lock that is deleted stops watching by itself.
     explicit IdleLock(QObject *parent = nullptr);
-    ~IdleLock() override;
 
     // The one lock of the run, watching the input of the whole application.
     static IdleLock &shared();
