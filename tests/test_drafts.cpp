@@ -515,7 +515,7 @@ void TestDrafts::unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone()
     QCOMPARE(h.prompts.messages, said);
     doc->LbItem[0]->setText(QStringLiteral("大阪病院"));
     h.settle();
-    QVERIFY(!RecoverDrafts());
+    QVERIFY(!RecoverDrafts(CurrentDrID));
     QCOMPARE(h.prompts.messages, said);
     // Once the folder can be made, the draft is written.
     QVERIFY(QFile::remove(DraftFolder()));
@@ -528,7 +528,7 @@ void TestDrafts::unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone()
     if (::chown(QFile::encodeName(DraftPath(QStringLiteral("theirs"))).constData(), 65534, 65534) != 0)
         QSKIP("only root can give a file to another user");
     h.prompts.clear();
-    QVERIFY(!RecoverDrafts());
+    QVERIFY(!RecoverDrafts(CurrentDrID));
     QVERIFY(h.prompts.questions.isEmpty());
     QVERIFY(h.prompts.messages.isEmpty());
     QVERIFY(QFile::exists(DraftPath(QStringLiteral("theirs"))));

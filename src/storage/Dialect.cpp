@@ -102,6 +102,10 @@ QList<FixedTable> FixedTables()
             {QStringLiteral("医師"),
              QStringLiteral("CREATE TABLE IF NOT EXISTS \"医師\" (id %1, name VARCHAR(255), "
                             "del INTEGER NOT NULL DEFAULT 0)").arg(serial)},
+            {QStringLiteral("医師認証"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS \"医師認証\" (drid INTEGER NOT NULL PRIMARY KEY, "
+                            "\"ハッシュ\" VARCHAR(255), \"失敗回数\" INTEGER NOT NULL DEFAULT 0, "
+                            "\"ロック期限\" BIGINT NOT NULL DEFAULT 0)")},
             {QStringLiteral("定型文"),
              QStringLiteral("CREATE TABLE IF NOT EXISTS \"定型文\" (id %1, drid INTEGER, "
                             "class VARCHAR(255), value TEXT, del INTEGER NOT NULL DEFAULT 0)").arg(serial)},
@@ -133,6 +137,13 @@ QList<FixedTable> FixedTables()
         {QStringLiteral("医師"),
          QStringLiteral("CREATE TABLE IF NOT EXISTS \"医師\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                         "\"Name\" VARCHAR(255), \"Del\" INTEGER NOT NULL DEFAULT 0)")},
+        // The password of each doctor who signs in (an Argon2id hash, NULL
+        // when removed), the wrong tries in a row and the end of a lock-out
+        // (seconds since 1970, UTC; 0 when none).
+        {QStringLiteral("医師認証"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"医師認証\" (\"DrID\" INTEGER NOT NULL PRIMARY KEY, "
+                        "\"ハッシュ\" VARCHAR(255), \"失敗回数\" INTEGER NOT NULL DEFAULT 0, "
+                        "\"ロック期限\" INTEGER NOT NULL DEFAULT 0)")},
         {QStringLiteral("定型文"),
          QStringLiteral("CREATE TABLE IF NOT EXISTS \"定型文\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, "
                         "\"DrID\" INTEGER, \"Class\" VARCHAR(255), \"Value\" TEXT, \"Del\" INTEGER NOT NULL DEFAULT 0)")},

@@ -4,7 +4,9 @@
 #include "ui/Navigation.h"
 #include "ui/Prompter.h"
 #include "app/ui/StartIcons.h"
+#include "settings/DoctorPasswords.h"
 #include "settings/Doctors.h"
+#include "settings/ui/Fパスワード.h"
 #include "storage/UserSettings.h"
 
 #include <QCheckBox>
@@ -133,6 +135,14 @@ bool FStart::Set_Dr()
         prompter().message(QStringLiteral("医師を選択してください"));
         return false;
     }
+    if (!signedIn()) {
+        if (!SignIn())
+            return false;
+        // Now that it is the doctor, what the doctor left unsaved is offered;
+        // a restored document opens in the main window instead.
+        if (OfferDrafts())
+            return false;
+    }
     const QString id = QString::number(ComboDr->currentData().toInt());
     CurrentDrID = id;
     CurrentDrName = ComboDr->currentText();
@@ -151,14 +161,37 @@ void FStart::showAgain()
         if (chosen)
             selectDoctor(id);
     }
+    // Whoever comes to the start window signs in again.
+    m_signedInId = 0;
     show();
     raise();
     activateWindow();
 }
 
+bool FStart::signedIn() const
+{
+    const int id = ComboDr->currentData().toInt();
+    return id == m_signedInId || !DoctorHasPassword(id);
+}
+
+bool FStart::SignIn()
+{
+    if (signedIn())
+        return true;
+    const int id = ComboDr->currentData().toInt();
+    if (!Fパスワード::ask(Fパスワード::Mode::SignIn, id, ComboDr->currentText()))
+        return false;
+    m_signedInId = id;
+    return true;
+}
+
 bool FStart::OfferDrafts()
 {
     if (ComboDr->currentIndex() < 0 || !nav().recoverDrafts)
+        return false;
+    // A doctor who signs in is asked only after signing in: answering No
+    // discards what was left.
+    if (!signedIn())
         return false;
     return nav().recoverDrafts(QString::number(ComboDr->currentData().toInt()), [this] { return Set_Dr(); });
 }

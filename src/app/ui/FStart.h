@@ -22,15 +22,22 @@ public:
     // Fills the doctor list and preselects the remembered default doctor.
     void Form_Load();
     // Takes the doctor chosen in ComboDr as the current doctor and hides the
-    // window. False, after telling the user, when no doctor is chosen.
+    // window. False, after telling the user, when no doctor is chosen. A
+    // doctor with a password signs in first (false when not), and is then
+    // offered the drafts (false when one was restored: the main window shows it).
     bool Set_Dr();
+    // Asks the password of the doctor chosen in ComboDr, when that doctor has
+    // one and has not signed in since the window was last shown. True when
+    // the doctor may go on.
+    bool SignIn();
     // Shows the window as it was left. The doctor list is reloaded only when
     // doctors were added, renamed or deleted meanwhile; the chosen doctor
     // stays chosen as long as it is still in the list.
     void showAgain();
 
     // Asks about the documents the doctor selected in ComboDr left unsaved
-    // by a crash, over this window. Yes takes that doctor (Set_Dr) and opens
+    // by a crash, over this window (for a doctor with a password, only once
+    // signed in). Yes takes that doctor (Set_Dr) and opens
     // the restored document in the main window; true then.
     bool OfferDrafts();
     // The user chose a doctor in ComboDr.
@@ -62,6 +69,9 @@ protected:
 private:
     void fillDoctors();
     void selectDoctor(int id);
+    bool signedIn() const;
 
     int m_doctorsRevision = -1;
+    // The doctor who signed in since the window was last shown (0: none).
+    int m_signedInId = 0;
 };

@@ -1,6 +1,7 @@
 #include "app/ui/Main.h"
 
 #include "app/ui/FStart.h"
+#include "app/ui/IdleLock.h"
 #include "app/ui/InstallNavigation.h"
 #include "ui/Navigation.h"
 #include "ui/Placement.h"
@@ -52,6 +53,7 @@ bool Main()
     LookupPatient(QStringLiteral("1"));
     QDir().mkpath(DataPath(QStringLiteral("pic_save")));
     InstallNavigation();
+    InstallIdleLock();
     // The start window opens in the middle of the screen.
     ShowOver(&FStart::shared(), nullptr);
     // The remembered doctor is known now: what a crash left unsaved is

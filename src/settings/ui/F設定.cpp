@@ -4,7 +4,9 @@
 #include "ui/Navigation.h"
 #include "ui/Placement.h"
 #include "ui/Prompter.h"
+#include "settings/DoctorPasswords.h"
 #include "settings/Doctors.h"
+#include "settings/ui/Fパスワード.h"
 #include "storage/Ini.h"
 
 #include <QCloseEvent>
@@ -43,6 +45,8 @@ F設定::F設定(QWidget *parent)
     connect(CmdDr追加, &QPushButton::clicked, this, [this] { CmdDr追加_Click(); });
     connect(CmdDr変更, &QPushButton::clicked, this, [this] { CmdDr変更_Click(); });
     connect(CmdDr削除, &QPushButton::clicked, this, [this] { CmdDr削除_Click(); });
+    connect(CmdDrパスワード, &QPushButton::clicked, this, [this] { CmdDrパスワード_Click(); });
+    connect(CmdDrパスワード削除, &QPushButton::clicked, this, [this] { CmdDrパスワード削除_Click(); });
 
     Form_Load();
 }
@@ -88,11 +92,16 @@ QWidget *F設定::buildDoctorPage()
     CmdDr追加 = new QPushButton(QStringLiteral("追加"), page);
     CmdDr変更 = new QPushButton(QStringLiteral("変更"), page);
     CmdDr削除 = new QPushButton(QStringLiteral("削除"), page);
+    CmdDrパスワード = new QPushButton(QStringLiteral("パスワード設定"), page);
+    CmdDrパスワード削除 = new QPushButton(QStringLiteral("パスワード削除"), page);
 
     auto *buttons = new QVBoxLayout;
     buttons->addWidget(CmdDr追加);
     buttons->addWidget(CmdDr変更);
     buttons->addWidget(CmdDr削除);
+    buttons->addSpacing(12);
+    buttons->addWidget(CmdDrパスワード);
+    buttons->addWidget(CmdDrパスワード削除);
     buttons->addStretch(1);
 
     auto *layout = new QHBoxLayout(page);
@@ -142,10 +151,16 @@ void F設定::CmdDr追加_Click()
     DrList_Load();
 }
 
-void F設定::CmdDr変更_Click()
+QListWidgetItem *F設定::selectedDoctor() const
 {
     QListWidgetItem *item = ListDr->currentItem();
-    if (!item || !item->isSelected())
+    return item && item->isSelected() ? item : nullptr;
+}
+
+void F設定::CmdDr変更_Click()
+{
+    QListWidgetItem *item = selectedDoctor();
+    if (!item)
         return;
     const int id = item->data(Qt::UserRole).toInt();
     const auto name = prompter().input(kDoctorNamePrompt, AppTitle(), item->text());
@@ -167,6 +182,38 @@ void F設定::CmdDr削除_Click()
     if (item && !MarkDoctorDeleted(item->data(Qt::UserRole).toInt()))
         prompter().message(kNotSaved);
     DrList_Load();
+}
+
+void F設定::CmdDrパスワード_Click()
+{
+    const QListWidgetItem *item = selectedDoctor();
+    if (!item)
+        return;
+    const int id = item->data(Qt::UserRole).toInt();
+    // Only who knows the password changes it.
+    if (DoctorHasPassword(id) && !Fパスワード::ask(Fパスワード::Mode::Confirm, id, item->text()))
+        return;
+    QString password;
+    if (!Fパスワード::ask(Fパスワード::Mode::NewPassword, id, item->text(), &password))
+        return;
+    prompter().message(SetDoctorPassword(id, password) ? QStringLiteral("パスワードを設定しました。") : kNotSaved);
+}
+
+void F設定::CmdDrパスワード削除_Click()
+{
+    const QListWidgetItem *item = selectedDoctor();
+    if (!item)
+        return;
+    const int id = item->data(Qt::UserRole).toInt();
+    const QString who = QStringLiteral("『") + item->text() + QStringLiteral("』");
+    if (!DoctorHasPassword(id)) {
+        prompter().message(who + QStringLiteral("にはパスワードがありません。"));
+        return;
+    }
+    if (!Fパスワード::ask(Fパスワード::Mode::Confirm, id, item->text())
+        || !prompter().question(who + QStringLiteral("のパスワードを削除してもいいですか？")))
+        return;
+    prompter().message(RemoveDoctorPassword(id) ? QStringLiteral("パスワードを削除しました。") : kNotSaved);
 }
 
 void F設定::Cmd操作履歴_Click()

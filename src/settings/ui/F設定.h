@@ -3,6 +3,7 @@
 
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QKeyEvent;
 class QPushButton;
 class QTabWidget;
@@ -27,6 +28,10 @@ public:
     void CmdDr追加_Click();
     void CmdDr変更_Click();
     void CmdDr削除_Click();
+    // Sets or (after the current one) changes the selected doctor's password.
+    void CmdDrパスワード_Click();
+    // Removes it, after the current one.
+    void CmdDrパスワード削除_Click();
     void Cmd初期設定適用_Click();
     // Shows the audit trail window.
     void Cmd操作履歴_Click();
@@ -43,6 +48,8 @@ public:
     QPushButton *CmdDr追加;
     QPushButton *CmdDr変更;
     QPushButton *CmdDr削除;
+    QPushButton *CmdDrパスワード;
+    QPushButton *CmdDrパスワード削除;
 
 protected:
     // Form_Unload: the start window comes back.
@@ -52,4 +59,6 @@ protected:
 private:
     QWidget *buildGeneralPage();
     QWidget *buildDoctorPage();
+    // The doctor selected in ListDr, nullptr when none.
+    QListWidgetItem *selectedDoctor() const;
 };
