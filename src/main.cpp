@@ -1,6 +1,7 @@
 #include "ui/AppStyle.h"
 #include "ui/Fonts.h"
 #include "app/ui/Main.h"
+#include "printing/ui/ArchiveExport.h"
 #include "storage/AppPaths.h"
 #include "storage/Migration.h"
 #include "storage/StoreLocation.h"
@@ -30,6 +31,9 @@ int main(int argc, char *argv[])
         std::printf("copied %d tables from %s\n", int(summary.size()), from.toUtf8().constData());
         return 0;
     }
+    // Rydol --export-archive <folder> brings the readable archive up to date and ends.
+    if (argc >= 2 && qstrcmp(argv[1], "--export-archive") == 0)
+        return ExportArchiveCommand(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rydol"));
     InstallFontSubstitutes();

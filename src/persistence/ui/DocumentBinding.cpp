@@ -104,10 +104,7 @@ bool ReopenWindowDocument(FM &window, int id)
     return ReopenWindowDocument(window, id, ReadPngImage(DocumentImagePath(window.Tag, id)));
 }
 
-namespace {
-// ReopenWindowDocument but for telling the user of a page image that could
-// not be read.
-bool RestoreDocument(FM &window, int id, const QImage &pageImage)
+bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage)
 {
     window.refreshCanvas();
     DocumentData doc = CollectFields(window);
@@ -130,6 +127,7 @@ bool RestoreDocument(FM &window, int id, const QImage &pageImage)
     return found;
 }
 
+namespace {
 void TellOfDamagedImage(bool found, const QImage &pageImage)
 {
     if (found && pageImage.isNull())
@@ -139,7 +137,7 @@ void TellOfDamagedImage(bool found, const QImage &pageImage)
 
 bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
 {
-    const bool found = RestoreDocument(window, id, pageImage);
+    const bool found = RestoreWindowDocument(window, id, pageImage);
     TellOfDamagedImage(found, pageImage);
     return found;
 }
@@ -151,7 +149,7 @@ bool ReopenSavedDocument(const QString &kind, int id)
     QFuture<QImage> pageImage = QtConcurrent::run(ReadPngImage, DocumentImagePath(kind, id));
     bool found = false;
     const bool built = BuildDocument(kind, [&](FM &window) {
-        found = window.Tag == kind && RestoreDocument(window, id, pageImage.result());
+        found = window.Tag == kind && RestoreWindowDocument(window, id, pageImage.result());
     });
     pageImage.waitForFinished();
     // Told once the document shows.
