@@ -2,7 +2,7 @@
 // by CPU time, for a first export of every saved document (each of the four
 // sample kinds filled in as a doctor would, saved again and again) and for a
 // nightly run in which nothing changed.
-// Run: QT_QPA_PLATFORM=offscreen build/bench_archive [documents, default 40]
+// Run: QT_QPA_PLATFORM=offscreen build/bench_archive [documents, default 40] [folder to keep the archive in]
 #include "BenchTiming.h"
 #include "SampleForms.h"
 
@@ -42,12 +42,13 @@ int main(int argc, char *argv[])
         }
     }
     Settle();
-    QTemporaryDir out;
+    QTemporaryDir temporary;
+    const QString out = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temporary.path();
     for (const char *what : {"first export", "nothing changed"}) {
         QElapsedTimer wall;
         wall.start();
         const double cpu = CpuMs();
-        const ArchiveResult result = ExportArchive(out.path());
+        const ArchiveResult result = ExportArchive(out);
         Report(what, result, double(wall.nsecsElapsed()) / 1e6, CpuMs() - cpu);
         if (!result.ok()) {
             std::fprintf(stderr, "%s\n", qPrintable(result.failures.join(u'\n')));
