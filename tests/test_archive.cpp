@@ -155,6 +155,11 @@ private slots:
         QVERIFY(!QFile::exists(out.filePath(QStringLiteral("pdf/紹介状/2.pdf"))));
         QVERIFY(!QFile::exists(out.filePath(QStringLiteral("patients/p5.html"))));
         QVERIFY(QFile::exists(out.filePath(QStringLiteral("patients/p12.html"))));
+
+        // A template taken away leaves the PDFs of its documents in place.
+        QVERIFY(QFile::remove(h.home.data(QStringLiteral("ini/紹介状.ini"))));
+        QVERIFY(ExportArchive(out.path()).ok());
+        QVERIFY(QFile::exists(out.filePath(QStringLiteral("pdf/紹介状/1.pdf"))));
     }
 };
 

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
@@ -77,8 +78,10 @@ QVariant columnValue(const QSqlQuery &q, const QString &name)
 
 void readKind(const StoredKind &kind, ArchiveCatalog &catalog, QHash<QString, QByteArray> &patientDigests)
 {
-    if (TableColumns(kind.table).isEmpty())
-        return; // never saved
+    if (TableColumns(kind.table).isEmpty()) {
+        catalog.kindsRead << kind.kind; // never saved
+        return;
+    }
     QSqlQuery q(gDB());
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT * FROM %1").arg(QuoteIdent(kind.table)))) {
@@ -86,6 +89,8 @@ void readKind(const StoredKind &kind, ArchiveCatalog &catalog, QHash<QString, QB
         return;
     }
     const QByteArray templateDigest = fileDigest(IniPath(kind.kind));
+    // The rows are read to the end before any patient is looked up: no other
+    // statement may run while this one is open.
     QList<ArchivedDocument> found;
     while (q.next()) {
         ArchivedDocument doc;
@@ -97,14 +102,8 @@ void readKind(const StoredKind &kind, ArchiveCatalog &catalog, QHash<QString, QB
         doc.date = ListDate::documentDate(columnValue(q, QStringLiteral("日付Y")), columnValue(q, QStringLiteral("日付M")),
                                           columnValue(q, QStringLiteral("日付D")));
         doc.editDate = ListDate::editDate(columnValue(q, QStringLiteral("編集日")));
-        if (!patientDigests.contains(doc.patientId)) {
-            const PatientSeen seen = lookUp(doc.patientId);
-            catalog.patients.insert(doc.patientId, seen.patient);
-            patientDigests.insert(doc.patientId, seen.digest);
-        }
         QCryptographicHash hash(QCryptographicHash::Sha1);
         hash.addData(templateDigest);
-        hash.addData(patientDigests.value(doc.patientId));
         const QSqlRecord record = q.record();
         for (int i = 0; i < record.count(); ++i) {
             addPart(hash, record.fieldName(i));
@@ -116,6 +115,23 @@ void readKind(const StoredKind &kind, ArchiveCatalog &catalog, QHash<QString, QB
                                      : QString());
         doc.fingerprint = hash.result();
         found.append(std::move(doc));
+    }
+    if (q.lastError().isValid()) {
+        catalog.problems << kind.kind;
+        return;
+    }
+    q.finish();
+    catalog.kindsRead << kind.kind;
+    for (ArchivedDocument &doc : found) {
+        if (!patientDigests.contains(doc.patientId)) {
+            const PatientSeen seen = lookUp(doc.patientId);
+            catalog.patients.insert(doc.patientId, seen.patient);
+            patientDigests.insert(doc.patientId, seen.digest);
+        }
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        hash.addData(doc.fingerprint);
+        hash.addData(patientDigests.value(doc.patientId));
+        doc.fingerprint = hash.result();
     }
     std::sort(found.begin(), found.end(), [](const ArchivedDocument &a, const ArchivedDocument &b) { return a.id < b.id; });
     catalog.documents += found;

@@ -43,6 +43,7 @@ struct ArchiveCatalog
     QList<ArchivedDocument> documents;     // by kind, then ID
     QHash<QString, ArchivedPatient> patients; // by patient number
     QHash<QString, QString> doctors;       // name by DrID
+    QStringList kindsRead;                 // kinds whose documents are all listed
     QStringList problems;                  // kinds whose documents could not be read
 };
 

@@ -120,10 +120,18 @@ ArchiveResult ExportArchive(const QString &folder)
         after.insert(it.key(), QByteArray());
     }
     // Only files an earlier run wrote are removed: the PDFs of deleted
-    // documents and the pages of patients without documents.
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        if (!after.contains(it.key()) && QFile::remove(root.filePath(it.key())))
+    // documents and the pages of patients without documents. The PDFs of a
+    // kind whose documents could not all be read, or whose template is gone,
+    // stay as they are.
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (after.contains(it.key()))
+            continue;
+        const bool pdf = it.key().startsWith(QStringLiteral("pdf/"));
+        if (pdf && !catalog.kindsRead.contains(it.key().section(u'/', 1, 1)))
+            after.insert(it.key(), it.value());
+        else if (QFile::remove(root.filePath(it.key())))
             ++result.removed;
+    }
     if (!WriteArchiveState(folder, after))
         result.failures << Line(QStringLiteral("rydol-archive.tsv"), QStringLiteral("書き込めません"));
     return result;
