@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/Version.h"
 #include "app/ui/Main.h"
+#include "printing/ui/ArchiveExport.h"
 #include "storage/AppPaths.h"
 #include "storage/Migration.h"
 #include "storage/StoreLocation.h"
@@ -63,6 +64,8 @@ int main(int argc, char *argv[])
     }
     if (command.option == u"--migrate-to")
         return migrateTo(argc, argv, command.value);
+    if (command.option == u"--export-archive")
+        return ExportArchiveCommand(argc, argv, command.value);
     if (!command.option.isEmpty()) {
         print(stderr, QStringLiteral("rydol: %1 はこのビルドにはありません / is not built into this program")
                           .arg(command.option));

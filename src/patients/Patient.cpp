@@ -141,3 +141,23 @@ bool IsValidEraDate(const QString &eraDate)
     }
     return false;
 }
+
+QList<QPair<QString, QString>> CurrentPatientValues()
+{
+    // No birth date (or no patient) leaves month, day and age empty rather
+    // than "0", here and in the document fields copied from these values.
+    const bool hasBirth = PatientBirth != 0;
+    const QString birth = hasBirth ? QString::number(PatientBirth) : QString();
+    return {
+        {QStringLiteral("患者番号"), PatientID},
+        {QStringLiteral("カナ名"), PatientKana},
+        {QStringLiteral("患者名"), PatientName},
+        {QStringLiteral("生年"), PatientEra + PatientEraYear},
+        {QStringLiteral("生月"), birth.mid(4, 2)},
+        {QStringLiteral("生日"), birth.right(2)},
+        {QStringLiteral("年齢"), hasBirth ? QString::number(PatientAge) : QString()},
+        // A failed lookup leaves no patient, and no sex to show.
+        {QStringLiteral("性別"), PatientID.isEmpty() ? QString() : PatientSex == 1 ? QStringLiteral("男") : QStringLiteral("女")},
+        {QStringLiteral("住所"), PatientAddress},
+    };
+}

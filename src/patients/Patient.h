@@ -1,11 +1,18 @@
 #pragma once
 #include <QDate>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
 // Makes the patient with this ID current (fills the Patient* state of
 // app/AppState.h). False, with the state emptied, when there is no such patient.
 bool LookupPatient(const QString &id);
+
+// The current patient as the main window's top bar shows it, each value with
+// the tag of its patient item: 患者番号, カナ名, 患者名, 生年 (era and year),
+// 生月, 生日, 年齢, 性別, 住所. No birth date leaves month, day and age empty.
+QList<QPair<QString, QString>> CurrentPatientValues();
 
 // "平成010108" (era name, two-digit era year, month, day) to 19890108.
 int EraDateToNumber(const QString &eraDate);

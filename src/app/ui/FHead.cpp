@@ -476,19 +476,9 @@ int FHead::WidthTwips() const
 
 void FHead::fillTopBar()
 {
-    // No birth date (or no patient) leaves month, day and age empty rather
-    // than "0", here and in the document fields copied from these labels.
-    const bool hasBirth = PatientBirth != 0;
-    const QString birth = hasBirth ? QString::number(PatientBirth) : QString();
-    const QString values[9] = {
-        PatientID, PatientKana, PatientName, PatientEra + PatientEraYear, birth.mid(4, 2), birth.right(2),
-        hasBirth ? QString::number(PatientAge) : QString(),
-        // A failed lookup leaves no patient, and no sex to show.
-        PatientID.isEmpty() ? QString() : PatientSex == 1 ? QStringLiteral("男") : QStringLiteral("女"),
-        PatientAddress,
-    };
-    for (int i = 0; i < Lb基本情報.size() && i < 9; ++i)
-        Lb基本情報[i]->setText(values[i]);
+    const QList<QPair<QString, QString>> values = CurrentPatientValues();
+    for (int i = 0; i < Lb基本情報.size() && i < values.size(); ++i)
+        Lb基本情報[i]->setText(values[i].second);
     Lb入力者->setText(CurrentDrName);
 }
 

@@ -158,6 +158,11 @@ void TellAfterRestore(Restored restored, const QImage &pageImage)
 }
 }
 
+bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage)
+{
+    return RestoreDocument(window, id, pageImage) == Restored::Found;
+}
+
 bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
 {
     const Restored restored = RestoreDocument(window, id, pageImage);

@@ -36,6 +36,10 @@ bool ReopenWindowDocument(FM &window, int id);
 // The same with the page image already decoded (see ReadPngImage).
 bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage);
 
+// ReopenWindowDocument without telling of a page image that could not be
+// read (pageImage null): the fields come back all the same.
+bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage);
+
 // Builds a document of kind and reopens saved document id in it. False when nothing was
 // built (the old document stayed open) or the row was not found.
 bool ReopenSavedDocument(const QString &kind, int id);
