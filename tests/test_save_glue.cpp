@@ -279,16 +279,16 @@ void TestSaveGlue::closeQuestionYesStoresPendingDocument()
 void TestSaveGlue::failedSaveStoresNothingAndKeepsDocumentOpen()
 {
     GlueHome h;
-    // The table predates the template's memo field 経過.
-    QSqlQuery q(gDB());
-    QVERIFY(q.exec(QStringLiteral("CREATE TABLE %1 (ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50), "
-                                  "日付Y INTEGER, 日付M INTEGER, 日付D INTEGER, 所見 VARCHAR(255), 数 INTEGER, "
-                                  "同意 INTEGER, 説明 INTEGER, 編集日 INTEGER, 終了判定 INTEGER)")
-                       .arg(QuoteIdent(kKind))));
+    // A file stands where the kind's image folder belongs: no page can be stored.
+    QDir().mkpath(QFileInfo(DocumentImageFolder(kKind)).path());
+    QFile blocker(DocumentImageFolder(kKind));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
     FM &doc = h.build();
     doc.LbItem[3]->setText(QStringLiteral("失われてはならない"));
     doc.M保存[0]->trigger();
-    QCOMPARE(h.prompts.messages, QStringList{kFailed});
+    const QString failed = kFailed + QStringLiteral("\nページの画像を書き込めませんでした。\n") + DocumentImageFolder(kKind);
+    QCOMPARE(h.prompts.messages, QStringList{failed});
     QCOMPARE(doc.Lb登録番号->text(), QStringLiteral("0"));
     QCOMPARE(rows(kKind), 0);
     QCOMPARE(QDir(DocumentImageFolder(kKind)).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -299,7 +299,7 @@ void TestSaveGlue::failedSaveStoresNothingAndKeepsDocumentOpen()
     h.prompts.clear();
     h.prompts.answers = {true};
     fhead()->MDoc_Click(1);
-    QCOMPARE(h.prompts.asked, (QStringList{kAsk, kFailed}));
+    QCOMPARE(h.prompts.asked, (QStringList{kAsk, failed}));
     QCOMPARE(fm(), &doc);
     QCOMPARE(doc.Tag, kKind);
     QCOMPARE(doc.LbItem[3]->text(), QStringLiteral("失われてはならない"));
@@ -311,7 +311,7 @@ void TestSaveGlue::failedSaveStoresNothingAndKeepsDocumentOpen()
     doc.M終了_Click();
     QCOMPARE(fm(), &doc);
     doc.M終了_Click();
-    QCOMPARE(h.prompts.asked, (QStringList{kAsk, kFailed, kAsk}));
+    QCOMPARE(h.prompts.asked, (QStringList{kAsk, failed, kAsk}));
     QCOMPARE(fm(), nullptr);
 }
 
@@ -698,7 +698,7 @@ void TestSaveGlue::serverRefusalsSayWhy()
     FM &doc = h.build();
     doc.LbItem[3]->setText(QString(256, u'長'));
     doc.M保存[0]->trigger();
-    QCOMPARE(h.prompts.messages, QStringList{kFailed + QStringLiteral("\n所見 の値が長すぎます（255 文字まで）。")});
+    QCOMPARE(h.prompts.messages, QStringList{kFailed + QStringLiteral("\n所見 の値が長すぎます（256 文字、上限 255 文字）。")});
 
     // A user who may read the documents but not add any.
     const QString clerk = QStringLiteral("clerk_%1").arg(QCoreApplication::applicationPid());
