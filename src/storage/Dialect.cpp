@@ -3,6 +3,7 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 
+#include <QCryptographicHash>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -263,6 +264,45 @@ bool LockForNewRows(const QString &quotedTable)
     if (!pg())
         return true;
     return run(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(quotedTable));
+}
+
+std::optional<qint64> ClaimNumber(const QString &table, qint64 atLeast)
+{
+    if (!pg())
+        return atLeast;
+    // One counter per table, named after the table's key so that every
+    // spelling of the kind meets the same counter.
+    const QString counter = QStringLiteral("rydol_number_")
+                          + QString::fromLatin1(QCryptographicHash::hash(IdentifierKey(table).toUtf8(),
+                                                                         QCryptographicHash::Md5).toHex());
+    QSqlQuery q(gDB());
+    q.prepare(QStringLiteral("SELECT nextval(c) FROM to_regclass(?) AS c WHERE c IS NOT NULL"));
+    q.addBindValue(counter);
+    if (!ExecNoted(q))
+        return std::nullopt;
+    if (!q.next()) {
+        // The kind's first save since the counter exists: whoever makes it
+        // first does, the others wait for that and use it.
+        q.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?))"));
+        q.addBindValue(counter);
+        if (!ExecNoted(q) || !run(QStringLiteral("CREATE SEQUENCE IF NOT EXISTS ") + counter)
+            || !q.exec(QStringLiteral("SELECT nextval('%1')").arg(counter)) || !q.next()) {
+            NoteDatabaseFailure(q.lastError());
+            return std::nullopt;
+        }
+    }
+    qint64 number = q.value(0).toLongLong();
+    if (number < atLeast) {
+        // Rows numbered past the counter (copied in, or stored before it
+        // existed): move it on by taking numbers, never by setting it, so
+        // that a number another workstation holds is never handed out again.
+        q.prepare(QStringLiteral("SELECT MAX(nextval('%1')) FROM generate_series(1, CAST(? AS bigint))").arg(counter));
+        q.addBindValue(atLeast - number);
+        if (!ExecNoted(q) || !q.next())
+            return std::nullopt;
+        number = q.value(0).toLongLong();
+    }
+    return number;
 }
 
 bool LockFileSteps(bool alone)
