@@ -639,6 +639,15 @@ void TestPersistence::numbersNeverTakeAnExistingImage()
     QCOMPARE(readFile(folder + QStringLiteral("/1.png")), QByteArray("old drawing 1.png"));
     QCOMPARE(readFile(folder + QStringLiteral("/5.png")), QByteArray("old drawing 5.png"));
 
+    // Rows stored by other means past the numbers given so far, a little
+    // and far beyond: the next number follows them.
+    for (const int stored : {20, 50000}) {
+        exec(QStringLiteral("INSERT INTO %1 (ID) VALUES (%2)").arg(QuoteIdent(kKind)).arg(stored));
+        DocumentData after = document();
+        QVERIFY(SaveDocument(after, QStringLiteral("0")));
+        QCOMPARE(after.number, stored + 1);
+    }
+
     // The last number there is: the save says why and stores nothing.
     exec(QStringLiteral("INSERT INTO %1 (ID) VALUES (2147483647)").arg(QuoteIdent(kKind)));
     const QStringList before = filesIn(folder);
@@ -647,7 +656,7 @@ void TestPersistence::numbersNeverTakeAnExistingImage()
     QVERIFY(!SaveFromMenu(next, QStringLiteral("0")));
     QCOMPARE(prompts.messages, QStringList{QStringLiteral("保存できませんでした\n書類番号が上限の 2147483647 に達しています。")});
     QCOMPARE(next.number, 0);
-    QCOMPARE(rowCount(), 3);
+    QCOMPARE(rowCount(), 7);
     QCOMPARE(filesIn(folder), before);
     // Existing documents still save.
     doc.fields[3].text = QStringLiteral("13");

@@ -72,7 +72,8 @@ std::optional<int> nextNumber(const QString &table)
     QSqlQuery q(gDB());
     if (!q.exec(QStringLiteral("SELECT MAX(ID) FROM ") + QuoteIdent(table)) || !q.next())
         return std::nullopt;
-    std::optional<qint64> number = dialect::ClaimNumber(table, q.value(0).toLongLong() + 1);
+    const qint64 next = q.value(0).toLongLong() + 1;
+    std::optional<qint64> number = next > std::numeric_limits<int>::max() ? next : dialect::ClaimNumber(table, next);
     while (number && *number <= std::numeric_limits<int>::max()) {
         const QFileInfo image(DocumentImagePath(table, int(*number)));
         if (!image.exists() && !image.isSymLink())

@@ -292,15 +292,28 @@ std::optional<qint64> ClaimNumber(const QString &table, qint64 atLeast)
         }
     }
     qint64 number = q.value(0).toLongLong();
-    if (number < atLeast) {
-        // Rows numbered past the counter (copied in, or stored before it
-        // existed): move it on by taking numbers, never by setting it, so
+    if (number < atLeast && atLeast - number <= 1000) {
+        // Rows numbered past the counter (stored before it existed): a short
+        // way up is taken number by number, never by setting the counter, so
         // that a number another workstation holds is never handed out again.
         q.prepare(QStringLiteral("SELECT MAX(nextval('%1')) FROM generate_series(1, CAST(? AS bigint))").arg(counter));
         q.addBindValue(atLeast - number);
         if (!ExecNoted(q) || !q.next())
             return std::nullopt;
         number = q.value(0).toLongLong();
+    } else if (number < atLeast) {
+        // A long way up (rows copied in) is set, one workstation at a time;
+        // one that set it meanwhile leaves the counter past atLeast.
+        q.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?))"));
+        q.addBindValue(counter);
+        if (!ExecNoted(q) || !q.exec(QStringLiteral("SELECT nextval('%1')").arg(counter)) || !q.next())
+            return std::nullopt;
+        number = q.value(0).toLongLong();
+        if (number < atLeast) {
+            if (!q.exec(QStringLiteral("SELECT setval('%1', %2)").arg(counter).arg(atLeast)) || !q.next())
+                return std::nullopt;
+            number = atLeast;
+        }
     }
     return number;
 }

@@ -86,8 +86,8 @@ bool LockForNewRows(const QString &quotedTable);
 // Inside a write transaction: a document number of the table, at least
 // atLeast, that no other workstation is given. SQLite's write lock already
 // keeps other writers out, so there it is atLeast itself. PostgreSQL takes it
-// from the table's own number counter, which never waits for other
-// workstations and never hands out a number twice, also when the save that
+// from the table's own number counter, which waits for no other workstation
+// (but after rows were stored past it) and never hands out a number twice, also when the save that
 // took it fails (the number then stays unused). nullopt on a failure.
 std::optional<qint64> ClaimNumber(const QString &table, qint64 atLeast);
 
