@@ -116,8 +116,9 @@ public:
     static void PrintComparison(const char *what, double w, double c, const char *floorWhat, double wf, double cf,
                                 const char *target)
     {
-        std::printf("  %s: %.2f ms (cpu %.2f)\n    vs %s: %.2f ms (cpu %.2f)\n    ratio %.2f (cpu %.2f)   %s\n",
-                    what, w, c, floorWhat, wf, cf, wf > 0 ? w / wf : 0.0, cf > 0 ? c / cf : 0.0, target);
+        std::printf("  %s: %.2f ms (cpu %.2f)\n    vs %s: %.2f ms (cpu %.2f)\n"
+                    "    ratio %.2f (cpu %.2f) to the floor: %s   %s\n",
+                    what, w, c, floorWhat, wf, cf, wf > 0 ? w / wf : 0.0, cf > 0 ? c / cf : 0.0, floorWhat, target);
     }
 
 private:

@@ -140,7 +140,7 @@ void benchSample(const TestHome &home, const QString &name, const QString &kind,
     std::printf("reopen %s (median of %d interleaved rounds):\n", qPrintable(name), runs);
     Rounds::PrintComparison("reopened, shown and painted", rounds.median(QStringLiteral("reopen")),
                             rounds.cpu(QStringLiteral("reopen")), "build + decoding the page + reading the row",
-                            rounds.medianOfSum(pieces), rounds.medianOfSum(pieces, true), "target <= 1.3");
+                            rounds.medianOfSum(pieces), rounds.medianOfSum(pieces, true), "target <= 1.1");
     std::printf("    pieces: build %.2f ms (cpu %.2f), decode %.2f ms (cpu %.2f), row %.2f ms (cpu %.2f)\n",
                 rounds.median(QStringLiteral("build")), rounds.cpu(QStringLiteral("build")),
                 rounds.median(QStringLiteral("decode")), rounds.cpu(QStringLiteral("decode")),

@@ -1,21 +1,18 @@
 // Reads a 600-element template (300 input fields, 150 labels, 100 lines,
-// 50 check boxes) repeatedly and prints the median time of one read.
-#include "TestHome.h"
+// 50 check boxes) from its bytes, decoding and parsing them anew each round,
+// against its floor: the same bytes decoded from Shift-JIS and cut into keys
+// and fields with plain Qt, every field turned into a number.
+#include "BenchTiming.h"
 
+#include "storage/Ini.h"
 #include "templates/TemplateReader.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTextStream>
-
-#include <algorithm>
-#include <ctime>
-#include <vector>
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    TestHome home(false, false);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 101;
     QString ini = QStringLiteral("[DATA]\r\nWidth=11900\r\nHeight=33680\r\n");
     for (int i = 0; i < 300; ++i)
         ini += QStringLiteral("lbItem_%1=%2|%3|2000|300|0||ＭＳ Ｐ明朝|10.5|0|%1|欄%1|1|\r\n")
@@ -27,25 +24,28 @@ int main(int argc, char **argv)
         ini += QStringLiteral("LineG_%1=900|%2|11000|%2|0|1|1\r\n").arg(i).arg(580 + i * 300);
     for (int i = 0; i < 50; ++i)
         ini += QStringLiteral("ImgCheck_%1=%2|32000|300|300|確認%1|0\r\n").arg(i).arg(200 + i * 330);
-    home.writeIni(QStringLiteral("大きな書式"), ini);
+    const QByteArray bytes = EncodeCp932(ini);
 
-    std::vector<qint64> times;
-    std::vector<double> cpuTimes;
     int elements = 0;
-    for (int run = 0; run < 101; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        const std::clock_t cpuStart = std::clock();
-        const Template t = ReadTemplate(QStringLiteral("大きな書式"));
-        cpuTimes.push_back(double(std::clock() - cpuStart) * 1000 / CLOCKS_PER_SEC);
-        times.push_back(timer.nsecsElapsed());
+    double sink = 0;
+    Rounds rounds;
+    rounds.add(QStringLiteral("read"), [&] {
+        const Template t = TemplateFromSection(QStringLiteral("大きな書式"), IniSection::parse(bytes));
         elements = int(t.items.size() + t.labels.size() + t.lines.size() + t.checks.size());
-    }
-    std::sort(times.begin(), times.end());
-    std::sort(cpuTimes.begin(), cpuTimes.end());
-    // The processor time tells more than the wall clock on a busy machine.
-    QTextStream(stdout) << "ReadTemplate, " << elements << " elements: median "
-                        << double(times[times.size() / 2]) / 1e6 << " ms wall, "
-                        << cpuTimes[cpuTimes.size() / 2] << " ms processor\n";
-    return elements == 600 ? 0 : 1;
+    });
+    rounds.add(QStringLiteral("floor"), [&] {
+        for (const QString &line : DecodeCp932(bytes).split(QStringLiteral("\r\n"))) {
+            const qsizetype eq = line.indexOf(u'=');
+            if (eq < 0)
+                continue;
+            for (const QString &field : line.mid(eq + 1).split(u'|'))
+                sink += field.toDouble();
+        }
+    });
+    rounds.run(runs, 3);
+    std::printf("template of %d elements read from its bytes (median of %d interleaved rounds):\n", elements, runs);
+    rounds.print("decoded and parsed into a template", QStringLiteral("read"),
+                 "decoding the bytes and cutting them into keys and number fields", QStringLiteral("floor"),
+                 "");
+    return elements == 600 && sink > 0 ? 0 : 1;
 }

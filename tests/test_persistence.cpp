@@ -622,17 +622,31 @@ void TestPersistence::numbersNeverTakeAnExistingImage()
 {
     TestHome home;
     makeKindTable();
-    // The database was lost or replaced; the drawings of documents 1 to 5 and
-    // 9 (and a damaged one kept aside) are still there.
+    // The database was lost or replaced; the drawings of documents 1 to 5
+    // (and a damaged one of 9 kept aside) are still there, and something
+    // named 7.png.
     const QString folder = DocumentImageFolder(kKind);
-    for (const QString name : {"1.png", "5.png", "9.damaged-20260101-101010.png", "notes.png", "x9999.png"})
+    for (const QString name : {"1.png", "2.png", "3.png", "4.png", "5.png", "9.damaged-20260101-101010.png",
+                               "notes.png", "x9999.png"})
         writeFile(folder + u'/' + name, "old drawing " + name.toUtf8());
     QVERIFY(QDir(folder).mkdir(QStringLiteral("7.png")));
     DocumentData doc = document();
     QVERIFY(SaveDocument(doc, QStringLiteral("0")));
-    QCOMPARE(doc.number, 10);
+    QCOMPARE(doc.number, 6);
+    DocumentData seventh = document();
+    QVERIFY(SaveDocument(seventh, QStringLiteral("0")));
+    QCOMPARE(seventh.number, 8);
     QCOMPARE(readFile(folder + QStringLiteral("/1.png")), QByteArray("old drawing 1.png"));
     QCOMPARE(readFile(folder + QStringLiteral("/5.png")), QByteArray("old drawing 5.png"));
+
+    // Rows stored by other means past the numbers given so far, a little
+    // and far beyond: the next number follows them.
+    for (const int stored : {20, 50000}) {
+        exec(QStringLiteral("INSERT INTO %1 (ID) VALUES (%2)").arg(QuoteIdent(kKind)).arg(stored));
+        DocumentData after = document();
+        QVERIFY(SaveDocument(after, QStringLiteral("0")));
+        QCOMPARE(after.number, stored + 1);
+    }
 
     // The last number there is: the save says why and stores nothing.
     exec(QStringLiteral("INSERT INTO %1 (ID) VALUES (2147483647)").arg(QuoteIdent(kKind)));
@@ -642,12 +656,12 @@ void TestPersistence::numbersNeverTakeAnExistingImage()
     QVERIFY(!SaveFromMenu(next, QStringLiteral("0")));
     QCOMPARE(prompts.messages, QStringList{QStringLiteral("保存できませんでした\n書類番号が上限の 2147483647 に達しています。")});
     QCOMPARE(next.number, 0);
-    QCOMPARE(rowCount(), 2);
+    QCOMPARE(rowCount(), 7);
     QCOMPARE(filesIn(folder), before);
     // Existing documents still save.
     doc.fields[3].text = QStringLiteral("13");
     QVERIFY(SaveDocument(doc, QStringLiteral("1")));
-    QCOMPARE(row(10)[2].toInt(), 13);
+    QCOMPARE(row(6)[2].toInt(), 13);
 }
 
 void TestPersistence::fieldsTaggedLikeFixedColumnsAreNotStored()

@@ -10,24 +10,10 @@
 #include <QHash>
 #include <QImageReader>
 
-#include <limits>
 
 QString DocumentImageFolder(const QString &kind)
 {
     return FolderIgnoringCase(DataPath(QStringLiteral("pic_save")), kind);
-}
-
-int HighestImageNumber(const QString &kind)
-{
-    int highest = 0;
-    const QDir folder(DocumentImageFolder(kind));
-    for (const QString &name : folder.entryList({QStringLiteral("*.png")}, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Unsorted)) {
-        bool ok = false;
-        const qint64 number = name.left(name.indexOf(u'.')).toLongLong(&ok);
-        if (ok && number > highest && number <= std::numeric_limits<int>::max())
-            highest = int(number);
-    }
-    return highest;
 }
 
 QString AsideImagePath(const QString &imagePath)

@@ -10,9 +10,6 @@ class QIODevice;
 // (FolderIgnoringCase).
 QString DocumentImageFolder(const QString &kind);
 QString DocumentImagePath(const QString &kind, int number);
-// The highest document number of the kind's folder: files (or anything else)
-// named <n>.png or <n>.<anything>.png. 0 when there is none.
-int HighestImageNumber(const QString &kind);
 // A free name beside a damaged page image to keep it under:
 // <n>.damaged-<yyyyMMdd-HHmmss>.png.
 QString AsideImagePath(const QString &imagePath);

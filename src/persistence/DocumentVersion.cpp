@@ -61,6 +61,11 @@ int StoredVersion(const QString &kind, int id)
     return readVersion(kind, id, false).value_or(0);
 }
 
+QString StoredVersionSubquery()
+{
+    return QStringLiteral("(SELECT \"版\" FROM \"書類版\"") + where() + u')';
+}
+
 VersionClaim ClaimNextVersion(const QString &kind, int id, int expected, int *claimed)
 {
     const std::optional<int> stored = readVersion(kind, id, true);

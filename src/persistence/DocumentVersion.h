@@ -11,6 +11,9 @@
 // The stored version, 0 when there is none (documents saved before versions
 // were kept, or never saved).
 int StoredVersion(const QString &kind, int id);
+// The same as a scalar subquery to read beside a row in one statement, with
+// two placeholders: kind and ID. NULL when there is none.
+QString StoredVersionSubquery();
 
 enum class VersionClaim { Claimed, Overtaken, Failed };
 

@@ -3,9 +3,14 @@
 #include "persistence/DocumentImage.h"
 #include "persistence/DocumentVersion.h"
 #include "storage/Database.h"
+#include "storage/DatabaseFailure.h"
 
 #include <QFile>
 #include <QPainter>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
 
 namespace {
 
@@ -39,27 +44,57 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
 {
     out.kind = kind;
     out.number = id;
-    if (!IsUsableKindName(kind))
+    if (!IsUsableKindName(kind) || !DatabaseIsOpen())
         return false;
-    // The version first: a save of another workstation in between makes the
-    // content newer than the version, which refuses a later save rather than
-    // letting it overwrite.
+    // The row and its version in one statement, so that both are of the same
+    // moment: a save of another workstation is either in both or in neither.
     const QString table = StoredTableName(kind);
-    const int version = StoredVersion(table, id);
-    Recordset rs;
-    if (!rs.open(QStringLiteral("Snapshot"), QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE ID=?"), {id})
-        || rs.eof())
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT %1, * FROM %2 WHERE ID=?").arg(StoredVersionSubquery(), QuoteIdent(table))))
         return false;
-    out.patientId = rs.hasField(QStringLiteral("患者番号")) ? rs.field(QStringLiteral("患者番号")).toString() : QString();
-    for (FieldValue &field : out.fields) {
-        if (!field.tag.isEmpty() && rs.hasField(field.tag))
-            field.text = captionOf(field, rs.field(field.tag));
+    q.addBindValue(table);
+    q.addBindValue(id);
+    q.addBindValue(id);
+    if (!ExecNoted(q) || !q.next())
+        return false;
+    // The columns by the names the query reports; a tag found among them
+    // not (a name with quotes, which the driver's names lose) is looked up
+    // in the table's own definition, as a general recordset would.
+    const QSqlRecord record = q.record();
+    QStringList names;
+    for (int i = 1; i < record.count(); ++i)
+        names << record.fieldName(i);
+    QHash<QString, int> column;
+    auto index = [&] {
+        column.clear();
+        for (int i = int(names.size()) - 1; i >= 0; --i) // the first of a name wins
+            column.insert(names[i].toCaseFolded(), i + 1);
+    };
+    index();
+    auto has = [&](const QString &tag) { return !tag.isEmpty() && column.contains(tag.toCaseFolded()); };
+    const bool allFound = std::all_of(out.fields.cbegin(), out.fields.cend(), [&](const FieldValue &f) { return f.tag.isEmpty() || has(f.tag); })
+                       && std::all_of(out.checks.cbegin(), out.checks.cend(), [&](const CheckValue &c) { return c.tag.isEmpty() || has(c.tag); });
+    QVariantList row;
+    row.reserve(record.count());
+    for (int i = 0; i < record.count(); ++i)
+        row << SqlValue(q, i);
+    if (!allFound) {
+        q.finish(); // a server connection runs one query at a time
+        if (const QStringList own = TableColumns(table); own.size() == names.size()) {
+            names = own;
+            index();
+        }
     }
-    for (CheckValue &check : out.checks) {
-        if (!check.tag.isEmpty() && rs.hasField(check.tag))
-            check.state = stateOf(rs.field(check.tag));
-    }
-    out.version = version;
+    const QString patientColumn = QStringLiteral("患者番号");
+    out.patientId = has(patientColumn) ? row[column.value(patientColumn.toCaseFolded())].toString() : QString();
+    for (FieldValue &field : out.fields)
+        if (has(field.tag))
+            field.text = captionOf(field, row[column.value(field.tag.toCaseFolded())]);
+    for (CheckValue &check : out.checks)
+        if (has(check.tag))
+            check.state = stateOf(row[column.value(check.tag.toCaseFolded())]);
+    out.version = row[0].isNull() ? 0 : row[0].toInt();
     return true;
 }
 

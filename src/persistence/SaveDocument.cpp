@@ -63,23 +63,30 @@ int today()
     return d.year() * 10000 + d.month() * 100 + d.day();
 }
 
-// The highest number the kind has used, in its table or among its page
-// images (the table may have been lost or replaced while the images stayed),
-// plus one.
+// The highest number of the kind's table plus one, or the next one up whose
+// page image does not exist: an image without its row (a save that stopped
+// half way, a table lost or replaced) keeps its number. Other workstations'
+// saves, new or not, go on meanwhile.
 std::optional<int> nextNumber(const QString &table)
 {
-    // Other workstations add no rows to the table until this one commits.
-    if (!dialect::LockForNewRows(QuoteIdent(table)))
-        return std::nullopt;
     QSqlQuery q(gDB());
     if (!q.exec(QStringLiteral("SELECT MAX(ID) FROM ") + QuoteIdent(table)) || !q.next())
         return std::nullopt;
-    const qint64 highest = std::max<qint64>(q.value(0).toLongLong(), HighestImageNumber(table));
-    if (highest >= std::numeric_limits<int>::max()) {
+    const qint64 next = q.value(0).toLongLong() + 1;
+    std::optional<qint64> number = next > std::numeric_limits<int>::max() ? next : dialect::ClaimNumber(table, next);
+    while (number && *number <= std::numeric_limits<int>::max()) {
+        const QFileInfo image(DocumentImagePath(table, int(*number)));
+        if (!image.exists() && !image.isSymLink())
+            break;
+        number = dialect::ClaimNumber(table, *number + 1);
+    }
+    if (!number)
+        return std::nullopt;
+    if (*number > std::numeric_limits<int>::max()) {
         fail(QStringLiteral("書類番号が上限の %1 に達しています。").arg(std::numeric_limits<int>::max()));
         return std::nullopt;
     }
-    return int(highest + 1);
+    return int(*number);
 }
 
 bool writeFields(Recordset &rs, const DocumentData &doc)
@@ -128,6 +135,7 @@ bool writeRow(const QString &table, const DocumentData &doc, const QString &stat
         if (!next)
             return false;
         number = *next;
+        PausePoint("number-claimed");
         if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE 1=0"))
             || !rs.addNew() || !rs.setField(QStringLiteral("ID"), number)
             || !rs.setField(QStringLiteral("DrID"), CurrentDrID))

@@ -3,6 +3,7 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 
+#include <QCryptographicHash>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -319,6 +320,58 @@ bool LockForNewRows(const QString &quotedTable)
     if (!pg())
         return true;
     return run(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(quotedTable));
+}
+
+std::optional<qint64> ClaimNumber(const QString &table, qint64 atLeast)
+{
+    if (!pg())
+        return atLeast;
+    // One counter per table, named after the table's key so that every
+    // spelling of the kind meets the same counter.
+    const QString counter = QStringLiteral("rydol_number_")
+                          + QString::fromLatin1(QCryptographicHash::hash(IdentifierKey(table).toUtf8(),
+                                                                         QCryptographicHash::Md5).toHex());
+    QSqlQuery q(gDB());
+    q.prepare(QStringLiteral("SELECT nextval(c) FROM to_regclass(?) AS c WHERE c IS NOT NULL"));
+    q.addBindValue(counter);
+    if (!ExecNoted(q))
+        return std::nullopt;
+    if (!q.next()) {
+        // The kind's first save since the counter exists: whoever makes it
+        // first does, the others wait for that and use it.
+        q.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?))"));
+        q.addBindValue(counter);
+        if (!ExecNoted(q) || !run(QStringLiteral("CREATE SEQUENCE IF NOT EXISTS ") + counter)
+            || !q.exec(QStringLiteral("SELECT nextval('%1')").arg(counter)) || !q.next()) {
+            NoteDatabaseFailure(q.lastError());
+            return std::nullopt;
+        }
+    }
+    qint64 number = q.value(0).toLongLong();
+    if (number < atLeast && atLeast - number <= 1000) {
+        // Rows numbered past the counter (stored before it existed): a short
+        // way up is taken number by number, never by setting the counter, so
+        // that a number another workstation holds is never handed out again.
+        q.prepare(QStringLiteral("SELECT MAX(nextval('%1')) FROM generate_series(1, CAST(? AS bigint))").arg(counter));
+        q.addBindValue(atLeast - number);
+        if (!ExecNoted(q) || !q.next())
+            return std::nullopt;
+        number = q.value(0).toLongLong();
+    } else if (number < atLeast) {
+        // A long way up (rows copied in) is set, one workstation at a time;
+        // one that set it meanwhile leaves the counter past atLeast.
+        q.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?))"));
+        q.addBindValue(counter);
+        if (!ExecNoted(q) || !q.exec(QStringLiteral("SELECT nextval('%1')").arg(counter)) || !q.next())
+            return std::nullopt;
+        number = q.value(0).toLongLong();
+        if (number < atLeast) {
+            if (!q.exec(QStringLiteral("SELECT setval('%1', %2)").arg(counter).arg(atLeast)) || !q.next())
+                return std::nullopt;
+            number = atLeast;
+        }
+    }
+    return number;
 }
 
 bool LockFileSteps(bool alone)

@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QSqlError;
 
 // Everything that differs between the embedded SQLite file and a PostgreSQL
@@ -94,6 +96,14 @@ bool BeginWrite();
 // Inside a write transaction: no other workstation adds rows to the table
 // until it ends (PostgreSQL: a table lock that lets readers through).
 bool LockForNewRows(const QString &quotedTable);
+
+// Inside a write transaction: a document number of the table, at least
+// atLeast, that no other workstation is given. SQLite's write lock already
+// keeps other writers out, so there it is atLeast itself. PostgreSQL takes it
+// from the table's own number counter, which waits for no other workstation
+// (but after rows were stored past it) and never hands out a number twice, also when the save that
+// took it fails (the number then stays unused). nullopt on a failure.
+std::optional<qint64> ClaimNumber(const QString &table, qint64 atLeast);
 
 // Inside a write transaction: the file steps of page images (table
 // FileJournal). A save or delete holds them (shared with other saves) from

@@ -7,7 +7,8 @@
 // most a minute). Without both variables it does nothing.
 //
 // Steps: "image-written" (a save's new image is on the disk, the row not yet
-// written), "version-claimed" (the document's next version is taken),
+// written), "number-claimed" (a new document's number is taken, its row not
+// yet written), "version-claimed" (the document's next version is taken),
 // "row-written" (the row is written, not committed), "committed" (the save
 // is committed, its image not yet in place), "file-step-done" (an image has
 // been moved into place or removed, the step not yet forgotten),

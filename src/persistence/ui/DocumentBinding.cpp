@@ -10,10 +10,13 @@
 #include "templates/ui/BuildDocument.h"
 #include "ui/Prompter.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QFuture>
 #include <QLabel>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QPixmap>
+#include <QPixmapCache>
 
 namespace {
 // Set on a window whose stored page image could not be read back.
@@ -45,13 +48,31 @@ DocumentData CollectDocument(FM &window)
     return doc;
 }
 
+namespace {
+// A check-box picture, decoded once for as long as its file stays the same.
+QPixmap checkPicture(const QString &name)
+{
+    const QString path = DataPath(QStringLiteral("icon/") + name);
+    const QFileInfo file(path);
+    const QString key = QStringLiteral("rydol-check:") + path + u':'
+                      + QString::number(file.lastModified().toMSecsSinceEpoch()) + u':' + QString::number(file.size());
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture) && picture.load(path))
+        QPixmapCache::insert(key, picture);
+    return picture;
+}
+}
+
 void ApplyDocument(FM &window, const DocumentData &doc)
 {
+    // The values go in as one change of the window, painted once.
+    const bool updates = window.updatesEnabled();
+    window.setUpdatesEnabled(false);
     for (int i = 0; i < window.LbItem.size() && i < doc.fields.size(); ++i)
         window.LbItem[i]->setText(doc.fields[i].text);
 
-    const QPixmap checked(DataPath(QStringLiteral("icon/check.gif")));
-    const QPixmap unchecked(DataPath(QStringLiteral("icon/uncheck.gif")));
+    const QPixmap checked = checkPicture(QStringLiteral("check.gif"));
+    const QPixmap unchecked = checkPicture(QStringLiteral("uncheck.gif"));
     for (int i = 0; i < window.ImgCheck.size() && i < doc.checks.size(); ++i) {
         DocLabel *check = window.ImgCheck[i];
         if (check->Tag.isEmpty())
@@ -71,6 +92,7 @@ void ApplyDocument(FM &window, const DocumentData &doc)
     window.StoredVersion = doc.version;
     if (!doc.patientId.isEmpty())
         window.患者番号 = doc.patientId;
+    window.setUpdatesEnabled(updates);
     window.refreshCanvas();
 }
 
@@ -115,7 +137,6 @@ enum class Restored { Found, Missing, OtherPatient };
 // not be read.
 Restored RestoreDocument(FM &window, int id, const QImage &pageImage)
 {
-    window.refreshCanvas();
     DocumentData doc = CollectFields(window);
     const bool found = LoadSavedDocument(doc.kind, id, doc);
     // A list read before the number went to another patient's document (the

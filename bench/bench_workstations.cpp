@@ -1,0 +1,144 @@
+// Many workstations saving documents of one kind on one PostgreSQL server at
+// once, as separate processes (rydol_workstation): 30 % new documents, 70 %
+// re-saves. For 1, 10, 25 and 50 workstations, each for a few seconds: the
+// saves per second, the latency percentiles of one save, and the share of the
+// sampled server backends that were waiting for a lock
+// (pg_stat_activity.wait_event_type = 'Lock'). The floor of the throughput is
+// the throughput at 10 workstations: more workstations must not save less.
+// Run: eval "$(tools/pg-test-env.sh start)"; build/bench_workstations [seconds per run]
+#include "TestHome.h"
+
+#include "storage/Database.h"
+#include "storage/StoreLocation.h"
+#include "templates/KindTable.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct Result
+{
+    double perSecond = 0, p50 = 0, p95 = 0, p99 = 0, lockShare = 0;
+    int saves = 0, failed = 0, samples = 0;
+};
+
+double percentile(const QList<double> &sorted, double p)
+{
+    return sorted.isEmpty() ? 0 : sorted[std::min<qsizetype>(sorted.size() - 1, qsizetype(sorted.size() * p))];
+}
+
+Result runWorkstations(const TestHome &home, QSqlDatabase &sampler, int n, int seconds)
+{
+    std::vector<std::unique_ptr<QProcess>> ws;
+    for (int i = 0; i < n; ++i) {
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("RYDOL_HOME"), home.folder());
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QStringLiteral(RYDOL_WORKSTATION), {QString::number(seconds), QString::number(n * 1000 + i)});
+        ws.push_back(std::move(p));
+    }
+    for (auto &p : ws)
+        while (p->state() != QProcess::NotRunning && !p->canReadLine())
+            p->waitForReadyRead(1000);
+    for (auto &p : ws) {
+        p->readLine();
+        p->write("go\n");
+        p->waitForBytesWritten();
+    }
+    Result r;
+    int waiting = 0;
+    QSqlQuery q(sampler);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < seconds * 1000) {
+        if (q.exec(QStringLiteral("SELECT wait_event_type = 'Lock' FROM pg_stat_activity WHERE datname = current_database() "
+                                  "AND pid <> pg_backend_pid() AND backend_type = 'client backend' AND state <> 'idle'")))
+            while (q.next()) {
+                ++r.samples;
+                waiting += q.value(0).toBool() ? 1 : 0;
+            }
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+    QList<double> latencies;
+    for (auto &p : ws) {
+        p->waitForFinished(60000);
+        for (const QByteArray &line : p->readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> words = line.split(' ');
+            if (words.value(0) == "done") {
+                r.saves += words.value(1).toInt();
+                r.failed += words.value(2).toInt();
+            } else if (words.value(0) == "ms") {
+                for (qsizetype i = 1; i < words.size(); ++i)
+                    latencies.append(words[i].toDouble());
+            }
+        }
+    }
+    std::sort(latencies.begin(), latencies.end());
+    r.perSecond = (r.saves - r.failed) / double(seconds);
+    r.p50 = percentile(latencies, 0.50);
+    r.p95 = percentile(latencies, 0.95);
+    r.p99 = percentile(latencies, 0.99);
+    r.lockShare = r.samples ? 100.0 * waiting / r.samples : 0;
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("RYDOL_TEST_PG")) {
+        std::fprintf(stderr, "no server: eval \"$(tools/pg-test-env.sh start)\" first\n");
+        return 1;
+    }
+    qputenv("RYDOL_TEST_STORE", "server");
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 4;
+    TestHome home;
+    QList<KindColumnSource> fields;
+    for (int f = 0; f < 20; ++f)
+        fields.append({QStringLiteral("欄%1").arg(f), QStringLiteral("1")});
+    if (!CreateKindTable(QStringLiteral("紹介状"), fields, {}))
+        return 1;
+    CloseDB();
+
+    const StoreLocation server = ParseStoreLocation(home.serverUrl());
+    QSqlDatabase sampler = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("sampler"));
+    sampler.setHostName(server.host);
+    if (server.port > 0)
+        sampler.setPort(server.port);
+    sampler.setUserName(server.user);
+    sampler.setDatabaseName(server.database);
+    if (!sampler.open())
+        return 1;
+
+    std::printf("workstations saving at once, %d s each (30 %% new, 70 %% re-saves):\n", seconds);
+    double atTen = 0, atFifty = 0;
+    for (const int n : {1, 10, 25, 50}) {
+        const Result r = runWorkstations(home, sampler, n, seconds);
+        std::printf("  %2d: %6.1f saves/s (%d failed), p50 %.0f ms, p95 %.0f ms, p99 %.0f ms, "
+                    "waiting for a lock in %.1f %% of %d backend samples (target < 10 %%)\n",
+                    n, r.perSecond, r.failed, r.p50, r.p95, r.p99, r.lockShare, r.samples);
+        std::fflush(stdout);
+        if (n == 10)
+            atTen = r.perSecond;
+        if (n == 50)
+            atFifty = r.perSecond;
+    }
+    std::printf("throughput at 50 / at 10 workstations: %.2f (floor: the throughput at 10 workstations; "
+                "target >= 1)\n", atTen > 0 ? atFifty / atTen : 0);
+    sampler.close();
+    return 0;
+}
