@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
 #include "persistence/DocumentVersion.h"
+#include "persistence/KeptVersions.h"
 #include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Dialect.h"
@@ -11,6 +12,7 @@
 #include "storage/PausePoint.h"
 #include "templates/KindTable.h"
 
+#include <QBuffer>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -63,9 +65,9 @@ int today()
     return d.year() * 10000 + d.month() * 100 + d.day();
 }
 
-// The highest number the kind has used, in its table or among its page
-// images (the table may have been lost or replaced while the images stayed),
-// plus one.
+// The highest number the kind has used, in its table, among its page images
+// (the table may have been lost or replaced while the images stayed) or its
+// kept versions, plus one.
 std::optional<int> nextNumber(const QString &table)
 {
     // Other workstations add no rows to the table until this one commits.
@@ -74,7 +76,8 @@ std::optional<int> nextNumber(const QString &table)
     QSqlQuery q(gDB());
     if (!q.exec(QStringLiteral("SELECT MAX(ID) FROM ") + QuoteIdent(table)) || !q.next())
         return std::nullopt;
-    const qint64 highest = std::max<qint64>(q.value(0).toLongLong(), HighestImageNumber(table));
+    // A deleted document's number stays its own: its kept versions name it.
+    const qint64 highest = std::max<qint64>({q.value(0).toLongLong(), HighestImageNumber(table), HighestKeptNumber(table)});
     if (highest >= std::numeric_limits<int>::max()) {
         fail(QStringLiteral("書類番号が上限の %1 に達しています。").arg(std::numeric_limits<int>::max()));
         return std::nullopt;
@@ -115,9 +118,9 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
 }
 
 // Adds or edits the row inside the open transaction; number is the row's ID,
-// version the document's new version.
+// version the document's new version, before the row as it was (an edit).
 bool writeRow(const QString &table, const DocumentData &doc, const QString &state, int &number, int &version,
-              SaveFailure &why)
+              RowValues &before, SaveFailure &why)
 {
     const QString quoted = QuoteIdent(table);
     Recordset rs;
@@ -144,6 +147,8 @@ bool writeRow(const QString &table, const DocumentData &doc, const QString &stat
         if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE ID=?"), {number})
             || !rs.edit())
             return false;
+        for (const QString &column : rs.columns())
+            before.append({column, rs.field(column)});
     }
     QString operation = isNew ? audit::NewSave() : audit::Save();
     if (!isNew && (state == u"0" || state == u"1")) {
@@ -198,13 +203,14 @@ QFileDevice::Permissions ordinaryFileMode()
     return permissions;
 }
 
-// The complete image, on the disk with its name, before the row commits.
-bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file)
+// The complete image (png), on the disk with its name, before the row commits.
+bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file, QByteArray &png)
 {
     if (!file.open() || !file.setPermissions(ordinaryFileMode()))
         return false;
-    const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush()
-                      && SyncFile(int(file.handle()));
+    QBuffer buffer(&png);
+    const bool written = buffer.open(QIODevice::WriteOnly) && CompactPageImage(surface).save(&buffer, "PNG")
+                      && file.write(png) == png.size() && file.flush() && SyncFile(int(file.handle()));
     file.close();
     return written && file.error() == QFileDevice::NoError
         && SyncFolder(QFileInfo(file.fileName()).absolutePath());
@@ -243,11 +249,17 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
     if (!HoldFileSteps())
         return abandon();
     QTemporaryFile image(TemporaryFileTemplate(folder));
-    if (!writeTemporaryImage(doc.surface, image))
+    QByteArray png;
+    if (!writeTemporaryImage(doc.surface, image, png))
         return abandon(ImageNotWritten(folder));
     PausePoint("image-written");
-    if (!writeRow(table, doc, state, number, version, failure))
+    RowValues before;
+    if (!writeRow(table, doc, state, number, version, before, failure))
         return abandon();
+    if (!KeepSavedVersion(table, number, version, before, png)) {
+        failure = SaveFailure::Failed;
+        return abandon(QStringLiteral("以前の版を保管できませんでした。"));
+    }
     PausePoint("row-written");
     const QString target = DocumentImagePath(table, number);
     const QFileInfo existing(target);

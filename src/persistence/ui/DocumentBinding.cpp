@@ -2,6 +2,7 @@
 
 #include "document/ui/FM.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/KeptVersions.h"
 #include "persistence/OpenSavedDocument.h"
 #include "persistence/SaveDocument.h"
 #include "storage/AppPaths.h"
@@ -135,12 +136,23 @@ void TellOfDamagedImage(bool found, const QImage &pageImage)
     if (found && pageImage.isNull())
         prompter().message(QStringLiteral("ページの画像を読み込めませんでした。"));
 }
+
+// A row or page image that no longer matches what its last save kept was
+// changed outside the program: the doctor is told, and 操作履歴 records it.
+void TellOfChange(bool found, const QString &kind, int id)
+{
+    if (!found || CheckSavedDocument(kind, id) != Authenticity::Changed)
+        return;
+    RecordChangeFound(kind, id);
+    prompter().message(QStringLiteral("この書類は保存後に変更された可能性があります。"));
+}
 }
 
 bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
 {
     const bool found = RestoreDocument(window, id, pageImage);
     TellOfDamagedImage(found, pageImage);
+    TellOfChange(found, window.Tag, id);
     return found;
 }
 
@@ -156,5 +168,6 @@ bool ReopenSavedDocument(const QString &kind, int id)
     pageImage.waitForFinished();
     // Told once the document shows.
     TellOfDamagedImage(built && found, pageImage.result());
+    TellOfChange(built && found, kind, id);
     return built && found && fm() && fm()->Tag == kind;
 }
