@@ -89,9 +89,9 @@ bool writeImage(const QString &path, const QByteArray &png)
 
 } // namespace
 
-const char *const kKeptVersionColumns = "\"版\", \"日時\", \"端末\", %1, \"削除\", \"内容\", \"画像\", \"前\", \"検証\"";
+const char *const kKeptVersionColumns = "\"版\", \"日時\", \"端末\", %1, \"削除\", \"内容\", \"行\", \"画像\", \"前\", \"検証\"";
 
-KeptVersion KeptVersionAt(const QSqlQuery &q, int first)
+KeptVersion KeptVersionAt(const QSqlQuery &q, int first, bool withValues)
 {
     KeptVersion e;
     e.version = q.value(first).toInt();
@@ -99,10 +99,13 @@ KeptVersion KeptVersionAt(const QSqlQuery &q, int first)
     e.workstation = SqlValue(q, first + 2).toString();
     e.doctorId = SqlValue(q, first + 3).toString();
     e.deleted = q.value(first + 4).toInt() != 0;
-    e.values = valuesOf(SqlValue(q, first + 5).toString());
-    e.imageHash = SqlValue(q, first + 6).toString();
-    e.previousHash = SqlValue(q, first + 7).toString();
-    e.hash = SqlValue(q, first + 8).toString();
+    e.json = SqlValue(q, first + 5).toString();
+    if (withValues)
+        e.values = valuesOf(e.json);
+    e.rowHash = SqlValue(q, first + 6).toString();
+    e.imageHash = SqlValue(q, first + 7).toString();
+    e.previousHash = SqlValue(q, first + 8).toString();
+    e.hash = SqlValue(q, first + 9).toString();
     return e;
 }
 
@@ -140,7 +143,8 @@ QString KeptVersionHash(const QString &table, int id, const KeptVersion &entry)
         .add(entry.workstation)
         .add(entry.doctorId)
         .add(entry.deleted ? 1 : 0)
-        .add(CanonicalValues(entry.values))
+        .add(entry.json)
+        .add(entry.rowHash)
         .add(entry.imageHash)
         .add(entry.previousHash)
         .hex();
@@ -171,15 +175,17 @@ bool keepVersion(const QString &table, int id, KeptVersion entry, const std::opt
 {
     const QList<KeptVersion> head = readEntries(table, id, QStringLiteral(" ORDER BY \"版\" DESC LIMIT 1"));
     entry.previousHash = head.isEmpty() ? QString() : head.first().hash;
+    entry.json = valuesJson(entry.values);
+    entry.rowHash = Sha256Hex(CanonicalValues(entry.values));
     entry.imageHash = png ? Sha256Hex(*png) : QString();
     entry.hash = KeptVersionHash(table, id, entry);
     if (png && !writeImage(KeptImageIn(DocumentImageFolder(table), id, entry.version), *png))
         return false;
     QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("INSERT INTO \"書類保存版\" (\"書類\", %1, %2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+    q.prepare(QStringLiteral("INSERT INTO \"書類保存版\" (\"書類\", %1, %2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                   .arg(QuoteIdent(QStringLiteral("ID")), columns()));
     for (const QVariant &v : QVariantList{table, id, entry.version, entry.time, entry.workstation, entry.doctorId,
-                                          entry.deleted ? 1 : 0, valuesJson(entry.values), entry.imageHash,
+                                          entry.deleted ? 1 : 0, entry.json, entry.rowHash, entry.imageHash,
                                           entry.previousHash, entry.hash})
         q.addBindValue(v);
     return ExecNoted(q);
@@ -220,6 +226,20 @@ QString valueOf(const RowValues &row, const QString &column)
 }
 
 } // namespace
+
+namespace {
+bool g_keeping = true;
+}
+
+bool VersionKeeping()
+{
+    return g_keeping;
+}
+
+void SetVersionKeeping(bool on)
+{
+    g_keeping = on;
+}
 
 bool KeepSavedVersion(const QString &table, int id, int version, const RowValues &before, const QByteArray &png)
 {
@@ -281,7 +301,7 @@ Authenticity CheckSavedDocument(const QString &kind, int id)
     if (row.isEmpty())
         return Authenticity::Unknown;
     // A row back after its delete was not put there by a save.
-    if (newest.deleted || KeptVersionHash(table, id, newest) != newest.hash || CanonicalValues(row) != CanonicalValues(newest.values))
+    if (newest.deleted || KeptVersionHash(table, id, newest) != newest.hash || Sha256Hex(CanonicalValues(row)) != newest.rowHash)
         return Authenticity::Changed;
     const QString image = DocumentImagePath(table, id);
     if (FileStepPending(image))

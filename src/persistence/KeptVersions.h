@@ -37,6 +37,8 @@ struct KeptVersion
     QString doctorId;    // who made this version (for an earlier state: the row's DrID)
     bool deleted = false;
     RowValues values;    // the kind's row, column by column
+    QString json;        // the same as stored (a JSON array of [column, value])
+    QString rowHash;     // SHA-256 of the row's values (CanonicalValues)
     QString imageHash;   // empty: the version had no page image
     QString previousHash;
     QString hash;
@@ -50,12 +52,14 @@ QString KeptImagePath(const QString &kind, int id, int version);
 // The same below the kind's image folder (DocumentImageFolder).
 QString KeptImageIn(const QString &folder, int id, int version);
 
-// An entry read from 書類保存版 by a query that selects, from its 1st column
-// on, 版, 日時, 端末, DrID, 削除, 内容, 画像, 前, 検証.
+// An entry read from 書類保存版 by a query that selects, from its column
+// first on, 版, 日時, 端末, DrID, 削除, 内容, 行, 画像, 前, 検証 (%1 stands for
+// DrID); values is left empty unless asked for.
 extern const char *const kKeptVersionColumns;
-KeptVersion KeptVersionAt(const QSqlQuery &q, int first);
+KeptVersion KeptVersionAt(const QSqlQuery &q, int first, bool withValues = true);
 
-// The hash an entry of table's document id must carry.
+// The hash an entry of table's document id must carry: over its json and
+// rowHash, not its parsed values.
 QString KeptVersionHash(const QString &table, int id, const KeptVersion &entry);
 
 // The highest document number the kind's kept versions name (deleted
@@ -68,6 +72,10 @@ int HighestKeptNumber(const QString &table);
 // document without kept versions keeps it first, as version - 1, with the
 // image still in place. False when anything could not be kept.
 bool KeepSavedVersion(const QString &table, int id, int version, const RowValues &before, const QByteArray &png);
+// Whether saves keep their versions: always in the program; off only in the
+// benchmark that weighs what keeping a version adds to a save.
+bool VersionKeeping();
+void SetVersionKeeping(bool on);
 // Inside the write transaction of a delete, before the row goes: keeps row,
 // the image still in place, as version, marked deleted.
 bool KeepDeletedVersion(const QString &table, int id, int version, const RowValues &row);

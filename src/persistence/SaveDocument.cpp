@@ -256,7 +256,7 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
     RowValues before;
     if (!writeRow(table, doc, state, number, version, before, failure))
         return abandon();
-    if (!KeepSavedVersion(table, number, version, before, png)) {
+    if (VersionKeeping() && !KeepSavedVersion(table, number, version, before, png)) {
         failure = SaveFailure::Failed;
         return abandon(QStringLiteral("以前の版を保管できませんでした。"));
     }

@@ -87,7 +87,7 @@ private:
                 before.clear();
                 ++m_check.documents;
             }
-            const KeptVersion e = KeptVersionAt(q, 1);
+            const KeptVersion e = KeptVersionAt(q, 1, false);
             ++m_check.versions;
             if (KeptVersionHash(m_kind, int(id), e) != e.hash)
                 broken(id, e.version, QStringLiteral("kept version changed"));
@@ -96,7 +96,7 @@ private:
             before = e.hash;
             if (!e.imageHash.isEmpty())
                 checkImage(KeptImageIn(m_folder, int(id), e.version), e.imageHash, id, e.version, QStringLiteral("kept image"));
-            m_heads[id] = {e.version, e.deleted, Sha256Hex(CanonicalValues(e.values)), e.imageHash, false};
+            m_heads[id] = {e.version, e.deleted, e.rowHash, e.imageHash, false};
         }
         finish();
     }

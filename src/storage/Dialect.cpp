@@ -93,7 +93,7 @@ QList<FixedTable> FixedTables()
     const QString keptVersions =
         QStringLiteral("CREATE TABLE IF NOT EXISTS \"書類保存版\" (\"書類\" VARCHAR(255) NOT NULL, %1 INTEGER NOT NULL, "
                        "\"版\" INTEGER NOT NULL, \"日時\" VARCHAR(19), \"端末\" VARCHAR(255), %2 VARCHAR(50), "
-                       "\"削除\" INTEGER NOT NULL, \"内容\" TEXT, \"画像\" VARCHAR(64), \"前\" VARCHAR(64), "
+                       "\"削除\" INTEGER NOT NULL, \"内容\" TEXT, \"行\" VARCHAR(64), \"画像\" VARCHAR(64), \"前\" VARCHAR(64), "
                        "\"検証\" VARCHAR(64), PRIMARY KEY (\"書類\", %1, \"版\"))")
             .arg(QuoteIdent(QStringLiteral("ID")), QuoteIdent(QStringLiteral("DrID")));
     if (pg()) {
@@ -195,7 +195,8 @@ QString StoredName(const QString &name)
 
 QString PortableName(const QString &name)
 {
-    return clipped(asciiLower(name));
+    // At most 21 UTF-16 units are at most 63 bytes of UTF-8.
+    return name.size() <= 21 ? asciiLower(name) : clipped(asciiLower(name));
 }
 
 QStringList ColumnNames(const QString &table)
