@@ -6,8 +6,10 @@
 //    patients, against the same 1,000 documents alone;
 //  - 保存リスト "すべて" over 10,000 and 100,000 documents (10 kinds, 10,000
 //    patients), against one SQL statement returning the same rows in the same
-//    order; and sorting the 100,000 rows by each column.
-// Run: QT_QPA_PLATFORM=offscreen build/bench_persistence [stored rows, default 100000] [save|history|list]
+//    order; and sorting the 100,000 rows by each column;
+//  - Rydol --verify over that many saved documents (rows, kept versions and
+//    page images of 100 fields and an A4 page), against the one-minute limit.
+// Run: QT_QPA_PLATFORM=offscreen build/bench_persistence [stored rows, default 100000] [save|history|list|verify]
 //      RYDOL_BENCH_DOCUMENTS=n lists n documents (default: 10,000, then 100,000).
 #include "BenchData.h"
 #include "BenchTiming.h"
@@ -16,15 +18,22 @@
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
 #include "persistence/History.h"
+#include "persistence/KeptVersions.h"
 #include "persistence/SaveDocument.h"
 #include "persistence/SavedDocumentsModel.h"
+#include "persistence/VerifyStore.h"
 #include "persistence/ui/FSaveList.h"
 #include "persistence/ui/HistoryWidgets.h"
 #include "storage/Database.h"
 #include "templates/KindTable.h"
 
 #include <QApplication>
+#include <ctime>
+
+#include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QMenu>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -135,12 +144,20 @@ void benchSave()
     });
     rounds.add(QStringLiteral("again empty"), [&] { SaveDocument(savedEmpty, QStringLiteral("1")); });
     rounds.add(QStringLiteral("again full"), [&] { SaveDocument(savedFull, QStringLiteral("1")); });
+    // The same save without keeping its version, as saves were before.
+    rounds.add(QStringLiteral("again full, not kept"), [&] {
+        SetVersionKeeping(false);
+        SaveDocument(savedFull, QStringLiteral("1"));
+        SetVersionKeeping(true);
+    });
     rounds.run(15);
     std::printf("save an A4 document of 100 fields (median of 15 interleaved rounds):\n");
     rounds.print("new document, 100,000 stored rows", QStringLiteral("new full"), "the same, empty table",
                  QStringLiteral("new empty"), "target <= 1.2");
     rounds.print("saved again, 100,000 stored rows", QStringLiteral("again full"), "the same, empty table",
                  QStringLiteral("again empty"), "target <= 1.2");
+    rounds.print("saved again, its version kept", QStringLiteral("again full"), "the same, version not kept",
+                 QStringLiteral("again full, not kept"), "target <= 1.3");
     rounds.print("new document, empty table", QStringLiteral("new empty"), "PNG + one INSERT",
                  QStringLiteral("floor"), "for reference");
 }
@@ -293,6 +310,70 @@ void benchSaveList(int documents)
     delete w;
 }
 
+// g_stored documents as saves leave them, each of one kept version; the
+// rows and images are written directly, the versions by the saving code.
+void benchVerify()
+{
+    TestHome home;
+    const QString kind = QStringLiteral("検証");
+    const QList<KindColumnSource> fields = a4Fields();
+    CreateKindTable(kind, fields, {});
+    QDir().mkpath(DocumentImageFolder(kind));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    // A page as doctors leave it: a few dozen strokes in black and red on white.
+    QImage page(794, 1123, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter p(&page);
+        QRandomGenerator rng(11);
+        for (int i = 0; i < 40; ++i) {
+            p.setPen(QPen(i % 5 ? Qt::black : Qt::red, 2));
+            p.drawLine(rng.bounded(794), rng.bounded(1123), rng.bounded(794), rng.bounded(1123));
+        }
+    }
+    CompactPageImage(page).save(&buffer, "PNG");
+    QStringList marks;
+    for (int i = 0; i < fields.size() + 5; ++i)
+        marks << QStringLiteral("?");
+    const QString insert = QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(QuoteIdent(kind), marks.join(u','));
+    CurrentDrID = QStringLiteral("1");
+    for (int id = 1; id <= g_stored; ++id) {
+        if (id % 1000 == 1)
+            BeginTrans();
+        QSqlQuery q(gDB());
+        q.prepare(insert);
+        q.addBindValue(id);
+        q.addBindValue(CurrentDrID);
+        q.addBindValue(QString::number(id % 10000));
+        for (const KindColumnSource &f : fields)
+            q.addBindValue(f.dataKind == QStringLiteral("0") ? QVariant(id) : QVariant(QStringLiteral("記載内容%1").arg(id)));
+        q.addBindValue(20061005);
+        q.addBindValue(1);
+        q.exec();
+        QFile image(DocumentImagePath(kind, id));
+        image.open(QIODevice::WriteOnly);
+        image.write(png);
+        image.close();
+        KeepSavedVersion(kind, id, 1, {}, png);
+        if (id % 1000 == 0 || id == g_stored)
+            CommitTrans();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    if (qEnvironmentVariableIsSet("RYDOL_BENCH_REPEAT"))
+        for (int i = 0; i < 8; ++i)
+            VerifyStore();
+    const std::clock_t cpu = std::clock();
+    const StoreCheck check = VerifyStore();
+    std::printf("--verify, %d documents of %lld-byte pages: %.1f s, cpu %.1f s (target < 60 s), %s\n", g_stored,
+                qint64(png.size()), clock.elapsed() / 1000.0, double(std::clock() - cpu) / CLOCKS_PER_SEC,
+                check.intact() ? "nothing broken" : "BROKEN");
+    for (const QString &line : check.report().mid(0, 10))
+        std::printf("  %s\n", line.toUtf8().constData());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -305,6 +386,8 @@ int main(int argc, char **argv)
         benchSave();
     if (only.isEmpty() || only == QStringLiteral("history"))
         benchHistory();
+    if (only.isEmpty() || only == QStringLiteral("verify"))
+        benchVerify();
     if (only.isEmpty() || only == QStringLiteral("list")) {
         // RYDOL_BENCH_DOCUMENTS lists that many documents instead of 10,000
         // and then 100,000.

@@ -4,7 +4,9 @@
 #include "app/Version.h"
 #include "app/ui/Main.h"
 #include "printing/ui/ArchiveExport.h"
+#include "persistence/VerifyStore.h"
 #include "storage/AppPaths.h"
+#include "storage/Database.h"
 #include "storage/Migration.h"
 #include "storage/StoreLocation.h"
 
@@ -66,6 +68,22 @@ int main(int argc, char *argv[])
         return migrateTo(argc, argv, command.value);
     if (command.option == u"--export-archive")
         return ExportArchiveCommand(argc, argv, command.value);
+    // --verify checks every document's kept versions, row and page image and
+    // the chain of 操作履歴, prints what it found and ends: 0 when nothing is
+    // broken, 1 when something is, 2 when the records cannot be opened.
+    if (command.option == u"--verify") {
+        QCoreApplication app(argc, argv);
+        const QString home = PrepareAppFolder();
+        if (!home.isEmpty() || !OpenDB()) {
+            print(stderr, QStringLiteral("Rydol: the records cannot be opened: ")
+                              + (home.isEmpty() ? DatabaseOpenError() : home));
+            return 2;
+        }
+        const StoreCheck check = VerifyStore();
+        for (const QString &line : check.report())
+            print(stdout, line);
+        return check.intact() ? 0 : 1;
+    }
     if (!command.option.isEmpty()) {
         print(stderr, QStringLiteral("rydol: %1 はこのビルドにはありません / is not built into this program")
                           .arg(command.option));

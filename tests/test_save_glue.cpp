@@ -14,6 +14,7 @@
 #include "persistence/ui/FSaveList.h"
 #include "persistence/ui/PersistenceHooks.h"
 #include "printing/ui/FMPrintable.h"
+#include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/StoreLocation.h"
 #include "templates/ui/BuildDocument.h"
@@ -483,11 +484,13 @@ void TestSaveGlue::damagedPageImageIsToldAndKeptAside()
     png.close();
 
     const QString unreadable = QStringLiteral("ページの画像を読み込めませんでした。");
+    // The image is not the one saved: that is told too.
+    const QString changed = QStringLiteral("この書類は保存後に変更された可能性があります。");
     h.prompts.clear();
     fhead()->M履歴[0]->trigger();
     FM *reopened = fm();
     QVERIFY(reopened);
-    QCOMPARE(h.prompts.messages, QStringList{unreadable});
+    QCOMPARE(h.prompts.messages, (QStringList{unreadable, changed}));
     QCOMPARE(reopened->LbItem[3]->text(), QStringLiteral("所見あり"));
     QVERIFY(!reopened->更新チェック());
 
@@ -511,7 +514,8 @@ void TestSaveGlue::damagedPageImageIsToldAndKeptAside()
     QVERIFY(QFile::remove(path));
     h.prompts.clear();
     fhead()->M履歴[0]->trigger();
-    QCOMPARE(h.prompts.messages, QStringList{unreadable});
+    QCOMPARE(h.prompts.messages, (QStringList{unreadable, changed}));
+    QCOMPARE(ReadAudit(QString(), QDate(), QDate(), 1).value(0).operation, QStringLiteral("保存後の変更を検出"));
     QCOMPARE(fm()->LbItem[3]->text(), QStringLiteral("書き直し"));
     fm()->M保存[1]->trigger();
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);

@@ -2,10 +2,12 @@
 // moments, over and over, and after each kill starts the program's storage
 // again and checks every document: its row and its page image are of one
 // version, deleted documents have neither, nothing temporary is left, and no
-// step the process had finished is lost.
+// step the process had finished is lost; every kept version is whole and
+// the newest one is the document as it stands.
 #include "TestHome.h"
 
 #include "persistence/DocumentImage.h"
+#include "persistence/VerifyStore.h"
 #include "storage/Database.h"
 #include "templates/KindTable.h"
 
@@ -84,6 +86,7 @@ QString wholeDocuments(const QMap<int, int> &rows)
 {
     const QDir folder(DocumentImageFolder(kKind));
     QStringList files = folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    files.removeOne(QStringLiteral("versions")); // the kept versions' images
     for (auto it = rows.begin(); it != rows.end(); ++it) {
         const QString name = QString::number(it.key()) + QStringLiteral(".png");
         if (!files.removeOne(name))
@@ -203,6 +206,8 @@ void TestSaveKills::everyDocumentWholeAfterEachKill()
         QSqlQuery journal(gDB());
         QVERIFY(journal.exec(QStringLiteral("SELECT COUNT(*) FROM FileJournal")) && journal.next());
         QCOMPARE(journal.value(0).toInt(), 0);
+        const StoreCheck check = VerifyStore();
+        QVERIFY2(check.intact(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(check.report().join(u'\n'))));
         before = rows;
         CloseDB();
     }

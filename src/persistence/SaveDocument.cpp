@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
 #include "persistence/DocumentVersion.h"
+#include "persistence/KeptVersions.h"
 #include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Dialect.h"
@@ -11,6 +12,7 @@
 #include "storage/PausePoint.h"
 #include "templates/KindTable.h"
 
+#include <QBuffer>
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -63,16 +65,17 @@ int today()
     return d.year() * 10000 + d.month() * 100 + d.day();
 }
 
-// The highest number of the kind's table plus one, or the next one up whose
-// page image does not exist: an image without its row (a save that stopped
-// half way, a table lost or replaced) keeps its number. Other workstations'
-// saves, new or not, go on meanwhile.
+// The next number after the highest the kind has used, in its table or
+// among its kept versions (a deleted document's number stays its own), or
+// the next one up whose page image does not exist: an image without its row
+// (a save that stopped half way, a table lost or replaced) keeps its number.
+// Other workstations' saves, new or not, go on meanwhile.
 std::optional<int> nextNumber(const QString &table)
 {
     QSqlQuery q(gDB());
     if (!q.exec(QStringLiteral("SELECT MAX(ID) FROM ") + QuoteIdent(table)) || !q.next())
         return std::nullopt;
-    const qint64 next = q.value(0).toLongLong() + 1;
+    const qint64 next = std::max<qint64>(q.value(0).toLongLong(), HighestKeptNumber(table)) + 1;
     std::optional<qint64> number = next > std::numeric_limits<int>::max() ? next : dialect::ClaimNumber(table, next);
     while (number && *number <= std::numeric_limits<int>::max()) {
         const QFileInfo image(DocumentImagePath(table, int(*number)));
@@ -122,9 +125,9 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
 }
 
 // Adds or edits the row inside the open transaction; number is the row's ID,
-// version the document's new version.
+// version the document's new version, before the row as it was (an edit).
 bool writeRow(const QString &table, const DocumentData &doc, const QString &state, int &number, int &version,
-              SaveFailure &why)
+              RowValues &before, SaveFailure &why)
 {
     const QString quoted = QuoteIdent(table);
     Recordset rs;
@@ -152,6 +155,8 @@ bool writeRow(const QString &table, const DocumentData &doc, const QString &stat
         if (!rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + quoted + QStringLiteral(" WHERE ID=?"), {number})
             || !rs.edit())
             return false;
+        for (const QString &column : rs.columns())
+            before.append({column, rs.field(column)});
     }
     QString operation = isNew ? audit::NewSave() : audit::Save();
     if (!isNew && (state == u"0" || state == u"1")) {
@@ -207,13 +212,14 @@ QFileDevice::Permissions ordinaryFileMode()
     return permissions;
 }
 
-// The complete image, on the disk with its name, before the row commits.
-bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file)
+// The complete image (png), on the disk with its name, before the row commits.
+bool writeTemporaryImage(const QImage &surface, QTemporaryFile &file, QByteArray &png)
 {
     if (!file.open() || !file.setPermissions(ordinaryFileMode()))
         return false;
-    const bool written = CompactPageImage(surface).save(&file, "PNG") && file.flush()
-                      && SyncFile(int(file.handle()));
+    QBuffer buffer(&png);
+    const bool written = buffer.open(QIODevice::WriteOnly) && CompactPageImage(surface).save(&buffer, "PNG")
+                      && file.write(png) == png.size() && file.flush() && SyncFile(int(file.handle()));
     file.close();
     return written && file.error() == QFileDevice::NoError
         && SyncFolder(QFileInfo(file.fileName()).absolutePath());
@@ -252,11 +258,17 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
     if (!HoldFileSteps())
         return abandon();
     QTemporaryFile image(TemporaryFileTemplate(folder));
-    if (!writeTemporaryImage(doc.surface, image))
+    QByteArray png;
+    if (!writeTemporaryImage(doc.surface, image, png))
         return abandon(ImageNotWritten(folder));
     PausePoint("image-written");
-    if (!writeRow(table, doc, state, number, version, failure))
+    RowValues before;
+    if (!writeRow(table, doc, state, number, version, before, failure))
         return abandon();
+    if (VersionKeeping() && !KeepSavedVersion(table, number, version, before, png)) {
+        failure = SaveFailure::Failed;
+        return abandon(QStringLiteral("以前の版を保管できませんでした。"));
+    }
     PausePoint("row-written");
     const QString target = DocumentImagePath(table, number);
     const QFileInfo existing(target);

@@ -40,7 +40,9 @@
 // stores nothing and reports SaveFailure::Overtaken. A successful save puts
 // the new version into doc.version. New numbers are taken under a lock, so
 // workstations saving new documents of one kind at once get distinct numbers.
-// Each save writes its 操作履歴 row in the same transaction.
+// Each save writes its 操作履歴 row in the same transaction, and keeps its
+// new version, with a copy of the image, in the document's kept versions
+// (persistence/KeptVersions.h); the version before it is kept already.
 //
 // The caller commits any edit in progress into doc first, and rebuilds the
 // patient's history after a successful save.

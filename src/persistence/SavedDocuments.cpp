@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
 #include "persistence/DocumentVersion.h"
+#include "persistence/KeptVersions.h"
 #include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/Dialect.h"
@@ -272,11 +273,16 @@ bool DeleteSavedDocument(const QString &kind, int id)
     // version is taken before the row, in the order a save takes them, so
     // that a save and a delete of one document wait for each other instead
     // of each holding what the other needs.
-    bool done = HoldFileSteps() && AdvanceVersion(table, id, nullptr)
+    int version = 0;
+    bool done = HoldFileSteps() && AdvanceVersion(table, id, &version)
              && rs.open(QStringLiteral("Dynaset"), QStringLiteral("SELECT * FROM ") + QuoteIdent(table) + QStringLiteral(" WHERE ID=?"), {id})
              && !rs.eof();
     const QString patient = done ? rs.text(QStringLiteral("患者番号")) : QString();
-    done = done && rs.remove()
+    RowValues row;
+    for (const QString &column : done ? rs.columns() : QStringList())
+        row.append({column, rs.field(column)});
+    // The deleted version stays, with its image.
+    done = done && KeepDeletedVersion(table, id, version, row) && rs.remove()
         && WriteAudit(audit::Delete(), CurrentDrID, table, id, patient)
         && RecordFileStep(image, QString(), QString()) && CommitTrans();
     if (!done) {

@@ -73,6 +73,7 @@ enum class Existence { Yes, No, Unknown };
 // cannot be read (no database, a kind without a usable table name, an error).
 Existence SavedDocumentExists(const QString &kind, int id);
 
-// Deletes the document's row and its page image. False, with nothing deleted,
-// when the row could not be deleted.
+// Deletes the document's row and its page image, keeping both as its
+// deleted version (persistence/KeptVersions.h). False, with nothing deleted,
+// when the row could not be deleted or its version not kept.
 bool DeleteSavedDocument(const QString &kind, int id);

@@ -18,11 +18,16 @@ inline QString Print() { return QStringLiteral("印刷"); }
 inline QString PdfExport() { return QStringLiteral("PDF出力"); }
 inline QString NewPatient() { return QStringLiteral("患者登録"); }
 inline QString PatientChange() { return QStringLiteral("患者変更"); }
+inline QString ChangeFound() { return QStringLiteral("保存後の変更を検出"); }
 } // namespace audit
 
 // Appends one row stamped with the local time and this workstation's host
 // name. documentId 0 and an empty kind for patient operations. False when it
 // could not be written (the caller then rolls its change back).
+// Each row carries in 検証 the hash of its values and of the row before it
+// (in 前), so that a row changed or removed afterwards breaks the chain; rows
+// are appended one workstation at a time. Outside a transaction the row is
+// written in one of its own.
 bool WriteAudit(const QString &operation, const QString &doctorId, const QString &kind,
                 int documentId, const QString &patientId);
 
@@ -40,3 +45,22 @@ struct AuditRow
 // Rows newest first, at most limit of them; patientId empty: every patient;
 // from/to (inclusive) null: no bound.
 QList<AuditRow> ReadAudit(const QString &patientId, const QDate &from, const QDate &to, int limit);
+
+// Gives a 操作履歴 made by an earlier release the columns 前 and 検証 (run by
+// OpenDB). Where they cannot be added, rows are written without them.
+void PrepareAuditChain();
+
+// A row whose 検証 does not match its values (changed), or whose 前 is not the
+// hash of the row before it (rows removed in between, or that row's hash
+// changed). Rows written before the chain began (no 検証) are not checked.
+struct AuditBreak
+{
+    qint64 id = 0;
+    bool removedBefore = false; // else: the row itself changed
+};
+struct AuditCheck
+{
+    qint64 checked = 0;
+    QList<AuditBreak> breaks;
+};
+AuditCheck VerifyAuditChain();

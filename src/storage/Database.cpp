@@ -1,5 +1,6 @@
 #include "storage/Database.h"
 #include "storage/AppPaths.h"
+#include "storage/AuditTrail.h"
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
 #include "storage/FileJournal.h"
@@ -220,6 +221,7 @@ bool finishOpen(QSqlDatabase &db)
         g_open = false;
         return false;
     }
+    PrepareAuditChain();
     SettleFileSteps();
     createIndexes();
     WatchSearchKeys(db, g_indexes);
@@ -516,6 +518,11 @@ bool CommitTrans()
         NoteDatabaseFailure(db.lastError());
     g_inTransaction = !committed;
     return committed;
+}
+
+bool InTransaction()
+{
+    return g_open && g_inTransaction;
 }
 
 void Rollback()

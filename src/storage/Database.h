@@ -15,7 +15,8 @@ struct StoreLocation;
 // folder, not SQLite, cut short, folder not writable, server unreachable,
 // ...); a file that cannot be read is not touched. Once open, finishes the
 // file steps of saves and deletions that an earlier run left half done
-// (storage/FileJournal.h).
+// (storage/FileJournal.h), and gives a 操作履歴 of an earlier release the
+// columns of its hash chain (storage/AuditTrail.h).
 bool OpenDB();
 // DATA/Rydol.db
 QString DatabasePath();
@@ -77,6 +78,8 @@ QString EscapeLike(const QString &text);
 bool BeginTrans();
 bool CommitTrans();
 void Rollback();
+// Between BeginTrans and its commit or rollback.
+bool InTransaction();
 
 // A query result held in memory with a current row, like the recordsets the
 // rest of the program was designed around. "Dynaset" (exactly) is updatable,

@@ -54,6 +54,9 @@ QString JsonTexts();
 QString IdentifierKey(const QString &name);
 // The name as the database stores it (PostgreSQL: ASCII in lower case).
 QString StoredName(const QString &name);
+// The name as the server would store it, on either store: what a hash over
+// table and column names covers, so that moving to the server keeps it.
+QString PortableName(const QString &name);
 
 // The column names of a table in table order, as the table spells them.
 QStringList ColumnNames(const QString &table);
@@ -111,6 +114,12 @@ std::optional<qint64> ClaimNumber(const QString &table, qint64 atLeast);
 // that finishes left-over steps holds them alone, waiting at most a few
 // seconds for saves under way. SQLite's write lock already does both.
 bool LockFileSteps(bool alone);
+
+// Inside a write transaction: no other workstation appends to 操作履歴 until
+// it ends, so that each row's hash follows the one before it (PostgreSQL: an
+// advisory lock, which needs no right beyond inserting; SQLite's write lock
+// already does).
+bool LockAuditChain();
 
 // Row identity for Recordset edits. SQLite: the hidden rowid. PostgreSQL has
 // no stable hidden row number: there the table's primary key identifies a

@@ -207,6 +207,15 @@ bool CarryOutFileStep(const QString &target, const QString &temporary, const QSt
     return true;
 }
 
+bool FileStepPending(const QString &target)
+{
+    QSqlQuery q(gDB());
+    if (!q.prepare(journalSql(QStringLiteral("SELECT 1 FROM %1 WHERE %2=?"))))
+        return false;
+    q.addBindValue(stored(target));
+    return q.exec() && q.next();
+}
+
 void SettleFileSteps()
 {
     if (!BeginTrans())

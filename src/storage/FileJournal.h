@@ -48,6 +48,10 @@ bool RecordFileStep(const QString &target, const QString &temporary, const QStri
 // stays recorded and the next opening tries again.
 bool CarryOutFileStep(const QString &target, const QString &temporary, const QString &aside);
 
+// Whether a committed change of target has not been carried out yet (its
+// file is then still the one before that change).
+bool FileStepPending(const QString &target);
+
 // Finishes every recorded step and removes the temporary files no step names,
 // holding the file steps alone (skipped when saves elsewhere hold them for
 // long). Run by OpenDB once the tables are there.

@@ -38,13 +38,14 @@ struct Session
     QSqlDatabase to;
 };
 
-// The tables that name a kind in their column 書類: the version rows and the
-// operations trail. On the server a kind's table is spelt as the server
+// The tables that name a kind in their column 書類: the version rows, the
+// kept versions and the operations trail. On the server a kind's table is spelt as the server
 // stores names, and so must these rows be, or a document of a kind with
 // capital letters would lose its version.
 bool namesKinds(const QString &table, const QString &column)
 {
     return (dialect::IdentifierKey(table) == dialect::IdentifierKey(QStringLiteral("書類版"))
+            || dialect::IdentifierKey(table) == dialect::IdentifierKey(QStringLiteral("書類保存版"))
             || dialect::IdentifierKey(table) == dialect::IdentifierKey(QStringLiteral("操作履歴")))
         && column == QStringLiteral("書類");
 }

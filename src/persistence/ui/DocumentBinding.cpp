@@ -2,6 +2,7 @@
 
 #include "document/ui/FM.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/KeptVersions.h"
 #include "persistence/OpenSavedDocument.h"
 #include "persistence/SaveDocument.h"
 #include "persistence/ui/PersistenceHooks.h"
@@ -177,6 +178,16 @@ void TellAfterRestore(Restored restored, const QImage &pageImage)
     prompter().message(QStringLiteral("この書類は別の患者の書類に変わっているため、開けません。"));
     RefreshHistoryWindows();
 }
+
+// A row or page image that no longer matches what its last save kept was
+// changed outside the program: the doctor is told, and 操作履歴 records it.
+void TellOfChange(bool found, const QString &kind, int id)
+{
+    if (!found || CheckSavedDocument(kind, id) != Authenticity::Changed)
+        return;
+    RecordChangeFound(kind, id);
+    prompter().message(QStringLiteral("この書類は保存後に変更された可能性があります。"));
+}
 }
 
 bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage)
@@ -188,6 +199,7 @@ bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
 {
     const Restored restored = RestoreDocument(window, id, pageImage);
     TellAfterRestore(restored, pageImage);
+    TellOfChange(restored == Restored::Found, window.Tag, id);
     return restored == Restored::Found;
 }
 
@@ -205,5 +217,6 @@ bool ReopenSavedDocument(const QString &kind, int id)
     // Told once the document shows.
     if (built)
         TellAfterRestore(restored, pageImage.result());
+    TellOfChange(built && restored == Restored::Found, kind, id);
     return built && restored == Restored::Found && fm() && fm()->Tag == kind;
 }

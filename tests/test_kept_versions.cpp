@@ -1,0 +1,169 @@
+// Every version a document has had stays, with its image, and a change made
+// to the records outside the program is found.
+#include "TestHome.h"
+
+#include "app/AppState.h"
+#include "persistence/DocumentImage.h"
+#include "persistence/KeptVersions.h"
+#include "persistence/SaveDocument.h"
+#include "persistence/SavedDocuments.h"
+#include "persistence/VerifyStore.h"
+#include "storage/Database.h"
+#include "templates/KindTable.h"
+
+#include <QFile>
+#include <QImage>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+
+const QString kKind = QStringLiteral("紹介状");
+
+DocumentData document(int number, const QString &text, QRgb colour)
+{
+    DocumentData doc;
+    doc.kind = kKind;
+    doc.number = number;
+    doc.fields = {{QStringLiteral("所見"), QStringLiteral("1"), text}};
+    doc.surface = QImage(40, 30, QImage::Format_RGB32);
+    doc.surface.fill(colour);
+    return doc;
+}
+
+void run(const QString &sql)
+{
+    QSqlQuery q(gDB());
+    QVERIFY2(q.exec(sql), qPrintable(sql));
+}
+
+QString valueIn(const KeptVersion &v, const QString &column)
+{
+    for (const auto &[name, value] : v.values)
+        if (name.compare(column, Qt::CaseInsensitive) == 0)
+            return value.toString();
+    return QString();
+}
+
+} // namespace
+
+class TestKeptVersions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void everySaveStateChangeAndDeleteIsKept();
+    void changesOutsideTheProgramAreFound_data();
+    void changesOutsideTheProgramAreFound();
+};
+
+void TestKeptVersions::init()
+{
+    CurrentDrID = QStringLiteral("3");
+    PatientID = QStringLiteral("1001");
+}
+
+void TestKeptVersions::everySaveStateChangeAndDeleteIsKept()
+{
+    TestHome home;
+    QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+    DocumentData doc = document(0, QStringLiteral("初診"), qRgb(255, 0, 0));
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    doc.fields[0].text = QStringLiteral("再診");
+    doc.surface.fill(qRgb(0, 255, 0));
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    QVERIFY(SaveDocument(doc, QStringLiteral("1"))); // to finished
+    QVERIFY(DeleteSavedDocument(kKind, doc.number));
+
+    const QList<KeptVersion> kept = KeptVersions(kKind, doc.number);
+    QCOMPARE(kept.size(), 4);
+    const QStringList texts{QStringLiteral("初診"), QStringLiteral("再診"), QStringLiteral("再診"), QStringLiteral("再診")};
+    const QStringList states{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("1")};
+    const QList<QRgb> colours{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 255, 0), qRgb(0, 255, 0)};
+    for (int i = 0; i < kept.size(); ++i) {
+        QCOMPARE(kept[i].version, i + 1);
+        QCOMPARE(kept[i].deleted, i == 3);
+        QCOMPARE(kept[i].doctorId, QStringLiteral("3"));
+        QCOMPARE(valueIn(kept[i], QStringLiteral("所見")), texts[i]);
+        QCOMPARE(valueIn(kept[i], QStringLiteral("終了判定")), states[i]);
+        QCOMPARE(QImage(KeptImagePath(kKind, doc.number, i + 1)).pixel(1, 1), colours[i]);
+    }
+    // The deleted document's number is not given to another one.
+    DocumentData next = document(0, QStringLiteral("別の患者"), qRgb(0, 0, 255));
+    QVERIFY(SaveDocument(next, QStringLiteral("0")));
+    QCOMPARE(next.number, doc.number + 1);
+
+    // A document saved before versions were kept keeps that state first.
+    run(QStringLiteral("INSERT INTO %1 (ID, DrID, 患者番号, 所見, 編集日, 終了判定) VALUES (9, '7', '1001', '旧', 20060405, 1)")
+            .arg(QuoteIdent(kKind)));
+    QImage old(40, 30, QImage::Format_RGB32);
+    old.fill(qRgb(9, 9, 9));
+    QVERIFY(old.save(DocumentImagePath(kKind, 9)));
+    DocumentData legacy = document(9, QStringLiteral("新"), qRgb(1, 2, 3));
+    QVERIFY(SaveDocument(legacy, QStringLiteral("1")));
+    const QList<KeptVersion> both = KeptVersions(kKind, 9);
+    QCOMPARE(both.size(), 2);
+    QCOMPARE(valueIn(both[0], QStringLiteral("所見")), QStringLiteral("旧"));
+    QCOMPARE(both[0].doctorId, QStringLiteral("7"));
+    QCOMPARE(QImage(KeptImagePath(kKind, 9, both[0].version)).pixel(1, 1), qRgb(9, 9, 9));
+    QCOMPARE(valueIn(both[1], QStringLiteral("所見")), QStringLiteral("新"));
+
+    const StoreCheck check = VerifyStore();
+    QVERIFY2(check.intact(), qPrintable(check.report().join(u'\n')));
+    QCOMPARE(check.documents, 3);
+}
+
+void TestKeptVersions::changesOutsideTheProgramAreFound_data()
+{
+    QTest::addColumn<QString>("sql");  // run on the store; $T the kind's table, $I the column ID
+    QTest::addColumn<int>("image");    // 1 replace 1.png, 2 remove it, 3 replace a kept image
+    QTest::addColumn<QString>("found");
+    QTest::addColumn<bool>("openingTells");
+    QTest::addColumn<int>("breaks");
+    QTest::newRow("row") << QStringLiteral("UPDATE $T SET 所見='書き換え' WHERE ID=1") << 0 << QStringLiteral("BROKEN 紹介状 ID 1 version 2: row changed") << true << 1;
+    QTest::newRow("row deleted") << QStringLiteral("DELETE FROM $T WHERE ID=1") << 0 << QStringLiteral("BROKEN 紹介状 ID 1 version 2: row removed") << false << 1;
+    QTest::newRow("image replaced") << QString() << 1 << QStringLiteral("BROKEN 紹介状 ID 1 version 2: image replaced") << true << 1;
+    QTest::newRow("image missing") << QString() << 2 << QStringLiteral("BROKEN 紹介状 ID 1 version 2: image missing") << true << 1;
+    QTest::newRow("kept image") << QString() << 3 << QStringLiteral("BROKEN 紹介状 ID 1 version 1: kept image replaced") << false << 1;
+    QTest::newRow("kept version") << QStringLiteral("UPDATE \"書類保存版\" SET \"端末\"='x' WHERE $I=1 AND \"版\"=1") << 0 << QStringLiteral("BROKEN 紹介状 ID 1 version 1: kept version changed") << false << 1;
+    QTest::newRow("kept version removed") << QStringLiteral("DELETE FROM \"書類保存版\" WHERE $I=1 AND \"版\"=1") << 0 << QStringLiteral("BROKEN 紹介状 ID 1 version 2: kept versions removed before this one") << false << 1;
+    // The row is of the removed version: no longer the newest kept one.
+    QTest::newRow("newest kept version removed") << QStringLiteral("DELETE FROM \"書類保存版\" WHERE $I=1 AND \"版\"=2") << 0 << QStringLiteral("BROKEN 紹介状 ID 1 version 2: kept versions removed after version 1") << true << 2;
+    QTest::newRow("audit row removed") << QStringLiteral("DELETE FROM \"操作履歴\" WHERE $I=2") << 0 << QStringLiteral("BROKEN 操作履歴 ID 3: rows removed before this one") << false << 1;
+    QTest::newRow("audit row changed") << QStringLiteral("UPDATE \"操作履歴\" SET \"患者番号\"='9' WHERE $I=2") << 0 << QStringLiteral("BROKEN 操作履歴 ID 2: row changed") << false << 1;
+}
+
+void TestKeptVersions::changesOutsideTheProgramAreFound()
+{
+    QFETCH(QString, sql);
+    QFETCH(int, image);
+    QFETCH(QString, found);
+    QFETCH(bool, openingTells);
+    QFETCH(int, breaks);
+    TestHome home;
+    QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+    DocumentData doc = document(0, QStringLiteral("初診"), qRgb(255, 0, 0));
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    QVERIFY(SaveDocument(doc, QStringLiteral("1")));
+    DocumentData other = document(0, QStringLiteral("他"), qRgb(0, 0, 255));
+    QVERIFY(SaveDocument(other, QStringLiteral("0")));
+    QVERIFY(VerifyStore().intact());
+    QCOMPARE(CheckSavedDocument(kKind, 1), Authenticity::Intact);
+
+    if (!sql.isEmpty())
+        run(QString(sql).replace(QStringLiteral("$T"), QuoteIdent(kKind)).replace(QStringLiteral("$I"), QuoteIdent(QStringLiteral("ID"))));
+    const QString target = image == 3 ? KeptImagePath(kKind, 1, 1) : DocumentImagePath(kKind, 1);
+    if (image == 1 || image == 3)
+        QVERIFY(QFile::remove(target) && QFile::copy(DocumentImagePath(kKind, 2), target));
+    if (image == 2)
+        QVERIFY(QFile::remove(target));
+    const StoreCheck check = VerifyStore();
+    QVERIFY2(check.report().contains(found), qPrintable(check.report().join(u'\n')));
+    QCOMPARE(check.breaks.size(), breaks);
+    QCOMPARE(CheckSavedDocument(kKind, 1) == Authenticity::Changed, openingTells);
+    QCOMPARE(CheckSavedDocument(kKind, 2), Authenticity::Intact);
+}
+
+QTEST_GUILESS_MAIN(TestKeptVersions)
+#include "test_kept_versions.moc"
