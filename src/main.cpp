@@ -2,6 +2,7 @@
 #include "ui/Fonts.h"
 #include "app/ui/Main.h"
 #include "storage/AppPaths.h"
+#include "storage/BackupCommand.h"
 #include "storage/Migration.h"
 #include "storage/StoreLocation.h"
 
@@ -29,6 +30,10 @@ int main(int argc, char *argv[])
             std::printf("%s\n", line.toUtf8().constData());
         std::printf("copied %d tables from %s\n", int(summary.size()), from.toUtf8().constData());
         return 0;
+    }
+    if (argc >= 2 && IsBackupCommand(argv[1])) {
+        QCoreApplication app(argc, argv);
+        return RunBackupCommand(QCoreApplication::arguments().mid(1));
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rydol"));
