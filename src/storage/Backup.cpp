@@ -105,9 +105,11 @@ bool stageImages(const QString &stage, const QList<Step> &steps, QString *error)
         const QString to = stage + QStringLiteral("/pic_save/") + kind + u'/';
         if (!QDir().mkpath(to))
             return fail(error, QStringLiteral("cannot make ") + to);
-        for (const QString &name : from.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-            if (!IsTemporaryFileName(name) && !keep(from.filePath(name), to + name))
-                return fail(error, QStringLiteral("cannot read ") + from.filePath(name));
+        QDirIterator it(from.path(), QDir::Files | QDir::Hidden | QDir::System);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (!IsTemporaryFileName(it.fileName()) && !keep(path, to + it.fileName()))
+                return fail(error, QStringLiteral("cannot read ") + path);
         }
     }
     // Committed changes whose image is not yet in place: the snapshot's rows
@@ -199,6 +201,7 @@ void removeStaleStages()
 struct Copy
 {
     QString from, to; // to: relative to the backup folder
+    qint64 size = 0;
 };
 
 // Everything of DATA/ but the database and the page images, which come from
@@ -212,13 +215,13 @@ void addDataFiles(QList<Copy> &copies)
             || name.startsWith(QStringLiteral("Rydol.db")))
             continue;
         if (!entry.isDir()) {
-            copies.append({entry.filePath(), QStringLiteral("DATA/") + name});
+            copies.append({entry.filePath(), QStringLiteral("DATA/") + name, entry.size()});
             continue;
         }
         QDirIterator it(entry.filePath(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
-            copies.append({path, QStringLiteral("DATA/") + belowData(path)});
+            copies.append({path, QStringLiteral("DATA/") + belowData(path), it.fileInfo().size()});
         }
     }
 }
@@ -228,7 +231,7 @@ void addStagedImages(const QString &stage, QList<Copy> &copies)
     QDirIterator it(stage, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        copies.append({path, QStringLiteral("DATA") + path.mid(stage.size())});
+        copies.append({path, QStringLiteral("DATA") + path.mid(stage.size()), it.fileInfo().size()});
     }
 }
 
@@ -292,7 +295,7 @@ bool MakeBackup(const QString &folderName, QString *error, const BackupProgressF
     BackupProgress done;
     done.totalFiles = copies.size() + 1;
     for (const Copy &c : copies)
-        done.totalBytes += QFileInfo(c.from).size();
+        done.totalBytes += c.size;
     done.totalBytes += QFileInfo(work.filePath(manifest.database)).size();
     for (const Copy &c : copies) {
         BackupFile file{c.to, 0, {}};

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,6 +23,12 @@ class Fd
 {
 public:
     explicit Fd(int fd) : m_fd(fd) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(Fd &&other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
     ~Fd()
     {
         if (m_fd >= 0)
@@ -80,8 +87,11 @@ bool readHashed(const QString &path, BackupFile *file, const std::function<bool(
 
 bool CopyHashed(const QString &from, const QString &to, BackupFile *file)
 {
-    QDir().mkpath(QFileInfo(to).absolutePath());
-    Fd out(::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    const QByteArray name = QFile::encodeName(to);
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+    Fd out(::open(name.constData(), flags, 0644));
+    if (out.get() < 0 && errno == ENOENT && QDir().mkpath(QFileInfo(to).absolutePath()))
+        out = Fd(::open(name.constData(), flags, 0644));
     if (out.get() < 0)
         return false;
     const int fd = out.get();
