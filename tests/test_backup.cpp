@@ -75,6 +75,14 @@ QString backupIn(const QTemporaryDir &dir)
     return dir.filePath(QStringLiteral("backups/rydol"));
 }
 
+// Backs the home up into dir and reads the new backup's manifest.
+void backUp(const QTemporaryDir &dir, BackupManifest *manifest)
+{
+    QString error;
+    QVERIFY2(MakeBackup(backupIn(dir), &error), qPrintable(error));
+    QVERIFY(ReadManifest(backupIn(dir), manifest));
+}
+
 } // namespace
 
 class TestBackup : public QObject
@@ -131,10 +139,8 @@ void TestBackup::interruptedBackupLeavesPreviousOneWhole()
     TestHome home;
     prepareKind(20);
     QTemporaryDir out;
-    QString error;
-    QVERIFY2(MakeBackup(backupIn(out), &error), qPrintable(error));
     BackupManifest before;
-    QVERIFY(ReadManifest(backupIn(out), &before));
+    backUp(out, &before);
     QFile::remove(DocumentImagePath(kKind, 1));
 
     // A second backup into the same folder, killed while it copies.
@@ -159,8 +165,7 @@ void TestBackup::interruptedBackupLeavesPreviousOneWhole()
     QCOMPARE(verify.exitCode(), 0);
 
     // The next backup replaces it whole, without the removed image.
-    QVERIFY2(MakeBackup(backupIn(out), &error), qPrintable(error));
-    QVERIFY(ReadManifest(backupIn(out), &after));
+    backUp(out, &after);
     QCOMPARE(after.files.size(), before.files.size() - 1);
     QVERIFY(VerifyBackup(backupIn(out)).problems.isEmpty());
 }
@@ -170,10 +175,9 @@ void TestBackup::damageIsNamedAndNotRestored()
     TestHome home(true);
     prepareKind(3);
     QTemporaryDir out;
-    QString error;
-    QVERIFY2(MakeBackup(backupIn(out), &error), qPrintable(error));
     BackupManifest manifest;
-    QVERIFY(ReadManifest(backupIn(out), &manifest));
+    backUp(out, &manifest);
+    QString error;
     const QString image = QStringLiteral("DATA/pic_save/") + kKind + QStringLiteral("/2.png");
     const struct
     {

@@ -2,6 +2,7 @@
 
 #include "storage/AppPaths.h"
 #include "storage/BackupDatabase.h"
+#include "storage/ServerConnection.h"
 #include "storage/Database.h"
 #include "storage/FileJournal.h"
 #include "storage/PausePoint.h"

@@ -1,6 +1,7 @@
 #include "storage/Backup.h"
 
 #include "storage/BackupDatabase.h"
+#include "storage/ServerConnection.h"
 #include "storage/Ini.h"
 #include "storage/StoreLocation.h"
 

@@ -1,5 +1,6 @@
 #include "storage/BackupDatabase.h"
 
+#include "storage/ServerConnection.h"
 #include "storage/StoreLocation.h"
 
 #include <QProcess>
@@ -13,12 +14,6 @@ QString quotedName(QString name)
 {
     name.replace(u'"', QStringLiteral("\"\""));
     return u'"' + name + u'"';
-}
-
-QString conninfoValue(QString value)
-{
-    value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
-    return u'\'' + value + u'\'';
 }
 
 // The table of a pg_restore "COPY schema.table (...) FROM stdin;" line.
@@ -43,33 +38,9 @@ QString copiedTable(const QString &line)
 
 } // namespace
 
-QString ServerConnInfo(const StoreLocation &location)
-{
-    QStringList parts;
-    if (!location.host.isEmpty())
-        parts << QStringLiteral("host=") + conninfoValue(location.host);
-    if (location.port > 0)
-        parts << QStringLiteral("port=%1").arg(location.port);
-    if (!location.user.isEmpty())
-        parts << QStringLiteral("user=") + conninfoValue(location.user);
-    parts << QStringLiteral("dbname=") + conninfoValue(location.database);
-    if (!location.options.isEmpty())
-        parts << location.options;
-    return parts.join(u' ');
-}
-
 QSqlDatabase OpenBackupConnection(const QString &name, const StoreLocation &location)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    db.setHostName(location.host);
-    if (location.port > 0)
-        db.setPort(location.port);
-    db.setUserName(location.user);
-    db.setDatabaseName(location.database);
-    QString options = location.options;
-    if (!options.contains(QStringLiteral("connect_timeout")))
-        options += QStringLiteral(" connect_timeout=10");
-    db.setConnectOptions(options.trimmed());
+    QSqlDatabase db = AddServerConnection(name, location, 10);
     db.open();
     return db;
 }

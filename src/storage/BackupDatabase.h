@@ -10,8 +10,6 @@ struct StoreLocation;
 // for a server pg_dump and pg_restore, which find passwords the way the
 // program does (libpq).
 
-// A libpq connection string for the tools ("host='…' dbname='…' …").
-QString ServerConnInfo(const StoreLocation &location);
 // Opens a connection of its own under name; check isOpen().
 QSqlDatabase OpenBackupConnection(const QString &name, const StoreLocation &location);
 // The tables of the connection's current schema (or of the SQLite file).
