@@ -259,6 +259,8 @@ bool MakeBackup(const QString &folderName, QString *error, const BackupProgressF
 {
     error->clear();
     const QString folder = QFileInfo(QDir::cleanPath(folderName)).absoluteFilePath();
+    if ((folder + u'/').startsWith(DataPath()))
+        return fail(error, QStringLiteral("a backup cannot lie inside ") + DataPath());
     BackupManifest manifest;
     if (!IsAbsentOrEmpty(folder) && !ReadManifest(folder, &manifest))
         return fail(error, folder + QStringLiteral(" is not empty and holds no backup"));
