@@ -6,6 +6,7 @@
 #include "printing/ui/ArchiveExport.h"
 #include "persistence/VerifyStore.h"
 #include "storage/AppPaths.h"
+#include "storage/BackupCommand.h"
 #include "storage/Database.h"
 #include "storage/Migration.h"
 #include "storage/StoreLocation.h"
@@ -48,6 +49,18 @@ int migrateTo(int argc, char *argv[], const QString &url)
 
 int main(int argc, char *argv[])
 {
+    // --backup, --verify-backup and --restore ... --to ... read their own
+    // arguments.
+    if (argc >= 2 && IsBackupCommand(argv[1])) {
+        QCoreApplication app(argc, argv);
+        if (qstrcmp(argv[1], "--backup") == 0) {
+            if (const QString home = PrepareAppFolder(); !home.isEmpty()) {
+                print(stderr, QStringLiteral("Rydol: ") + home);
+                return 1;
+            }
+        }
+        return RunBackupCommand(QCoreApplication::arguments().mid(1));
+    }
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -4,6 +4,7 @@
 // version, deleted documents have neither, nothing temporary is left, and no
 // step the process had finished is lost; every kept version is whole and
 // the newest one is the document as it stands.
+#include "SavedVersions.h"
 #include "TestHome.h"
 
 #include "persistence/DocumentImage.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QImage>
 #include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -68,42 +68,6 @@ Outcome parse(const QByteArray &output)
         }
     }
     return outcome;
-}
-
-QMap<int, int> storedVersions()
-{
-    QMap<int, int> rows;
-    QSqlQuery q(gDB());
-    if (q.exec(QStringLiteral("SELECT ID, 版 FROM ") + QuoteIdent(kKind)))
-        while (q.next())
-            rows.insert(q.value(0).toInt(), q.value(1).toInt());
-    return rows;
-}
-
-// Every document whole: each row with an image of its version, each image
-// with a row, no other file. Empty when all is well, else what is wrong.
-QString wholeDocuments(const QMap<int, int> &rows)
-{
-    const QDir folder(DocumentImageFolder(kKind));
-    QStringList files = folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    files.removeOne(QStringLiteral("versions")); // the kept versions' images
-    for (auto it = rows.begin(); it != rows.end(); ++it) {
-        const QString name = QString::number(it.key()) + QStringLiteral(".png");
-        if (!files.removeOne(name))
-            return QStringLiteral("document %1 has a row but no image").arg(it.key());
-        const QImage image(folder.filePath(name));
-        if (image.isNull())
-            return QStringLiteral("image of document %1 does not decode").arg(it.key());
-        const int drawn = int(image.pixel(0, 0) & 0xFFFFFFu);
-        if (drawn != it.value())
-            return QStringLiteral("document %1: row of version %2, image of version %3")
-                .arg(it.key())
-                .arg(it.value())
-                .arg(drawn);
-    }
-    if (!files.isEmpty())
-        return QStringLiteral("files without a row: ") + files.join(u' ');
-    return QString();
 }
 
 // The rows after the kill against the rows before it and the steps the
@@ -198,8 +162,8 @@ void TestSaveKills::everyDocumentWholeAfterEachKill()
 
         // The next start.
         QVERIFY2(OpenDB(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(DatabaseOpenError())));
-        const QMap<int, int> rows = storedVersions();
-        const QString whole = wholeDocuments(rows);
+        const QMap<int, int> rows = StoredVersions(kKind);
+        const QString whole = WholeDocuments(kKind, rows);
         QVERIFY2(whole.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(whole)));
         const QString lost = nothingLost(before, outcome, rows);
         QVERIFY2(lost.isEmpty(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(lost)));

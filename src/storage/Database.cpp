@@ -303,16 +303,7 @@ bool OpenServer(const StoreLocation &location)
         return false;
     }
     SetCurrentEngine(Engine::Postgres);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnection);
-    db.setHostName(location.host);
-    if (location.port > 0)
-        db.setPort(location.port);
-    db.setUserName(location.user);
-    db.setDatabaseName(location.database);
-    QString options = location.options;
-    if (!options.contains(QStringLiteral("connect_timeout")))
-        options += QStringLiteral(" connect_timeout=5");
-    db.setConnectOptions(options.trimmed());
+    QSqlDatabase db = AddServerConnection(kConnection, location, 5);
     return finishOpen(db);
 }
 

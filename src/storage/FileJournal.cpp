@@ -133,6 +133,11 @@ QString TemporaryFileTemplate(const QString &folder)
     return folder + u'/' + kTemporaryPrefix + QStringLiteral("XXXXXX") + kTemporarySuffix;
 }
 
+bool IsTemporaryFileName(const QString &name)
+{
+    return name.startsWith(kTemporaryPrefix) && name.endsWith(kTemporarySuffix);
+}
+
 bool SyncFile(int fileDescriptor)
 {
 #ifdef Q_OS_WIN

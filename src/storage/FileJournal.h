@@ -21,6 +21,8 @@
 // The name pattern of a temporary file in folder (QTemporaryFile template).
 // Temporaries live beside their targets, in the folders below DATA/pic_save.
 QString TemporaryFileTemplate(const QString &folder);
+// Whether a file name (without folder) is that of such a temporary.
+bool IsTemporaryFileName(const QString &name);
 
 // Flushes a written file / a folder's entries to the disk. True on success
 // (and where the system offers no such call).

@@ -32,26 +32,11 @@ bool mentions(const QString &text, std::initializer_list<const char16_t *> words
     return false;
 }
 
-// libpq's quoting of a value in a connection string.
-QString quoted(const QString &value)
-{
-    QString out = value;
-    out.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
-    return u'\'' + out + u'\'';
-}
-
 // Whether anything answers at the address (a server refusing this user answers).
 bool serverAnswers(const StoreLocation &location)
 {
-    QStringList parts;
-    if (!location.host.isEmpty())
-        parts << QStringLiteral("host=") + quoted(location.host);
-    if (location.port > 0)
-        parts << QStringLiteral("port=%1").arg(location.port);
-    parts << QStringLiteral("dbname=") + quoted(location.database) << QStringLiteral("connect_timeout=2");
-    if (!location.options.isEmpty())
-        parts << location.options;
-    return PQping(parts.join(u' ').toUtf8().constData()) != PQPING_NO_RESPONSE;
+    const QString conninfo = QStringLiteral("connect_timeout=2 ") + ServerConnInfo(location, false);
+    return PQping(conninfo.toUtf8().constData()) != PQPING_NO_RESPONSE;
 }
 
 QString firstLine(const QString &text)
@@ -124,4 +109,39 @@ QString StoreAccessProblem(const QList<TableNeeds> &tables, const QStringList &m
             return QStringLiteral("表「%1」に書き込む権限がありません。").arg(table.table);
     }
     return QString();
+}
+
+QSqlDatabase AddServerConnection(const QString &name, const StoreLocation &location, int connectTimeout)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    db.setHostName(location.host);
+    if (location.port > 0)
+        db.setPort(location.port);
+    db.setUserName(location.user);
+    db.setDatabaseName(location.database);
+    QString options = location.options;
+    if (!options.contains(QStringLiteral("connect_timeout")))
+        options += QStringLiteral(" connect_timeout=%1").arg(connectTimeout);
+    db.setConnectOptions(options.trimmed());
+    return db;
+}
+
+QString ServerConnInfo(const StoreLocation &location, bool withUser)
+{
+    // libpq's quoting of a value
+    auto quoted = [](QString value) {
+        value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+        return u'\'' + value + u'\'';
+    };
+    QStringList parts;
+    if (!location.host.isEmpty())
+        parts << QStringLiteral("host=") + quoted(location.host);
+    if (location.port > 0)
+        parts << QStringLiteral("port=%1").arg(location.port);
+    if (withUser && !location.user.isEmpty())
+        parts << QStringLiteral("user=") + quoted(location.user);
+    parts << QStringLiteral("dbname=") + quoted(location.database);
+    if (!location.options.isEmpty())
+        parts << location.options;
+    return parts.join(u' ');
 }

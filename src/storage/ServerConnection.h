@@ -1,8 +1,8 @@
 #pragma once
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
-class QSqlDatabase;
 struct StoreLocation;
 
 // What the program asks of the PostgreSQL connection beyond Qt's driver,
@@ -30,3 +30,11 @@ struct TableNeeds
     bool remove = true; // rows are deleted
 };
 QString StoreAccessProblem(const QList<TableNeeds> &tables, const QStringList &missing);
+
+// A PostgreSQL connection to location added under name, not yet opened;
+// connect_timeout (seconds) unless the location's options set one.
+QSqlDatabase AddServerConnection(const QString &name, const StoreLocation &location, int connectTimeout);
+
+// A libpq connection string for location ("host='…' dbname='…' …"), its
+// user left out when withUser is false.
+QString ServerConnInfo(const StoreLocation &location, bool withUser = true);
