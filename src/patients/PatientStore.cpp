@@ -176,6 +176,45 @@ QString NextFreePatientID()
     return QString();
 }
 
+namespace {
+
+struct StaleKey { QString id, name, kana; };
+
+// In the file, one UPDATE for all the keys: the trigram index's triggers
+// cost several times more when each key is a statement of its own (the
+// first start after an import folds every patient).
+bool storeFoldsAtOnce(QSqlDatabase &db, const QVector<StaleKey> &rows)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Kanja_Search_Folded "
+                               "(ID TEXT PRIMARY KEY, Name TEXT, Kana TEXT, Fold TEXT)"))
+        || !q.exec(QStringLiteral("DELETE FROM temp.Kanja_Search_Folded")))
+        return false;
+    QVariantList ids, names, kanas, folds;
+    for (const StaleKey &row : rows) {
+        ids << row.id;
+        names << row.name;
+        kanas << row.kana;
+        folds << SearchKey(row.id, row.name, row.kana);
+    }
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO temp.Kanja_Search_Folded VALUES (?, ?, ?, ?)"));
+    q.addBindValue(ids);
+    q.addBindValue(names);
+    q.addBindValue(kanas);
+    q.addBindValue(folds);
+    // A name or kana changed meanwhile left the key empty again: that
+    // change is folded next time, this fold is not stored over it.
+    const bool written = q.execBatch()
+        && q.exec(QStringLiteral(
+            "UPDATE Kanja_Search SET Fold = (SELECT f.Fold FROM temp.Kanja_Search_Folded f WHERE f.ID = Kanja_Search.ID) "
+            "WHERE Fold IS NULL AND EXISTS (SELECT 1 FROM temp.Kanja_Search_Folded f WHERE f.ID = Kanja_Search.ID "
+            "AND f.Name = COALESCE(Kanja_Search.Name, '') AND f.Kana = COALESCE(Kanja_Search.Kana, ''))"));
+    q.exec(QStringLiteral("DELETE FROM temp.Kanja_Search_Folded"));
+    return written;
+}
+
+} // namespace
+
 bool SyncPatientSearchKeys()
 {
     QSqlDatabase db = gDB();
@@ -183,15 +222,16 @@ bool SyncPatientSearchKeys()
     stale.setForwardOnly(true);
     if (!stale.exec(QStringLiteral("SELECT ID, Name, Kana FROM Kanja_Search WHERE Fold IS NULL")))
         return false;
-    struct Row { QString id, name, kana; };
-    QVector<Row> rows;
+    QVector<StaleKey> rows;
     while (stale.next())
         rows.append({stale.value(0).toString(), stale.value(1).toString(), stale.value(2).toString()});
     if (rows.isEmpty())
         return true;
+    if (CurrentEngine() == Engine::Sqlite)
+        return storeFoldsAtOnce(db, rows);
     const bool inTransaction = db.transaction();
     bool written = true;
-    for (const Row &row : rows) {
+    for (const StaleKey &row : rows) {
         // A name or kana changed meanwhile left the key empty again: that
         // change is folded next time, this fold is not stored over it.
         QSqlQuery fill(db);
