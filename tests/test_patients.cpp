@@ -6,6 +6,7 @@
 #include "patients/SearchFold.h"
 #include "storage/Dialect.h"
 #include "storage/Database.h"
+#include "storage/SearchKeyWatch.h"
 
 #include <QSqlQuery>
 #include <QtTest>
@@ -196,7 +197,7 @@ void TestPatients::searchFindsWhatTheFoldedFormsHold()
 {
     TestHome home;
     const QStringList kanas = {"ﾔﾏﾀﾞ ﾀﾛｳ", "やまだ　はなこ", "キャノン", "キヤノン", "ﾛｰﾏ", "ローマ",
-                               "ヴァン", "Ｓｍｉｔｈ ジョン", "100%ｶﾞﾝ", "a_b\\c"};
+                               "ヴァン", "Ｓｍｉｔｈ ジョン", "100%ｶﾞﾝ", "a_b\\c", "x\"y\"z"};
     for (int i = 0; i < kanas.size(); ++i) {
         const QString id = QString::number(i + 1);
         if (i % 2)
@@ -216,6 +217,7 @@ void TestPatients::searchFindsWhatTheFoldedFormsHold()
     QVERIFY(OpenDB());
     q = QSqlQuery(gDB());
     QVERIFY(SyncPatientSearchKeys());
+    QVERIFY(CurrentEngine() == Engine::Postgres || FoldTrigramsIndexed());
     QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM Kanja_Search WHERE Fold IS NULL")) && q.next());
     QCOMPARE(q.value(0).toInt(), 0);
     // Renamed, added and removed by another program while this one runs.
@@ -223,13 +225,16 @@ void TestPatients::searchFindsWhatTheFoldedFormsHold()
                             "INSERT INTO Kanja_Data (ID, Name, Kana) VALUES ('20', '新患', 'ｼﾝｶﾝ')",
                             "DELETE FROM Kanja_Data WHERE ID='4'"})
         QVERIFY2(q.exec(QString::fromUtf8(sql)), sql);
+    // Compacting the file may renumber the keys' rows.
+    if (CurrentEngine() == Engine::Sqlite)
+        QVERIFY(q.exec(QStringLiteral("VACUUM")));
 
     auto byText = [](QStringList ids) {
         std::sort(ids.begin(), ids.end(), [](const QString &a, const QString &b) { return a.toUtf8() < b.toUtf8(); });
         return ids;
     };
     for (const QString text : {"やまだ", "ﾀﾞﾀ", "ダ タ", "キャ", "きや", "ろーま", "ﾛｰ", "ゔぁ", "smith", "ＳＭＩＴＨ",
-                               "%", "_", "b\\c", "たなか", "キヤノン", "しんかん", "患者1", "1", "0", ""}) {
+                               "%", "_", "b\\c", "\"y\"", "たなか", "キヤノン", "しんかん", "患者1", "1", "0", ""}) {
         const QString wanted = FoldForSearch(text);
         QStringList expected, found;
         QVERIFY(q.exec(QStringLiteral("SELECT ID, Name, Kana FROM Kanja_Data")));

@@ -6,6 +6,7 @@
 #include "storage/Database.h"
 #include "storage/Dialect.h"
 #include "storage/PausePoint.h"
+#include "storage/SearchKeyWatch.h"
 
 #include <QSqlQuery>
 
@@ -175,6 +176,45 @@ QString NextFreePatientID()
     return QString();
 }
 
+namespace {
+
+struct StaleKey { QString id, name, kana; };
+
+// In the file, one UPDATE for all the keys: the trigram index's triggers
+// cost several times more when each key is a statement of its own (the
+// first start after an import folds every patient).
+bool storeFoldsAtOnce(QSqlDatabase &db, const QVector<StaleKey> &rows)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS Kanja_Search_Folded "
+                               "(ID TEXT PRIMARY KEY, Name TEXT, Kana TEXT, Fold TEXT)"))
+        || !q.exec(QStringLiteral("DELETE FROM temp.Kanja_Search_Folded")))
+        return false;
+    QVariantList ids, names, kanas, folds;
+    for (const StaleKey &row : rows) {
+        ids << row.id;
+        names << row.name;
+        kanas << row.kana;
+        folds << SearchKey(row.id, row.name, row.kana);
+    }
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO temp.Kanja_Search_Folded VALUES (?, ?, ?, ?)"));
+    q.addBindValue(ids);
+    q.addBindValue(names);
+    q.addBindValue(kanas);
+    q.addBindValue(folds);
+    // A name or kana changed meanwhile left the key empty again: that
+    // change is folded next time, this fold is not stored over it.
+    const bool written = q.execBatch()
+        && q.exec(QStringLiteral(
+            "UPDATE Kanja_Search SET Fold = (SELECT f.Fold FROM temp.Kanja_Search_Folded f WHERE f.ID = Kanja_Search.ID) "
+            "WHERE Fold IS NULL AND EXISTS (SELECT 1 FROM temp.Kanja_Search_Folded f WHERE f.ID = Kanja_Search.ID "
+            "AND f.Name = COALESCE(Kanja_Search.Name, '') AND f.Kana = COALESCE(Kanja_Search.Kana, ''))"));
+    q.exec(QStringLiteral("DELETE FROM temp.Kanja_Search_Folded"));
+    return written;
+}
+
+} // namespace
+
 bool SyncPatientSearchKeys()
 {
     QSqlDatabase db = gDB();
@@ -182,15 +222,16 @@ bool SyncPatientSearchKeys()
     stale.setForwardOnly(true);
     if (!stale.exec(QStringLiteral("SELECT ID, Name, Kana FROM Kanja_Search WHERE Fold IS NULL")))
         return false;
-    struct Row { QString id, name, kana; };
-    QVector<Row> rows;
+    QVector<StaleKey> rows;
     while (stale.next())
         rows.append({stale.value(0).toString(), stale.value(1).toString(), stale.value(2).toString()});
     if (rows.isEmpty())
         return true;
+    if (CurrentEngine() == Engine::Sqlite)
+        return storeFoldsAtOnce(db, rows);
     const bool inTransaction = db.transaction();
     bool written = true;
-    for (const Row &row : rows) {
+    for (const StaleKey &row : rows) {
         // A name or kana changed meanwhile left the key empty again: that
         // change is folded next time, this fold is not stored over it.
         QSqlQuery fill(db);
@@ -229,6 +270,21 @@ std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text)
     found.setForwardOnly(true);
     if (wanted.isEmpty()) {
         if (!found.exec(QStringLiteral("SELECT ID, Name, Birth, Sex FROM Kanja_Data ORDER BY ID ASC")))
+            return std::nullopt;
+    } else if (FoldTrigramsIndexed() && wanted.toUcs4().size() >= 3) {
+        // The trigram index names the keys holding every three-character
+        // piece of the text in its order; the LIKE keeps those that hold the
+        // text itself. Keys still empty are matched below.
+        found.prepare(QStringLiteral(
+            "SELECT d.ID, d.Name, d.Birth, d.Sex, NULL FROM Kanja_Search_Trigram t "
+            "CROSS JOIN Kanja_Search_Row r CROSS JOIN Kanja_Search s CROSS JOIN Kanja_Data d "
+            "WHERE Kanja_Search_Trigram MATCH ? AND r.Row = t.rowid AND s.ID = r.ID AND d.ID = s.ID "
+            "AND s.Fold LIKE ? ESCAPE '\\' "
+            "UNION ALL SELECT d.ID, d.Name, d.Birth, d.Sex, d.Kana FROM Kanja_Search s CROSS JOIN Kanja_Data d "
+            "WHERE s.Fold IS NULL AND d.ID = s.ID ORDER BY 1"));
+        found.addBindValue(QChar(u'"') + QString(wanted).replace(QChar(u'"'), QStringLiteral("\"\"")) + QChar(u'"'));
+        found.addBindValue(QChar(u'%') + EscapeLike(wanted) + QChar(u'%'));
+        if (!found.exec())
             return std::nullopt;
     } else {
         // Keys and search text are folded to lower case, so LIKE's ASCII case

@@ -2,6 +2,7 @@
 
 #include "storage/Database.h"
 #include "storage/Dialect.h"
+#include "storage/SearchKeyWatch.h"
 #include "storage/StoreLocation.h"
 
 #include <QCryptographicHash>
@@ -143,8 +144,10 @@ bool copy(Session &s, QStringList *summary, QStringList *notes, QString *error)
         return false;
     }
     QStringList tables;
+    // The file's own search index is not copied: the server has its own.
     while (list.next())
-        tables << list.value(0).toString();
+        if (!IsSearchIndexTable(list.value(0).toString()))
+            tables << list.value(0).toString();
 
     SetCurrentEngine(Engine::Postgres); // names and types as the server takes them
     QSqlQuery present(s.to);
