@@ -419,6 +419,7 @@ std::optional<qint64> ClaimNumber(const QString &table, qint64 atLeast)
     }
     if (!run(QStringLiteral("ROLLBACK TO SAVEPOINT rydol_counter")))
         return std::nullopt;
+    ClearDatabaseFailure(); // what the save meets next is what it is told
     return numberUnderTableLock(table, atLeast);
 }
 
