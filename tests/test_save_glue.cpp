@@ -517,6 +517,7 @@ void TestSaveGlue::damagedPageImageIsToldAndKeptAside()
     QCOMPARE(h.prompts.messages, (QStringList{unreadable, changed}));
     QCOMPARE(ReadAudit(QString(), QDate(), QDate(), 1).value(0).operation, QStringLiteral("保存後の変更を検出"));
     QCOMPARE(fm()->LbItem[3]->text(), QStringLiteral("書き直し"));
+    h.prompts.answers = {true}; // saving the finished document again
     fm()->M保存[1]->trigger();
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), files);
 }
@@ -604,6 +605,7 @@ void TestSaveGlue::documentChangedElsewhereIsKeptAndSavedAsNew()
 
     GlueHome::type(doc, 3, QStringLiteral("失われてはならない"));
     h.prompts.messages.clear();
+    h.prompts.answers = {true}; // the other workstation finished it
     doc.M保存[1]->trigger();
     QCOMPARE(h.prompts.messages, QStringList{QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。")});
     QCOMPARE(fm(), &doc);

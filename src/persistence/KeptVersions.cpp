@@ -227,6 +227,11 @@ QString valueOf(const RowValues &row, const QString &column)
 
 } // namespace
 
+QString RowValueOf(const RowValues &row, const QString &column)
+{
+    return valueOf(row, column);
+}
+
 namespace {
 bool g_keeping = true;
 }

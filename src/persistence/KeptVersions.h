@@ -44,6 +44,9 @@ struct KeptVersion
     QString hash;
 };
 
+// The value of column (any letter case) in row as text; empty when absent.
+QString RowValueOf(const RowValues &row, const QString &column);
+
 // The kept versions of a document, oldest first; empty when there are none.
 QList<KeptVersion> KeptVersions(const QString &kind, int id);
 std::optional<KeptVersion> ReadKeptVersion(const QString &kind, int id, int version);

@@ -98,6 +98,21 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
     return true;
 }
 
+void ApplyRowValues(const RowValues &row, DocumentData &out)
+{
+    QHash<QString, QVariant> column;
+    for (auto it = row.crbegin(); it != row.crend(); ++it) // the first of a name wins
+        column.insert(it->first.toCaseFolded(), it->second);
+    auto has = [&](const QString &tag) { return !tag.isEmpty() && column.contains(tag.toCaseFolded()); };
+    out.patientId = column.value(QStringLiteral("患者番号")).toString();
+    for (FieldValue &field : out.fields)
+        if (has(field.tag))
+            field.text = captionOf(field, column.value(field.tag.toCaseFolded()));
+    for (CheckValue &check : out.checks)
+        if (has(check.tag))
+            check.state = stateOf(column.value(check.tag.toCaseFolded()));
+}
+
 QImage ReadPngImage(const QString &path)
 {
     static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);

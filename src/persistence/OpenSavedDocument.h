@@ -1,5 +1,6 @@
 #pragma once
 #include "persistence/DocumentData.h"
+#include "storage/ChainHash.h"
 
 #include <QImage>
 #include <QString>
@@ -21,6 +22,11 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out);
 bool LoadPngImage(const QString &path, QImage &surface);
 // The two halves of LoadPngImage: decoding (safe on any thread; a null image
 // when the file is missing, not a PNG or damaged) and drawing the result.
+// The same from a row already read (a kept version's values): fields and check
+// boxes whose tag names a column of row (any letter case) take its value as
+// LoadSavedDocument would; out.patientId takes 患者番号.
+void ApplyRowValues(const RowValues &row, DocumentData &out);
+
 QImage ReadPngImage(const QString &path);
 bool DrawPngImage(const QImage &image, QImage &surface);
 

@@ -46,7 +46,8 @@
 //
 // The caller commits any edit in progress into doc first, and rebuilds the
 // patient's history after a successful save.
-enum class SaveFailure { None, Failed, Overtaken };
+// Declined: the doctor chose not to save (nothing to report).
+enum class SaveFailure { None, Failed, Overtaken, Declined };
 bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why = nullptr);
 
 // Why the last SaveDocument failed, as a line for the user ("<tag> の値が大

@@ -138,6 +138,18 @@ bool ListDate::less(const ListDate &a, const ListDate &b)
     return a.text() < b.text();
 }
 
+bool StoredAsFinished(const QString &kind, int id)
+{
+    if (id <= 0 || !DatabaseIsOpen() || !IsUsableKindName(kind))
+        return false;
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT \"終了判定\" FROM %1 WHERE ID=?").arg(QuoteIdent(StoredTableName(kind)))))
+        return false;
+    q.addBindValue(id);
+    return q.exec() && q.next() && SqlValue(q, 0).toString().trimmed() == QStringLiteral("1");
+}
+
 QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &drId, int state)
 {
     QList<SavedDocumentRow> rows;

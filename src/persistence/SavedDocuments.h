@@ -77,3 +77,7 @@ Existence SavedDocumentExists(const QString &kind, int id);
 // deleted version (persistence/KeptVersions.h). False, with nothing deleted,
 // when the row could not be deleted or its version not kept.
 bool DeleteSavedDocument(const QString &kind, int id);
+
+// Whether the document with this ID is stored finished (終了判定 = 1). False
+// when it is pending, has no row or cannot be read.
+bool StoredAsFinished(const QString &kind, int id);

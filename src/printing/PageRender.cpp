@@ -4,6 +4,7 @@
 #include "printing/PrintableDocument.h"
 
 #include <QDir>
+#include <QFont>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageSize>
@@ -111,13 +112,26 @@ bool PaintSheets(PrintableDocument &doc, const QList<PrintSheet> &sheets, QPaged
         }
         painter.save();
         painter.scale(sx, sy);
-        PaintSheet(doc, sheets[i], painter);
+        PaintSheet(doc, sheets[i], painter, device.height() / sy);
         painter.restore();
     }
     return painter.end() && ok;
 }
 
-void PaintSheet(PrintableDocument &doc, const PrintSheet &sheet, QPainter &painter)
+namespace {
+// The footer in small type at the left of the sheet's foot.
+void paintFooter(QPainter &painter, const QString &footer, double bottom)
+{
+    constexpr double height = 16, left = 8;
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(11);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(left, bottom - height, 20000, height), Qt::AlignLeft | Qt::AlignBottom, footer);
+}
+}
+
+void PaintSheet(PrintableDocument &doc, const PrintSheet &sheet, QPainter &painter, double paperHeightPx)
 {
     const int widthTwips = doc.pageSizeTwips().width();
     painter.save();
@@ -127,6 +141,8 @@ void PaintSheet(PrintableDocument &doc, const PrintSheet &sheet, QPainter &paint
     doc.render(painter, QRect(0, sheet.top, widthTwips, sheet.height));
     painter.setClipRect(QRectF(), Qt::NoClip);
     coverOutside(painter, QRectF(0, 0, TwipsToPxF(widthTwips), TwipsToPxF(sheet.height)));
+    if (const QString footer = doc.footerLine(); !footer.isEmpty())
+        paintFooter(painter, footer, paperHeightPx > 0 ? paperHeightPx - 4 : TwipsToPxF(sheet.height) + 20);
     painter.restore();
 }
 

@@ -23,8 +23,10 @@ bool PaintSheets(PrintableDocument &doc, const QList<PrintSheet> &sheets, QPaged
 
 // Paints one sheet with painter in screen pixels (15 twips each), its origin
 // at the top-left of the printable area; covers with white what lies beyond
-// the sheet's band, as PaintSheets does.
-void PaintSheet(PrintableDocument &doc, const PrintSheet &sheet, QPainter &painter);
+// the sheet's band, as PaintSheets does. The document's footer line goes to
+// the bottom of the printable area, paperHeightPx high (0: unknown, then just
+// below the band).
+void PaintSheet(PrintableDocument &doc, const PrintSheet &sheet, QPainter &painter, double paperHeightPx = 0);
 
 // Writes the sheets as a PDF into device, one sheet per page, laid out as
 // layout says (see PaintSheets). False when nothing could be written.

@@ -38,6 +38,9 @@ public:
     virtual int documentNumber() const { return 0; }
     // The patient the document belongs to, for the 操作履歴.
     virtual QString patientId() const { return QString(); }
+    // A line at the foot of every sheet (a kept earlier version says which
+    // one it is and when it was printed); empty for none.
+    virtual QString footerLine() const { return QString(); }
 };
 
 // Hides the editing aids and the editor for as long as it lives; the aids

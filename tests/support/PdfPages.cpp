@@ -29,6 +29,11 @@ QImage shrunkGrey(const QImage &image)
 
 } // namespace
 
+QString PdfText(const QString &pdf)
+{
+    return run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+}
+
 int PdfPageCount(const QString &pdf)
 {
     bool ok = false;

@@ -9,6 +9,7 @@
 int PdfPageCount(const QString &pdf);                       // -1 when unreadable
 QImage PdfPageImage(const QString &pdf, int page, int dpi = 96); // null when unreadable
 QString PdfFonts(const QString &pdf);                        // pdffonts' table
+QString PdfText(const QString &pdf);                         // pdftotext's text
 // The pictures in the PDF: per picture its page and its size in pixels.
 struct PdfPicture
 {

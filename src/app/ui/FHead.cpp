@@ -11,6 +11,7 @@
 #include "document/ui/FM.h"
 #include "inserts/ui/PhraseLists.h"
 #include "patients/Patient.h"
+#include "persistence/ui/F版一覧.h"
 #include "storage/Ini.h"
 #include "templates/TemplateReader.h"
 #include "templates/ui/BuildDocument.h"
@@ -371,6 +372,10 @@ void FHead::createRightPanel()
         LV履歴_DblClick(LV履歴->indexOfTopLevelItem(row));
     });
     EnterOpens(LV履歴, [this](int row) { LV履歴_DblClick(row); });
+    OfferVersionList(LV履歴, [this](int row) {
+        const QTreeWidgetItem *item = LV履歴->topLevelItem(row);
+        return item ? DocumentRef{item->text(2), item->text(1).toInt()} : DocumentRef{};
+    });
 }
 
 // The panel is narrow, so the list uses a smaller face and never scrolls

@@ -8,6 +8,6 @@ DocumentHooks &docHooks()
 
 QString SaveFailureText()
 {
-    const QString text = docHooks().saveFailureText ? docHooks().saveFailureText() : QString();
-    return text.isEmpty() ? QStringLiteral("保存できませんでした") : text;
+    // Empty when the doctor declined the save: there is nothing to tell.
+    return docHooks().saveFailureText ? docHooks().saveFailureText() : QStringLiteral("保存できませんでした");
 }

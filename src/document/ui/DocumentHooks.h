@@ -12,8 +12,8 @@ struct DocumentHooks
     // Saves the document of the document window: number shown in Lb登録番号,
     // state "0" pending, "1" finished, "" keep. True on success.
     std::function<bool(int number, const QString &state)> saveDocument;
-    // After saveDocument failed: the message that says why (unset: the
-    // generic "保存できませんでした").
+    // After saveDocument failed: the message that says why, empty when the
+    // doctor declined the save (unset: the generic "保存できませんでした").
     std::function<QString()> saveFailureText;
     // Fills FHead's LV履歴 and M履歴 for the current patient.
     std::function<void()> refreshPatientHistory;
@@ -39,5 +39,5 @@ struct DocumentHooks
 };
 
 DocumentHooks &docHooks();
-// The message for the save that just failed.
+// The message for the save that just failed; empty when the doctor declined it.
 QString SaveFailureText();

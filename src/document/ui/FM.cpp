@@ -336,7 +336,7 @@ bool FM::Form_Unload()
         M通常入力_Click();
     else if (DocumentHost *head = documentHost())
         head->Img貼付();
-    if (!更新チェック())
+    if (OldVersion || !更新チェック())
         return true;
     if (!prompter().question(QStringLiteral("変更されています。保存しますか？"), Tag))
         return true;
@@ -344,8 +344,10 @@ bool FM::Form_Unload()
     const bool saved = docHooks().saveDocument ? docHooks().saveDocument(number, QString()) : true;
     if (saved)
         return true;
-    // Closing now would throw the doctor's work away.
-    prompter().message(SaveFailureText());
+    // Closing now would throw the doctor's work away (also when the doctor
+    // declined the save after all).
+    if (const QString why = SaveFailureText(); !why.isEmpty())
+        prompter().message(why);
     return false;
 }
 

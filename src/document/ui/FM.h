@@ -273,6 +273,14 @@ public:
     QString 患者番号;
     QString 患者名;
 
+    // A kept earlier version shown read-only; 0 for the document itself.
+    // Such a window is neither edited nor saved (no draft either) and closes
+    // without asking.
+    int OldVersion = 0;
+    // Makes the window show kept version n read-only, titled
+    // "<kind> 第n版（旧版）", its save, free-editing and insert menus off.
+    void ShowAsOldVersion(int version);
+
     // ---- field interactions: editor keys, reading order, value menus ---------
     // Key code 9 with shift 1 Shift + 2 Ctrl + 4 Alt: Tab moves on, Shift alone back.
     void TxtInput_KeyDown(int keyCode, int shift);

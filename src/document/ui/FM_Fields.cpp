@@ -68,7 +68,7 @@ void FM::CloseEditorUnsaved()
 
 void FM::OpenEditor(int index)
 {
-    if (index < 0 || index >= LbItem.size())
+    if (OldVersion || index < 0 || index >= LbItem.size())
         return;
     if (!TxtInput->keyDown) {
         QPointer<FM> self(this);
@@ -124,6 +124,8 @@ void FM::OpenFirstField()
 
 void FM::LbItem_Click(int index)
 {
+    if (OldVersion)
+        return;
     const int editing = EditedIndex(TxtInput, int(LbItem.size()));
     if (editing >= 0)
         CommitInto(LbItem[editing], TxtInput);
@@ -194,7 +196,7 @@ void FM::NextTab(int index, int step)
 
 void FM::ImgCheck_Click(int index)
 {
-    if (index < 0 || index >= ImgCheck.size())
+    if (OldVersion || index < 0 || index >= ImgCheck.size())
         return;
     DocLabel *check = ImgCheck[index];
     const bool toChecked = check->DataField == QStringLiteral("0");

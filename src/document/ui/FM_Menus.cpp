@@ -137,13 +137,15 @@ void FM::M印刷_Click()
 
 void FM::M保存_Click(int index)
 {
+    if (OldVersion)
+        return;
     const int number = Lb登録番号->text().trimmed().toInt();
     const bool saved = docHooks().saveDocument && docHooks().saveDocument(number, QString::number(index));
     if (saved) {
         prompter().message(QStringLiteral("保存しました"));
         更新チェック更新();
-    } else {
-        prompter().message(SaveFailureText());
+    } else if (const QString why = SaveFailureText(); !why.isEmpty()) {
+        prompter().message(why);
     }
 }
 
@@ -182,6 +184,8 @@ void FM::M履歴_Click(int index)
 
 void FM::M画像挿入_Click()
 {
+    if (OldVersion)
+        return;
     if (docHooks().showPictureDialog)
         docHooks().showPictureDialog();
 }

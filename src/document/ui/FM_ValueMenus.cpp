@@ -34,7 +34,7 @@ void FM::LbList_Click(int index)
 {
     if (DocEditor *editor = TxtInput.ifMade())
         editor->hide();
-    if (index < 0 || index >= LbList.size())
+    if (OldVersion || index < 0 || index >= LbList.size())
         return;
     DocLabel *button = LbList[index];
     Mメニュー_Add->setData(button->toolTip());

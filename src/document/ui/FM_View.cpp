@@ -14,6 +14,8 @@ void FM::commitOpenEditor()
 
 void FM::Mフリー編集_Click()
 {
+    if (OldVersion)
+        return;
     commitOpenEditor();
     connectFreeEditing();
     Mフリー編集->setChecked(true);
@@ -48,4 +50,17 @@ void FM::M通常入力_Click()
     }
     Form_Resize();
     メニューEnabled(true);
+}
+
+void FM::ShowAsOldVersion(int version)
+{
+    OldVersion = version;
+    CloseEditorUnsaved();
+    for (int i = 0; i < 2; ++i)
+        if (QAction *save = M保存[i])
+            save->setEnabled(false);
+    for (QAction *editing : {Mフリー編集, M画像挿入, M文字挿入, M定型文})
+        editing->setEnabled(false);
+    setWindowTitle(Tag + QStringLiteral(" 第%1版（旧版）").arg(version));
+    更新チェック更新();
 }

@@ -203,6 +203,18 @@ bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
     return restored == Restored::Found;
 }
 
+void ShowKeptVersion(FM &window, int id, const KeptVersion &kept, const QImage &page)
+{
+    DocumentData doc = CollectFields(window);
+    ApplyRowValues(kept.values, doc);
+    doc.number = id;
+    doc.version = kept.version;
+    doc.surface = window.surface();
+    DrawPngImage(page, doc.surface);
+    ApplyDocument(window, doc);
+    window.ShowAsOldVersion(kept.version);
+}
+
 bool ReopenSavedDocument(const QString &kind, int id)
 {
     // The page image decodes on another core while the window is built; the

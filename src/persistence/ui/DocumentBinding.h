@@ -40,6 +40,12 @@ bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage);
 // read (pageImage null): the fields come back all the same.
 bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage);
 
+// Fills the freshly built window with kept version kept of document id and
+// makes it read-only ("第n版（旧版）", see FM::ShowAsOldVersion); page is the
+// version's decoded page image (null: none or unreadable, a white page).
+struct KeptVersion;
+void ShowKeptVersion(FM &window, int id, const KeptVersion &kept, const QImage &page);
+
 // Builds a document of kind and reopens saved document id in it. False when nothing was
 // built (the old document stayed open) or the row was not found.
 bool ReopenSavedDocument(const QString &kind, int id);

@@ -155,6 +155,8 @@ DraftKeeper::Look DraftKeeper::lookAt(FM &window)
 
 bool DraftKeeper::hasUnsavedChanges(FM &window)
 {
+    if (window.OldVersion)
+        return false;
     if (window.更新チェック())
         return true;
     const int edited = EditedField(window);

@@ -1,5 +1,6 @@
 #include "persistence/ui/FSaveList.h"
 #include "persistence/ui/DraftRecovery.h"
+#include "persistence/ui/F版一覧.h"
 
 #include "app/AppState.h"
 #include "ui/EnterOpens.h"
@@ -88,6 +89,12 @@ FSaveList::FSaveList()
     connect(header, &QHeaderView::sectionClicked, this, [this](int column) { LVList_ColumnClick(column); });
     connect(LVList, &QTreeView::doubleClicked, this, [this] { LVList_DblClick(); });
     EnterOpens(LVList, [this](int) { LVList_DblClick(); });
+    OfferVersionList(
+        LVList, [this](int row) { return DocumentRef{LVListRows->row(row).kind, LVListRows->row(row).id}; },
+        [this] {
+            m_documentOpened = true;
+            close();
+        });
 
     CmdOK = new QPushButton(QStringLiteral("決定"));
     Cmd削除 = new QPushButton(QStringLiteral("削除"));

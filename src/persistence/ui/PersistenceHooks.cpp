@@ -8,8 +8,10 @@
 #include "persistence/ui/HistoryWidgets.h"
 #include "persistence/ui/SaveCommands.h"
 #include "persistence/SaveDocument.h"
+#include "persistence/SavedDocuments.h"
 #include "storage/DatabaseFailure.h"
 #include "ui/Navigation.h"
+#include "ui/Prompter.h"
 
 #include <QTreeWidget>
 
@@ -57,6 +59,15 @@ void InstallPersistenceHooks()
         FM *doc = fm();
         if (!doc)
             return false;
+        if (doc->OldVersion)
+            return false;
+        // A finished document is a record others may have relied on: saving
+        // it again makes a new version, which the doctor confirms first.
+        if (StoredAsFinished(doc->Tag, number)
+            && !prompter().question(QStringLiteral("この書類は終了データです。変更すると新しい版として保存されます。よろしいですか？"))) {
+            lastFailure = SaveFailure::Declined;
+            return false;
+        }
         const QString before = doc->Lb登録番号->text();
         ClearDatabaseFailure();
         const bool saved = SaveWindowDocument(*doc, number, state, &lastFailure);

@@ -6,6 +6,8 @@
 
 QString SaveFailureMessage(SaveFailure why)
 {
+    if (why == SaveFailure::Declined)
+        return QString();
     if (why == SaveFailure::Overtaken)
         return QStringLiteral("この書類は他の端末で更新されています。保存できませんでした。");
     // The save's own reason, else the server's.

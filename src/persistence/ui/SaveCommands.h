@@ -17,5 +17,6 @@ bool SaveFromMenu(DocumentData &doc, const QString &state);
 bool SaveOnClose(DocumentData &doc);
 
 // The message for a failed save: "保存できませんでした" with the reason the
-// save gave, or the text for a document another workstation changed.
+// save gave, or the text for a document another workstation changed; empty
+// when the doctor declined the save.
 QString SaveFailureMessage(SaveFailure why);

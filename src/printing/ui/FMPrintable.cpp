@@ -7,6 +7,7 @@
 #include "printing/PdfName.h"
 #include "printing/ui/PrintJob.h"
 
+#include <QDate>
 #include <QPainter>
 
 FMPrintable::FMPrintable(FM &window)
@@ -128,4 +129,13 @@ QString FMPrintable::patientId() const
 int FMPrintable::documentNumber() const
 {
     return m_fm.Lb登録番号 ? m_fm.Lb登録番号->text().trimmed().toInt() : 0;
+}
+
+QString FMPrintable::footerLine() const
+{
+    if (!m_fm.OldVersion)
+        return QString();
+    return QStringLiteral("第%1版（旧版） 印刷日 %2")
+        .arg(m_fm.OldVersion)
+        .arg(QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")));
 }

@@ -33,6 +33,8 @@ public:
     QString pdfFileName() const override;
     int documentNumber() const override;
     QString patientId() const override;
+    // "第n版（旧版） 印刷日 yyyy/mm/dd" for a kept earlier version.
+    QString footerLine() const override;
 
 private:
     FM &m_fm;

@@ -95,7 +95,7 @@ Fプレビュー::Fプレビュー(PrintableDocument *doc, const QPageLayout &la
         for (const PrintSheet &sheet : DocumentSheets(*m_doc, 1)) {
             QPicture picture;
             QPainter painter(&picture);
-            PaintSheet(*m_doc, sheet, painter);
+            PaintSheet(*m_doc, sheet, painter, m_layout.paintRectPixels(96).height());
             painter.end();
             m_pages << picture;
         }
