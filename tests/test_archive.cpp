@@ -77,14 +77,6 @@ QStringList LinkedFiles(const QString &page, const QString &dom)
     return files;
 }
 
-QString PdfText(const QString &pdf)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-    p.waitForFinished(60000);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 } // namespace
 
 class TestArchive : public QObject
