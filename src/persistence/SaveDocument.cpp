@@ -124,10 +124,17 @@ bool writeFields(Recordset &rs, const DocumentData &doc)
     return true;
 }
 
+// What a save records in 操作履歴.
+struct AuditEntry {
+    QString operation;
+    QString patient;
+};
+
 // Adds or edits the row inside the open transaction; number is the row's ID,
-// version the document's new version, before the row as it was (an edit).
+// version the document's new version, before the row as it was (an edit),
+// audit what the save is to record.
 bool writeRow(const QString &table, const DocumentData &doc, const QString &state, int &number, int &version,
-              RowValues &before, SaveFailure &why)
+              RowValues &before, AuditEntry &audit, SaveFailure &why)
 {
     const QString quoted = QuoteIdent(table);
     Recordset rs;
@@ -174,8 +181,9 @@ bool writeRow(const QString &table, const DocumentData &doc, const QString &stat
     } else if (isNew && !rs.setField(QStringLiteral("終了判定"), 0)) {
         return false;
     }
-    if (!rs.update() || !WriteAudit(operation, CurrentDrID, table, number, patient))
+    if (!rs.update())
         return false;
+    audit = {operation, patient};
     why = SaveFailure::None;
     return true;
 }
@@ -263,7 +271,8 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
         return abandon(ImageNotWritten(folder));
     PausePoint("image-written");
     RowValues before;
-    if (!writeRow(table, doc, state, number, version, before, failure))
+    AuditEntry audit;
+    if (!writeRow(table, doc, state, number, version, before, audit, failure))
         return abandon();
     if (VersionKeeping() && !KeepSavedVersion(table, number, version, before, png)) {
         failure = SaveFailure::Failed;
@@ -277,7 +286,10 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
         return abandon(ImageNotWritten(target));
     }
     const QString aside = doc.keepDamagedImage && existing.exists() ? AsideImagePath(target) : QString();
-    if (!RecordFileStep(target, image.fileName(), aside) || !CommitTrans()) {
+    // 操作履歴 is one chain for every workstation: its row is the last thing
+    // before the commit, so that the chain waits for no image being written.
+    if (!RecordFileStep(target, image.fileName(), aside)
+        || !WriteAudit(audit.operation, CurrentDrID, table, number, audit.patient) || !CommitTrans()) {
         failure = SaveFailure::Failed;
         return abandon();
     }
