@@ -67,6 +67,12 @@ QString BrowserDom(const QString &page)
     return QString::fromUtf8(chromium.readAllStandardOutput());
 }
 
+QString PageText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 // The files the page's links lead to, resolved as the browser does.
 QStringList LinkedFiles(const QString &page, const QString &dom)
 {
@@ -137,21 +143,29 @@ private slots:
         h.save(kLetter, kPatientSato, QStringLiteral("SECOND"), letter);
         QFile::remove(out.filePath(QStringLiteral("pdf/紹介状/2.pdf")));
         ArchiveResult result = ExportArchive(out.path());
-        QCOMPARE(result.written, 2);
+        QCOMPARE(result.written, 3); // the re-saved document, its first version and the removed PDF
         QVERIFY(PdfText(out.filePath(QStringLiteral("pdf/紹介状/1.pdf"))).contains(QStringLiteral("SECOND")));
+        const QString satoPage = out.filePath(QStringLiteral("patients/p12.html"));
+        const QString firstVersion = out.filePath(QStringLiteral("pdf/紹介状/1/v1.pdf"));
+        QVERIFY(LinkedFiles(satoPage, PageText(satoPage)).contains(firstVersion));
+        const QString oldText = PdfText(firstVersion);
+        QVERIFY(oldText.contains(QStringLiteral("第1版（旧版）")) && oldText.contains(QStringLiteral("FIRST")));
+        QCOMPARE(ExportArchive(out.path()).written, 0);
 
+        // A deleted document's PDF goes; its kept versions stay listed.
         QVERIFY(DeleteSavedDocument(kLetter, 2));
         result = ExportArchive(out.path());
-        QCOMPARE(result.written, 0);
+        QCOMPARE(result.written, 2);
         QCOMPARE(result.documents, 1);
         QVERIFY(!QFile::exists(out.filePath(QStringLiteral("pdf/紹介状/2.pdf"))));
-        QVERIFY(!QFile::exists(out.filePath(QStringLiteral("patients/p5.html"))));
-        QVERIFY(QFile::exists(out.filePath(QStringLiteral("patients/p12.html"))));
+        QVERIFY(PageText(out.filePath(QStringLiteral("patients/p5.html"))).contains(QStringLiteral("削除")));
 
-        // A template taken away leaves the PDFs of its documents in place.
+        // A template taken away leaves its documents' PDFs in place and listed.
         QVERIFY(QFile::remove(h.home.data(QStringLiteral("ini/紹介状.ini"))));
         QVERIFY(ExportArchive(out.path()).ok());
         QVERIFY(QFile::exists(out.filePath(QStringLiteral("pdf/紹介状/1.pdf"))));
+        QVERIFY(LinkedFiles(satoPage, PageText(satoPage))
+                    .contains(out.filePath(QStringLiteral("pdf/紹介状/1.pdf"))));
     }
 };
 

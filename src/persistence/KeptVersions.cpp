@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSysInfo>
@@ -112,6 +113,27 @@ KeptVersion KeptVersionAt(const QSqlQuery &q, int first, bool withValues)
 QList<KeptVersion> KeptVersions(const QString &kind, int id)
 {
     return readEntries(StoredTableName(kind), id, QStringLiteral(" ORDER BY \"版\""));
+}
+
+std::optional<QHash<int, QList<KeptVersion>>> KeptVersionsOfKind(const QString &kind)
+{
+    QHash<int, QList<KeptVersion>> byId;
+    if (!DatabaseIsOpen())
+        return std::nullopt;
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    const QString id = QuoteIdent(QStringLiteral("ID"));
+    if (!q.prepare(QStringLiteral("SELECT %1, ").arg(id) + columns()
+                   + QStringLiteral(" FROM \"書類保存版\" WHERE \"書類\"=? ORDER BY %1, \"版\"").arg(id)))
+        return std::nullopt;
+    q.addBindValue(StoredTableName(kind));
+    if (!ExecNoted(q))
+        return std::nullopt;
+    while (q.next())
+        byId[q.value(0).toInt()].append(KeptVersionAt(q, 1));
+    if (q.lastError().isValid())
+        return std::nullopt;
+    return byId;
 }
 
 std::optional<KeptVersion> ReadKeptVersion(const QString &kind, int id, int version)

@@ -2,6 +2,7 @@
 #include "storage/ChainHash.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -49,6 +50,9 @@ QString RowValueOf(const RowValues &row, const QString &column);
 
 // The kept versions of a document, oldest first; empty when there are none.
 QList<KeptVersion> KeptVersions(const QString &kind, int id);
+// The kept versions of every document of kind, deleted ones included, by
+// document number, each oldest first; nullopt when they could not be read.
+std::optional<QHash<int, QList<KeptVersion>>> KeptVersionsOfKind(const QString &kind);
 std::optional<KeptVersion> ReadKeptVersion(const QString &kind, int id, int version);
 // Where the page image of a kept version is (whether or not it had one).
 QString KeptImagePath(const QString &kind, int id, int version);

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "patients/Patient.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/KeptVersions.h"
 #include "settings/Doctors.h"
 #include "storage/Database.h"
 #include "storage/Ini.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -76,6 +78,26 @@ QVariant columnValue(const QSqlQuery &q, const QString &name)
     return i < 0 ? QVariant() : SqlValue(q, i);
 }
 
+ArchivedDocument keptEntry(const QString &kind, int id, const KeptVersion &kept)
+{
+    ArchivedDocument doc;
+    doc.kind = kind;
+    doc.id = id;
+    doc.version = kept.version;
+    doc.current = false;
+    doc.deleted = kept.deleted;
+    doc.savedAt = kept.time;
+    doc.patientId = RowValueOf(kept.values, QStringLiteral("患者番号"));
+    doc.drId = kept.doctorId;
+    doc.state = RowValueOf(kept.values, QStringLiteral("終了判定")).trimmed();
+    doc.date = ListDate::documentDate(RowValueOf(kept.values, QStringLiteral("日付Y")),
+                                      RowValueOf(kept.values, QStringLiteral("日付M")),
+                                      RowValueOf(kept.values, QStringLiteral("日付D")));
+    doc.editDate = ListDate::editDate(RowValueOf(kept.values, QStringLiteral("編集日")));
+    doc.fingerprint = kept.hash.toUtf8();
+    return doc;
+}
+
 void readKind(const StoredKind &kind, ArchiveCatalog &catalog, QHash<QString, QByteArray> &patientDigests)
 {
     if (TableColumns(kind.table).isEmpty()) {
@@ -121,6 +143,25 @@ void readKind(const StoredKind &kind, ArchiveCatalog &catalog, QHash<QString, QB
         return;
     }
     q.finish();
+    const std::optional<QHash<int, QList<KeptVersion>>> kept = KeptVersionsOfKind(kind.kind);
+    if (!kept) {
+        catalog.problems << kind.kind;
+        return;
+    }
+    QSet<int> currentIds;
+    for (ArchivedDocument &doc : found) {
+        currentIds.insert(doc.id);
+        const QList<KeptVersion> versions = kept->value(doc.id);
+        if (!versions.isEmpty() && !versions.last().deleted)
+            doc.version = versions.last().version;
+    }
+    QList<ArchivedDocument> older;
+    for (auto it = kept->cbegin(); it != kept->cend(); ++it) {
+        // The newest version of a document still stored is the document itself.
+        const qsizetype count = it.value().size() - (currentIds.contains(it.key()) ? 1 : 0);
+        for (qsizetype i = 0; i < count; ++i)
+            older << keptEntry(kind.kind, it.key(), it.value().at(i));
+    }
     catalog.kindsRead << kind.kind;
     for (ArchivedDocument &doc : found) {
         if (!patientDigests.contains(doc.patientId)) {
@@ -133,7 +174,16 @@ void readKind(const StoredKind &kind, ArchiveCatalog &catalog, QHash<QString, QB
         hash.addData(patientDigests.value(doc.patientId));
         doc.fingerprint = hash.result();
     }
-    std::sort(found.begin(), found.end(), [](const ArchivedDocument &a, const ArchivedDocument &b) { return a.id < b.id; });
+    for (const ArchivedDocument &doc : older)
+        if (!catalog.patients.contains(doc.patientId)) {
+            const PatientSeen seen = lookUp(doc.patientId);
+            catalog.patients.insert(doc.patientId, seen.patient);
+            patientDigests.insert(doc.patientId, seen.digest);
+        }
+    found += older;
+    std::sort(found.begin(), found.end(), [](const ArchivedDocument &a, const ArchivedDocument &b) {
+        return a.id != b.id ? a.id < b.id : a.current != b.current ? a.current : a.version > b.version;
+    });
     catalog.documents += found;
 }
 

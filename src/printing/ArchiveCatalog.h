@@ -10,15 +10,17 @@
 // What the readable archive (PDFs and plain HTML pages that a browser opens
 // from the folder, without the program or the database) is made of.
 
-// A stored document as the archive holds it. Every saved document is one
-// entry today; once older versions are kept, each of them is an entry of its
-// own with its version, and ArchivePdfPath tells them apart.
+// A stored document as the archive holds it: every saved document is one
+// entry, and each of its kept earlier versions (all kept versions of a
+// deleted document) another, which ArchivePdfPath tells apart.
 struct ArchivedDocument
 {
     QString kind;
     int id = 0;
     int version = 0;     // the stored version (0 before versions were kept)
     bool current = true; // the version the database holds now
+    bool deleted = false; // a kept version that was the document's delete
+    QString savedAt;     // when a kept version was saved ("" unknown)
     QString patientId;   // 患者番号
     QString drId;        // DrID
     QString state;       // 終了判定: "0" pending, "1" finished, "" never set
@@ -26,7 +28,8 @@ struct ArchivedDocument
     ListDate editDate;   // 編集日
     // Everything the PDF is made from: the row, the page image file, the
     // template, the patient as the document shows them. A PDF is made again
-    // when this changed since it was written.
+    // when this changed since it was written. A kept version never changes:
+    // its fingerprint is the hash it was kept with.
     QByteArray fingerprint;
 };
 
@@ -47,7 +50,8 @@ struct ArchiveCatalog
     QStringList problems;                  // kinds whose documents could not be read
 };
 
-// Reads every saved document of the kinds (one per table) with its patient.
+// Reads every saved document of the kinds (one per table) and every kept
+// earlier version, with their patients.
 // Leaves the current patient (app/AppState.h) as the last one looked up.
 ArchiveCatalog ReadArchiveCatalog(const QStringList &kinds);
 

@@ -1,6 +1,8 @@
 #include "printing/ArchivePages.h"
 
+#include <QDateTime>
 #include <QMap>
+#include <QSet>
 #include <QUrl>
 
 #include <algorithm>
@@ -67,10 +69,45 @@ bool patientLess(const QString &a, const QString &b)
     return a < b;
 }
 
+QString documentKey(const ArchivedDocument &doc)
+{
+    return doc.kind + u'/' + QString::number(doc.id);
+}
+
+// How many documents the entries are, their kept versions not counted.
+int documentCount(const QList<ArchivedDocument> &docs)
+{
+    QSet<QString> keys;
+    for (const ArchivedDocument &doc : docs)
+        keys.insert(documentKey(doc));
+    return int(keys.size());
+}
+
+// A kept version shows when it was saved, a document its own date.
+QString dateText(const ArchivedDocument &doc)
+{
+    if (doc.current || doc.savedAt.isEmpty())
+        return shownDate(doc).text();
+    return QDateTime::fromString(doc.savedAt, QStringLiteral("yyyy-MM-dd HH:mm:ss")).toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+}
+
+QString stateText(const ArchivedDocument &doc)
+{
+    const QString state = stateText(doc.state);
+    return doc.deleted ? QStringLiteral("削除") : doc.current ? state : QStringLiteral("旧版 ") + state;
+}
+
+// docs come by kind and number, each document followed by its kept versions,
+// newest first; the documents are put in date order, the versions staying
+// under theirs.
 QString patientPage(const ArchivedPatient &patient, QList<ArchivedDocument> docs, const QHash<QString, QString> &doctors)
 {
-    std::stable_sort(docs.begin(), docs.end(), [](const ArchivedDocument &a, const ArchivedDocument &b) {
-        return ListDate::less(shownDate(a), shownDate(b));
+    QHash<QString, ListDate> documentDate;
+    for (const ArchivedDocument &doc : docs)
+        if (!documentDate.contains(documentKey(doc)))
+            documentDate.insert(documentKey(doc), shownDate(doc));
+    std::stable_sort(docs.begin(), docs.end(), [&](const ArchivedDocument &a, const ArchivedDocument &b) {
+        return ListDate::less(documentDate.value(documentKey(a)), documentDate.value(documentKey(b)));
     });
     QString body = QStringLiteral("<p><a href=\"../index.html\">患者一覧</a></p>\n<h1>%1　%2</h1>\n<table>\n")
                        .arg(esc(patient.id), esc(patient.name));
@@ -78,11 +115,14 @@ QString patientPage(const ArchivedPatient &patient, QList<ArchivedDocument> docs
                            "<tr><th>カナ</th><td>%3</td></tr>\n<tr><th>生年月日</th><td>%4</td></tr>\n</table>\n")
                 .arg(esc(patient.id), esc(patient.registered ? patient.name : QStringLiteral("（患者の登録がありません）")),
                      esc(patient.kana), esc(birthText(patient.birth)));
-    body += QStringLiteral("<h2>文書</h2>\n<table>\n<tr><th>日付</th><th>種類</th><th>番号</th><th>状態</th><th>医師</th><th>PDF</th></tr>\n");
+    body += QStringLiteral("<h2>文書</h2>\n<table>\n<tr><th>日付</th><th>種類</th><th>番号</th><th>版</th><th>状態</th>"
+                           "<th>医師</th><th>PDF</th></tr>\n");
     for (const ArchivedDocument &doc : docs) {
         const QString pdf = ArchivePdfPath(doc);
-        body += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td><a href=\"%6\">%7</a></td></tr>\n")
-                    .arg(esc(shownDate(doc).text()), esc(doc.kind), QString::number(doc.id), esc(stateText(doc.state)),
+        body += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td><td>%5</td><td>%6</td>"
+                               "<td><a href=\"%7\">%8</a></td></tr>\n")
+                    .arg(esc(dateText(doc)), esc(doc.kind), QString::number(doc.id),
+                         doc.version ? QString::number(doc.version) : QString(), esc(stateText(doc)),
                          esc(doctors.value(doc.drId, doc.drId)), href(pdf, true), esc(pdf.section(u'/', -1)));
     }
     body += QStringLiteral("</table>\n");
@@ -109,14 +149,14 @@ QHash<QString, QByteArray> ArchivePages(const ArchiveCatalog &catalog, const QLi
         pages.insert(path, patientPage(patient, byPatient.value(id), catalog.doctors).toUtf8());
         rows += QStringLiteral("<tr><td><a href=\"%1\">%2</a></td><td>%3</td><td>%4</td><td>%5</td><td>%6</td></tr>\n")
                     .arg(href(path, false), esc(id.isEmpty() ? QStringLiteral("（番号なし）") : id), esc(patient.name),
-                         esc(patient.kana), esc(birthText(patient.birth)), QString::number(byPatient.value(id).size()));
+                         esc(patient.kana), esc(birthText(patient.birth)), QString::number(documentCount(byPatient.value(id))));
     }
     const QString body =
         QStringLiteral("<h1>文書の控え</h1>\n<p>%1 現在。%2 人、%3 件。</p>\n<table>\n"
                        "<tr><th>患者番号</th><th>氏名</th><th>カナ</th><th>生年月日</th><th>文書</th></tr>\n%4</table>\n")
             .arg(esc(made.toString(QStringLiteral("yyyy/MM/dd HH:mm"))))
             .arg(ids.size())
-            .arg(documents.size())
+            .arg(documentCount(documents))
             .arg(rows);
     pages.insert(QStringLiteral("index.html"), page(QStringLiteral("文書の控え"), body).toUtf8());
     return pages;

@@ -215,6 +215,17 @@ void ShowKeptVersion(FM &window, int id, const KeptVersion &kept, const QImage &
     window.ShowAsOldVersion(kept.version);
 }
 
+bool BuildKeptVersion(const QString &kind, int id, const KeptVersion &kept, bool *imageRead)
+{
+    const QImage page = ReadPngImage(KeptImagePath(kind, id, kept.version));
+    *imageRead = !page.isNull() || kept.imageHash.isEmpty();
+    const bool built = BuildDocument(kind, [&](FM &window) {
+        if (window.Tag == kind)
+            ShowKeptVersion(window, id, kept, page);
+    });
+    return built && fm() && fm()->OldVersion == kept.version;
+}
+
 bool ReopenSavedDocument(const QString &kind, int id)
 {
     // The page image decodes on another core while the window is built; the

@@ -45,6 +45,10 @@ bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage);
 // version's decoded page image (null: none or unreadable, a white page).
 struct KeptVersion;
 void ShowKeptVersion(FM &window, int id, const KeptVersion &kept, const QImage &page);
+// Builds a document of kind showing kept version kept of document id, with
+// the page image that version kept. imageRead tells whether a page image the
+// version had could be read. False when the window was not built.
+bool BuildKeptVersion(const QString &kind, int id, const KeptVersion &kept, bool *imageRead);
 
 // Builds a document of kind and reopens saved document id in it. False when nothing was
 // built (the old document stayed open) or the row was not found.

@@ -129,14 +129,11 @@ bool OpenKeptVersion(const QString &kind, int id, int version)
     // The newest version is the document as stored now: it opens as usual.
     if (kept->version == versions.last().version && !kept->deleted)
         return ReopenSavedDocument(kind, id);
-    const QImage page = ReadPngImage(KeptImagePath(kind, id, version));
-    const bool built = BuildDocument(kind, [&](FM &window) {
-        if (window.Tag == kind)
-            ShowKeptVersion(window, id, *kept, page);
-    });
-    if (built && page.isNull() && !kept->imageHash.isEmpty())
+    bool imageRead = true;
+    const bool shown = BuildKeptVersion(kind, id, *kept, &imageRead);
+    if (shown && !imageRead)
         prompter().message(QStringLiteral("ページの画像を読み込めませんでした。"));
-    return built && fm() && fm()->OldVersion == version;
+    return shown;
 }
 
 void OfferVersionList(QAbstractItemView *list, std::function<DocumentRef(int row)> documentAt,

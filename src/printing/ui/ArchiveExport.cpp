@@ -3,6 +3,7 @@
 #include "document/ui/FM.h"
 #include "patients/Patient.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/KeptVersions.h"
 #include "persistence/OpenSavedDocument.h"
 #include "persistence/ui/DocumentBinding.h"
 #include "printing/ArchiveCatalog.h"
@@ -52,6 +53,19 @@ bool WriteDocumentPdf(const ArchivedDocument &doc, const QString &path, QString 
     return ExportPdf(FMPrintable::of(*fm()), path, why);
 }
 
+// Prints a kept earlier version as its read-only window prints it, with
+// "第n版（旧版）" in the footer.
+bool WriteVersionPdf(const ArchivedDocument &doc, const QString &path, QString *why, bool *imageRead)
+{
+    const std::optional<KeptVersion> kept = ReadKeptVersion(doc.kind, doc.id, doc.version);
+    LookupPatient(doc.patientId);
+    if (!kept || !BuildKeptVersion(doc.kind, doc.id, *kept, imageRead)) {
+        *why = kept ? QStringLiteral("文書を組み立てられません") : QStringLiteral("版が見つかりません");
+        return false;
+    }
+    return ExportPdf(FMPrintable::of(*fm()), path, why);
+}
+
 // Writes bytes to path unless the file holds them already, so that a copy
 // of the archive sees only what changed.
 bool WriteIfChanged(const QString &path, const QByteArray &bytes)
@@ -79,28 +93,41 @@ ArchiveResult ExportArchive(const QString &folder)
         result.failures << Line(folder, QStringLiteral("フォルダを作れません"));
         return result;
     }
-    const ArchiveCatalog catalog = ReadArchiveCatalog(TemplateKinds());
+    const ArchiveState before = ReadArchiveState(folder);
+    // Kinds whose template was removed since an earlier run are still read:
+    // their documents keep their PDFs and stay listed, though none can be
+    // made again.
+    const QStringList templates = TemplateKinds();
+    QStringList kinds = templates;
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        const QString kind = it.key().section(u'/', 1, 1);
+        if (it.key().startsWith(QStringLiteral("pdf/")) && !kinds.contains(kind, Qt::CaseInsensitive))
+            kinds << kind;
+    }
+    const ArchiveCatalog catalog = ReadArchiveCatalog(kinds);
     for (const QString &kind : catalog.problems)
         result.failures << Line(kind, QStringLiteral("文書を読めません"));
-    const ArchiveState before = ReadArchiveState(folder);
     ArchiveState after;
     QList<ArchivedDocument> held; // the documents whose PDF the archive holds
     for (const ArchivedDocument &doc : catalog.documents) {
         const QString pdf = ArchivePdfPath(doc);
         const QString path = root.filePath(pdf);
         const bool exists = QFileInfo::exists(path);
-        if (exists && before.value(pdf) == doc.fingerprint) {
-            after.insert(pdf, doc.fingerprint);
+        const bool templateGone = !templates.contains(doc.kind, Qt::CaseInsensitive);
+        if (exists && (before.value(pdf) == doc.fingerprint || templateGone)) {
+            after.insert(pdf, before.value(pdf));
             held << doc;
             continue;
         }
-        QString why;
+        QString why = templateGone ? QStringLiteral("ひな形がありません") : QString();
         bool imageRead = true;
-        if (QDir().mkpath(QFileInfo(path).absolutePath()) && WriteDocumentPdf(doc, path, &why, &imageRead)) {
+        if (!templateGone && QDir().mkpath(QFileInfo(path).absolutePath())
+            && (doc.current ? WriteDocumentPdf(doc, path, &why, &imageRead)
+                            : WriteVersionPdf(doc, path, &why, &imageRead))) {
             after.insert(pdf, doc.fingerprint);
             held << doc;
             ++result.written;
-            if (!imageRead && QFileInfo::exists(DocumentImagePath(doc.kind, doc.id)))
+            if (!imageRead && (!doc.current || QFileInfo::exists(DocumentImagePath(doc.kind, doc.id))))
                 result.warnings << Line(pdf, QStringLiteral("ページの画像を読み込めませんでした"));
         } else {
             result.failures << Line(pdf, why.isEmpty() ? QStringLiteral("書き込めません") : why);
@@ -112,7 +139,7 @@ ArchiveResult ExportArchive(const QString &folder)
         }
     }
     UnloadFM();
-    result.documents = int(held.size());
+    result.documents = int(std::count_if(held.cbegin(), held.cend(), [](const ArchivedDocument &d) { return d.current; }));
 
     const QHash<QString, QByteArray> pages = ArchivePages(catalog, held, QDateTime::currentDateTime());
     for (auto it = pages.cbegin(); it != pages.cend(); ++it) {

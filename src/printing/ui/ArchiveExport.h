@@ -8,7 +8,7 @@
 
 struct ArchiveResult
 {
-    int documents = 0; // documents the archive holds now
+    int documents = 0; // current documents the archive holds now (not counting kept versions)
     int written = 0;   // PDFs made in this run
     int removed = 0;   // files of documents deleted since the last run
     QStringList failures; // one line per document or file that could not be written
