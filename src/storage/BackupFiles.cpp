@@ -1,8 +1,8 @@
 #include "storage/BackupFiles.h"
 
+#include "storage/ChainHash.h"
 #include "storage/FileJournal.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -64,7 +64,7 @@ bool readHashed(const QString &path, BackupFile *file, const std::function<bool(
     Fd in(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return false;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     static thread_local QByteArray buffer(kChunk, Qt::Uninitialized);
     qint64 size = 0;
     for (;;) {
@@ -73,13 +73,13 @@ bool readHashed(const QString &path, BackupFile *file, const std::function<bool(
             return false;
         if (n == 0)
             break;
-        hash.addData(QByteArrayView(buffer.constData(), n));
+        hash.add(buffer.constData(), n);
         if (sink && !sink(buffer.constData(), n))
             return false;
         size += n;
     }
     file->size = size;
-    file->sha256 = hash.result().toHex();
+    file->sha256 = hash.hex().toLatin1();
     return true;
 }
 

@@ -34,6 +34,21 @@ private:
 // nothing.
 QByteArray CanonicalValues(const RowValues &values);
 
+// SHA-256 of bytes given piece by piece; hex() ends it.
+class Sha256
+{
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256 &) = delete;
+    Sha256 &operator=(const Sha256 &) = delete;
+    void add(const char *data, qint64 size);
+    QString hex(); // 64 hex digits
+
+private:
+    struct evp_md_ctx_st *m_ctx;
+};
+
 // SHA-256 of bytes / of a file's bytes as 64 hex digits; for a file, empty
 // when it does not exist, nullopt when it exists but cannot be read.
 QString Sha256Hex(const QByteArray &bytes);
