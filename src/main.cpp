@@ -106,6 +106,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Rydol"));
     QApplication::setApplicationVersion(RydolVersion());
     InstallFontSubstitutes();
+    InstallUiFont();
     InstallAppStyle();
     // Qt's own dialogs (colour chooser, file dialogs, standard buttons) in
     // Japanese where the Qt translations are installed.

@@ -3,6 +3,7 @@
 
 #include "app/AppState.h"
 #include "app/ui/FStart.h"
+#include "app/ui/StartIcons.h"
 #include "ui/Fonts.h"
 #include "app/ui/Main.h"
 #include "ui/Navigation.h"
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
@@ -59,6 +61,7 @@ private slots:
     void unreadableDatabaseStopsTheStart();
     void unreachableServerSaysSoAndTouchesNothing();
     void environmentChoosesTheStoreOverTheSettings();
+    void captionsAreDrawnInAFaceWithJapanese();
 
 private:
     QStringList m_hooks;
@@ -368,6 +371,38 @@ void TestStart::environmentChoosesTheStoreOverTheSettings()
     QVERIFY(Main());
     QVERIFY(DatabaseIsOpen());
     FStart::shared().hide();
+}
+
+// A desktop face without Japanese gives way to the stand-in for MS UI Gothic
+// at the desktop's size; one with Japanese is kept. The data buttons'
+// pictures are drawn when asked for, greyed when disabled.
+void TestStart::captionsAreDrawnInAFaceWithJapanese()
+{
+    const QFont saved = QGuiApplication::font();
+    for (const char *desktop : {"DejaVu Sans", "Sans Serif", "IPAGothic"}) {
+        QFont font = saved;
+        font.setFamily(QString::fromUtf8(desktop));
+        font.setPointSizeF(10.5);
+        QGuiApplication::setFont(font);
+        InstallUiFont();
+        const QFont ui = QGuiApplication::font();
+        QVERIFY2(QFontDatabase::writingSystems(ui.family()).contains(QFontDatabase::Japanese), desktop);
+        QCOMPARE(ui.pointSizeF(), 10.5);
+        if (qstrcmp(desktop, "IPAGothic") == 0)
+            QCOMPARE(ui.family(), QStringLiteral("IPAGothic"));
+    }
+    QGuiApplication::setFont(saved);
+
+    const QIcon icon = FinishedDocumentsIcon();
+    const QImage normal = icon.pixmap(48, QIcon::Normal).toImage();
+    const QImage disabled = icon.pixmap(48, QIcon::Disabled).toImage();
+    QCOMPARE(normal.size(), QSize(48, 48));
+    QVERIFY(normal != disabled);
+    int drawn = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x)
+            drawn += qAlpha(normal.pixel(x, y)) > 0;
+    QVERIFY(drawn > 200);
 }
 
 QTEST_MAIN(TestStart)

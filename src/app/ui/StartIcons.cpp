@@ -1,27 +1,61 @@
 #include "app/ui/StartIcons.h"
 
+#include <QApplication>
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 #include <functional>
 
 namespace {
 
-// Draws on a 48×48 canvas at every size the icon is asked for.
-QIcon drawIcon(const std::function<void(QPainter &)> &paint)
+// Draws on a 48×48 canvas at the size a button asks for, when it first asks:
+// the start window shows one size, and nothing is drawn before it shows.
+class DrawnIconEngine : public QIconEngine
 {
-    QIcon icon;
-    for (int size : {24, 32, 48, 64, 96}) {
-        QPixmap pixmap(size, size);
+public:
+    explicit DrawnIconEngine(std::function<void(QPainter &)> paint) : m_paint(std::move(paint)) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size() * painter->device()->devicePixelRatio(), mode, state));
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
+    {
+        const QString key = QStringLiteral("%1x%2/%3").arg(size.width()).arg(size.height()).arg(int(mode));
+        if (const auto kept = m_drawn.constFind(key); kept != m_drawn.cend())
+            return *kept;
+        QPixmap pixmap(size);
         pixmap.fill(Qt::transparent);
         QPainter p(&pixmap);
         p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 48.0, size / 48.0);
-        paint(p);
+        p.scale(size.width() / 48.0, size.height() / 48.0);
+        m_paint(p);
         p.end();
-        icon.addPixmap(pixmap);
+        // A disabled button greys its picture as the style greys any icon.
+        if (mode != QIcon::Normal) {
+            QStyleOption option;
+            option.palette = QApplication::palette();
+            pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+        }
+        m_drawn.insert(key, pixmap);
+        return pixmap;
     }
-    return icon;
+
+    QIconEngine *clone() const override { return new DrawnIconEngine(m_paint); }
+
+private:
+    std::function<void(QPainter &)> m_paint;
+    QHash<QString, QPixmap> m_drawn;
+};
+
+QIcon drawIcon(std::function<void(QPainter &)> paint)
+{
+    return QIcon(new DrawnIconEngine(std::move(paint)));
 }
 
 void drawPage(QPainter &p)
