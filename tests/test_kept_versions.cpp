@@ -5,6 +5,7 @@
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
 #include "persistence/KeptVersions.h"
+#include "persistence/OpenSavedDocument.h"
 #include "persistence/SaveDocument.h"
 #include "persistence/SavedDocuments.h"
 #include "persistence/VerifyStore.h"
@@ -56,6 +57,8 @@ private slots:
     void everySaveStateChangeAndDeleteIsKept();
     void changesOutsideTheProgramAreFound_data();
     void changesOutsideTheProgramAreFound();
+    void rowsAreHashedAsEarlierReleasesHashedThem();
+    void aSaveElsewhereAfterOpeningIsNoChange();
 };
 
 void TestKeptVersions::init()
@@ -163,6 +166,41 @@ void TestKeptVersions::changesOutsideTheProgramAreFound()
     QCOMPARE(check.breaks.size(), breaks);
     QCOMPARE(CheckSavedDocument(kKind, 1) == Authenticity::Changed, openingTells);
     QCOMPARE(CheckSavedDocument(kKind, 2), Authenticity::Intact);
+}
+
+// The canonical form is stored behind every kept version's hash: a change
+// of it would report every document saved before as changed.
+void TestKeptVersions::rowsAreHashedAsEarlierReleasesHashedThem()
+{
+    const RowValues row{{QStringLiteral("所見"), QStringLiteral("初診")},
+                        {QStringLiteral("ID"), 12},
+                        {QStringLiteral("Memo"), QVariant()},
+                        {QStringLiteral("A"), 1.5}};
+    QCOMPARE(CanonicalValues(row), QStringLiteral("1:a3:1.52:id2:126:所見6:初診").toUtf8());
+}
+
+// Opening checks the row it read against that row's own save: another
+// workstation saving right after is not reported as a change from outside,
+// while the removed entry of the row's version still is.
+void TestKeptVersions::aSaveElsewhereAfterOpeningIsNoChange()
+{
+    TestHome home;
+    QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+    DocumentData doc = document(0, QStringLiteral("初診"), qRgb(255, 0, 0));
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    DocumentData opened = document(0, QString(), qRgb(0, 0, 0));
+    RowValues row;
+    QVERIFY(LoadSavedDocument(kKind, doc.number, opened, &row));
+    QCOMPARE(CheckSavedDocument(kKind, doc.number, row, opened.version), Authenticity::Intact);
+
+    doc.fields[0].text = QStringLiteral("再診");
+    doc.surface.fill(qRgb(0, 0, 255));
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    QCOMPARE(CheckSavedDocument(kKind, doc.number, row, opened.version), Authenticity::Unknown);
+
+    QVERIFY(LoadSavedDocument(kKind, doc.number, opened, &row));
+    run(QStringLiteral("DELETE FROM \"書類保存版\" WHERE \"版\"=%1").arg(opened.version));
+    QCOMPARE(CheckSavedDocument(kKind, doc.number, row, opened.version), Authenticity::Changed);
 }
 
 QTEST_GUILESS_MAIN(TestKeptVersions)

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/DocumentVersion.h"
 #include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
@@ -50,7 +51,8 @@ RowValues valuesOf(const QString &json)
 }
 
 
-QList<KeptVersion> readEntries(const QString &table, int id, const QString &tail, const QVariantList &more = {})
+QList<KeptVersion> readEntries(const QString &table, int id, const QString &tail, const QVariantList &more = {},
+                               bool withValues = true)
 {
     QList<KeptVersion> entries;
     if (!DatabaseIsOpen())
@@ -65,7 +67,7 @@ QList<KeptVersion> readEntries(const QString &table, int id, const QString &tail
         q.addBindValue(v);
     if (ExecNoted(q))
         while (q.next())
-            entries.append(KeptVersionAt(q, 0));
+            entries.append(KeptVersionAt(q, 0, withValues));
     return entries;
 }
 
@@ -315,16 +317,19 @@ RowValues CurrentRow(const QString &table, int id)
     return row;
 }
 
-Authenticity CheckSavedDocument(const QString &kind, int id)
+namespace {
+
+// The newest kept entry of the document, its values not parsed.
+std::optional<KeptVersion> newestEntry(const QString &table, int id)
 {
-    if (!DatabaseIsOpen() || !IsUsableKindName(kind))
-        return Authenticity::Unknown;
-    const QString table = StoredTableName(kind);
-    const QList<KeptVersion> head = readEntries(table, id, QStringLiteral(" ORDER BY \"版\" DESC LIMIT 1"));
-    if (head.isEmpty())
-        return Authenticity::Unknown;
-    const KeptVersion &newest = head.first();
-    const RowValues row = CurrentRow(table, id);
+    const QList<KeptVersion> head =
+        readEntries(table, id, QStringLiteral(" ORDER BY \"版\" DESC LIMIT 1"), {}, false);
+    return head.isEmpty() ? std::nullopt : std::optional<KeptVersion>(head.first());
+}
+
+Authenticity compareWithEntry(const QString &table, int id, const KeptVersion &newest, const RowValues &row,
+                              int rowVersion)
+{
     if (row.isEmpty())
         return Authenticity::Unknown;
     // A row back after its delete was not put there by a save.
@@ -334,7 +339,39 @@ Authenticity CheckSavedDocument(const QString &kind, int id)
     if (FileStepPending(image))
         return Authenticity::Intact;
     const std::optional<QString> imageHash = FileSha256(image);
-    return imageHash && *imageHash == newest.imageHash ? Authenticity::Intact : Authenticity::Changed;
+    if (imageHash && *imageHash == newest.imageHash)
+        return Authenticity::Intact;
+    // Another workstation's save may have put its image in place since the
+    // row was read: that is no change from outside.
+    return rowVersion >= 0 && StoredVersion(table, id) != rowVersion ? Authenticity::Unknown : Authenticity::Changed;
+}
+
+} // namespace
+
+Authenticity CheckSavedDocument(const QString &kind, int id)
+{
+    if (!DatabaseIsOpen() || !IsUsableKindName(kind))
+        return Authenticity::Unknown;
+    const QString table = StoredTableName(kind);
+    const std::optional<KeptVersion> newest = newestEntry(table, id);
+    return newest ? compareWithEntry(table, id, *newest, CurrentRow(table, id), -1) : Authenticity::Unknown;
+}
+
+Authenticity CheckSavedDocument(const QString &kind, int id, const RowValues &row, int version)
+{
+    if (!DatabaseIsOpen() || !IsUsableKindName(kind))
+        return Authenticity::Unknown;
+    const QString table = StoredTableName(kind);
+    const std::optional<KeptVersion> newest = newestEntry(table, id);
+    if (!newest)
+        return Authenticity::Unknown;
+    // Saved again by another workstation since the row was read.
+    if (newest->version > version)
+        return Authenticity::Unknown;
+    // The entry of the row's own version is gone.
+    if (newest->version < version)
+        return Authenticity::Changed;
+    return compareWithEntry(table, id, *newest, row, version);
 }
 
 bool RecordChangeFound(const QString &kind, int id)

@@ -95,5 +95,9 @@ RowValues CurrentRow(const QString &table, int id);
 // committed save is still putting it in place.
 enum class Authenticity { Intact, Changed, Unknown };
 Authenticity CheckSavedDocument(const QString &kind, int id);
+// The same for a row and its version as one statement read them on opening
+// (LoadSavedDocument): not read again. Unknown when another workstation has
+// saved the document since; Changed when the entry of that version is gone.
+Authenticity CheckSavedDocument(const QString &kind, int id, const RowValues &row, int version);
 // Records in 操作履歴 that the document was found changed since its save.
 bool RecordChangeFound(const QString &kind, int id);

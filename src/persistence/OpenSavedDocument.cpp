@@ -40,7 +40,7 @@ QString stateOf(const QVariant &value)
 
 } // namespace
 
-bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
+bool LoadSavedDocument(const QString &kind, int id, DocumentData &out, RowValues *stored)
 {
     out.kind = kind;
     out.number = id;
@@ -79,6 +79,12 @@ bool LoadSavedDocument(const QString &kind, int id, DocumentData &out)
     row.reserve(record.count());
     for (int i = 0; i < record.count(); ++i)
         row << SqlValue(q, i);
+    if (stored) {
+        stored->clear();
+        stored->reserve(names.size());
+        for (int i = 0; i < names.size(); ++i)
+            stored->append({names[i], row[i + 1]});
+    }
     if (!allFound) {
         q.finish(); // a server connection runs one query at a time
         if (const QStringList own = TableColumns(table); own.size() == names.size()) {

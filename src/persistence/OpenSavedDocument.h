@@ -13,7 +13,9 @@
 // ("0" for 0 or no value); out.patientId takes the stored 患者番号.
 // out.kind and out.number are set in every case.
 // False when there is no such row (out's fields are then left alone).
-bool LoadSavedDocument(const QString &kind, int id, DocumentData &out);
+// stored, when given, takes the whole row as read, column by column, as
+// CurrentRow gives it (out.version is its version, of the same moment).
+bool LoadSavedDocument(const QString &kind, int id, DocumentData &out, RowValues *stored = nullptr);
 
 // Draws the PNG file at path onto surface at its origin, replacing the pixels
 // it covers. A file that is missing or does not begin with the PNG signature

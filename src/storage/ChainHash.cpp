@@ -9,6 +9,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
+#include <cstdio>
 
 // OpenSSL's SHA-256 uses the processor's SHA instructions where it has them:
 // several times faster than Qt's own, which counts when every page image of
@@ -66,18 +67,36 @@ QString ChainHash::hex() const
     return Sha256Hex(m_input);
 }
 
+namespace {
+
+void appendCounted(QByteArray &out, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    char digits[16];
+    const int n = std::snprintf(digits, sizeof digits, "%lld:", static_cast<long long>(bytes.size()));
+    out.append(digits, n).append(bytes);
+}
+
+} // namespace
+
 QByteArray CanonicalValues(const RowValues &values)
 {
+    // Every row of a kind is hashed at each save and each opening: the
+    // columns are written in one buffer.
     QList<std::pair<QString, QString>> present;
     present.reserve(values.size());
+    qsizetype size = 0;
     for (const auto &[name, value] : values)
-        if (!value.isNull())
+        if (!value.isNull()) {
             present.append({portable(name), value.toString()});
+            size += present.last().first.size() + present.last().second.size();
+        }
     std::sort(present.begin(), present.end());
     QByteArray out;
+    out.reserve(size * 3 + present.size() * 8);
     for (const auto &[name, text] : present) {
-        const QByteArray n = name.toUtf8(), t = text.toUtf8();
-        out += QByteArray::number(n.size()) + ':' + n + QByteArray::number(t.size()) + ':' + t;
+        appendCounted(out, name);
+        appendCounted(out, text);
     }
     return out;
 }

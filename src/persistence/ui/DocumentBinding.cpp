@@ -134,12 +134,21 @@ bool ReopenWindowDocument(FM &window, int id)
 namespace {
 enum class Restored { Found, Missing, OtherPatient };
 
+// What a reopen read, for checking it against the document's last save.
+struct ReadRow
+{
+    RowValues values;
+    int version = 0;
+};
+
 // ReopenWindowDocument but for telling the user of a page image that could
 // not be read.
-Restored RestoreDocument(FM &window, int id, const QImage &pageImage)
+Restored RestoreDocument(FM &window, int id, const QImage &pageImage, ReadRow *read = nullptr)
 {
     DocumentData doc = CollectFields(window);
-    const bool found = LoadSavedDocument(doc.kind, id, doc);
+    const bool found = LoadSavedDocument(doc.kind, id, doc, read ? &read->values : nullptr);
+    if (read)
+        read->version = doc.version;
     // A list read before the number went to another patient's document (the
     // old one deleted, its number taken again) must not show that document
     // under this patient, nor save it as this patient's. A window built
@@ -181,9 +190,9 @@ void TellAfterRestore(Restored restored, const QImage &pageImage)
 
 // A row or page image that no longer matches what its last save kept was
 // changed outside the program: the doctor is told, and 操作履歴 records it.
-void TellOfChange(bool found, const QString &kind, int id)
+void TellOfChange(bool found, const QString &kind, int id, const ReadRow &read)
 {
-    if (!found || CheckSavedDocument(kind, id) != Authenticity::Changed)
+    if (!found || CheckSavedDocument(kind, id, read.values, read.version) != Authenticity::Changed)
         return;
     RecordChangeFound(kind, id);
     prompter().message(QStringLiteral("この書類は保存後に変更された可能性があります。"));
@@ -197,9 +206,10 @@ bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage)
 
 bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
 {
-    const Restored restored = RestoreDocument(window, id, pageImage);
+    ReadRow read;
+    const Restored restored = RestoreDocument(window, id, pageImage, &read);
     TellAfterRestore(restored, pageImage);
-    TellOfChange(restored == Restored::Found, window.Tag, id);
+    TellOfChange(restored == Restored::Found, window.Tag, id, read);
     return restored == Restored::Found;
 }
 
@@ -232,14 +242,15 @@ bool ReopenSavedDocument(const QString &kind, int id)
     // stored values go in before the window shows.
     QFuture<QImage> pageImage = QtConcurrent::run(ReadPngImage, DocumentImagePath(kind, id));
     Restored restored = Restored::Missing;
+    ReadRow read;
     const bool built = BuildDocument(kind, [&](FM &window) {
         if (window.Tag == kind)
-            restored = RestoreDocument(window, id, pageImage.result());
+            restored = RestoreDocument(window, id, pageImage.result(), &read);
     });
     pageImage.waitForFinished();
     // Told once the document shows.
     if (built)
         TellAfterRestore(restored, pageImage.result());
-    TellOfChange(built && restored == Restored::Found, kind, id);
+    TellOfChange(built && restored == Restored::Found, kind, id, read);
     return built && restored == Restored::Found && fm() && fm()->Tag == kind;
 }
