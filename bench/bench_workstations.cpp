@@ -14,6 +14,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -22,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -30,7 +33,32 @@ struct Result
 {
     double perSecond = 0, p50 = 0, p95 = 0, p99 = 0, lockShare = 0;
     int saves = 0, failed = 0, samples = 0;
+    QMap<QString, int> lockWaits; // samples waiting for a lock, by wait_event
+    double cpuBusy = 0;           // share of the machine's CPU time in use
 };
+
+// The machine's CPU time so far, busy and in all (/proc/stat, in ticks).
+std::pair<qint64, qint64> cpuTicks()
+{
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {0, 0};
+    const QList<QByteArray> words = stat.readLine().simplified().split(' ');
+    qint64 all = 0;
+    for (qsizetype i = 1; i < words.size(); ++i)
+        all += words[i].toLongLong();
+    const qint64 idle = words.value(4).toLongLong() + words.value(5).toLongLong(); // idle, iowait
+    return {all - idle, all};
+}
+
+// "advisory 40.1 %, transactionid 2.0 %": which locks the waiting backends waited for.
+QString lockKinds(const Result &r)
+{
+    QStringList parts;
+    for (auto it = r.lockWaits.cbegin(); it != r.lockWaits.cend(); ++it)
+        parts << QStringLiteral("%1 %2 %").arg(it.key()).arg(100.0 * it.value() / r.samples, 0, 'f', 1);
+    return parts.join(QStringLiteral(", "));
+}
 
 double percentile(const QList<double> &sorted, double p)
 {
@@ -62,16 +90,23 @@ Result runWorkstations(const TestHome &home, QSqlDatabase &sampler, int n, int s
     QSqlQuery q(sampler);
     QElapsedTimer clock;
     clock.start();
+    const auto cpuBefore = cpuTicks();
     while (clock.elapsed() < seconds * 1000) {
-        if (q.exec(QStringLiteral("SELECT wait_event_type = 'Lock' FROM pg_stat_activity WHERE datname = current_database() "
+        if (q.exec(QStringLiteral("SELECT wait_event_type = 'Lock', wait_event FROM pg_stat_activity WHERE datname = current_database() "
                                   "AND pid <> pg_backend_pid() AND backend_type = 'client backend' AND state <> 'idle'")))
             while (q.next()) {
                 ++r.samples;
-                waiting += q.value(0).toBool() ? 1 : 0;
+                if (q.value(0).toBool()) {
+                    ++waiting;
+                    ++r.lockWaits[q.value(1).toString()];
+                }
             }
         QCoreApplication::processEvents();
         QThread::msleep(20);
     }
+    const auto cpuAfter = cpuTicks();
+    if (cpuAfter.second > cpuBefore.second)
+        r.cpuBusy = 100.0 * (cpuAfter.first - cpuBefore.first) / (cpuAfter.second - cpuBefore.second);
     QList<double> latencies;
     for (auto &p : ws) {
         p->waitForFinished(60000);
@@ -129,8 +164,9 @@ int main(int argc, char *argv[])
     for (const int n : {1, 10, 25, 50}) {
         const Result r = runWorkstations(home, sampler, n, seconds);
         std::printf("  %2d: %6.1f saves/s (%d failed), p50 %.0f ms, p95 %.0f ms, p99 %.0f ms, "
-                    "waiting for a lock in %.1f %% of %d backend samples (target < 10 %%)\n",
-                    n, r.perSecond, r.failed, r.p50, r.p95, r.p99, r.lockShare, r.samples);
+                    "waiting for a lock in %.1f %% of %d backend samples (target < 10 %%)%s; CPU busy %.0f %%\n",
+                    n, r.perSecond, r.failed, r.p50, r.p95, r.p99, r.lockShare, r.samples,
+                    r.lockWaits.isEmpty() ? "" : qPrintable(QStringLiteral(": ") + lockKinds(r)), r.cpuBusy);
         std::fflush(stdout);
         if (n == 10)
             atTen = r.perSecond;

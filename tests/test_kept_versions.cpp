@@ -9,6 +9,7 @@
 #include "persistence/SaveDocument.h"
 #include "persistence/SavedDocuments.h"
 #include "persistence/VerifyStore.h"
+#include "storage/ChainHash.h"
 #include "storage/Database.h"
 #include "templates/KindTable.h"
 
@@ -59,6 +60,7 @@ private slots:
     void changesOutsideTheProgramAreFound();
     void rowsAreHashedAsEarlierReleasesHashedThem();
     void aSaveElsewhereAfterOpeningIsNoChange();
+    void auditRowsOfTheEarlierReleaseStillVerify();
 };
 
 void TestKeptVersions::init()
@@ -135,6 +137,10 @@ void TestKeptVersions::changesOutsideTheProgramAreFound_data()
     QTest::newRow("newest kept version removed") << QStringLiteral("DELETE FROM \"書類保存版\" WHERE $I=1 AND \"版\"=2") << 0 << QStringLiteral("BROKEN 紹介状 ID 1 version 2: kept versions removed after version 1") << true << 2;
     QTest::newRow("audit row removed") << QStringLiteral("DELETE FROM \"操作履歴\" WHERE $I=2") << 0 << QStringLiteral("BROKEN 操作履歴 ID 3: rows removed before this one") << false << 1;
     QTest::newRow("audit row changed") << QStringLiteral("UPDATE \"操作履歴\" SET \"患者番号\"='9' WHERE $I=2") << 0 << QStringLiteral("BROKEN 操作履歴 ID 2: row changed") << false << 1;
+    // A row taken out of the chain is linked again at its end: the next row's link tells, and its own hash a change.
+    QTest::newRow("audit link removed") << QStringLiteral("DELETE FROM \"操作履歴連結\" WHERE \"履歴\"=2") << 0 << QStringLiteral("BROKEN 操作履歴 ID 3: rows removed before this one") << false << 1;
+    QTest::newRow("audit link cleared, row changed") << QStringLiteral("UPDATE \"操作履歴連結\" SET \"順\"=NULL, \"連結\"=NULL WHERE \"履歴\"=2;UPDATE \"操作履歴\" SET \"患者番号\"='9' WHERE $I=2") << 0 << QStringLiteral("BROKEN 操作履歴 ID 2: row changed") << false << 2;
+    QTest::newRow("unlinked audit row changed") << QStringLiteral("DELETE FROM \"操作履歴連結\" WHERE \"履歴\"=3;UPDATE \"操作履歴\" SET \"患者番号\"='9' WHERE $I=3") << 0 << QStringLiteral("BROKEN 操作履歴 ID 3: row changed") << false << 1;
 }
 
 void TestKeptVersions::changesOutsideTheProgramAreFound()
@@ -151,11 +157,14 @@ void TestKeptVersions::changesOutsideTheProgramAreFound()
     QVERIFY(SaveDocument(doc, QStringLiteral("1")));
     DocumentData other = document(0, QStringLiteral("他"), qRgb(0, 0, 255));
     QVERIFY(SaveDocument(other, QStringLiteral("0")));
+    QSqlQuery linked(gDB());
+    QVERIFY(linked.exec(QStringLiteral("SELECT COUNT(*) FROM \"操作履歴連結\" WHERE \"順\" IS NOT NULL")) && linked.next());
+    QCOMPARE(linked.value(0).toInt(), 3); // each save's row linked after its commit
     QVERIFY(VerifyStore().intact());
     QCOMPARE(CheckSavedDocument(kKind, 1), Authenticity::Intact);
 
-    if (!sql.isEmpty())
-        run(QString(sql).replace(QStringLiteral("$T"), QuoteIdent(kKind)).replace(QStringLiteral("$I"), QuoteIdent(QStringLiteral("ID"))));
+    for (const QString &statement : sql.split(u';', Qt::SkipEmptyParts))
+        run(QString(statement).replace(QStringLiteral("$T"), QuoteIdent(kKind)).replace(QStringLiteral("$I"), QuoteIdent(QStringLiteral("ID"))));
     const QString target = image == 3 ? KeptImagePath(kKind, 1, 1) : DocumentImagePath(kKind, 1);
     if (image == 1 || image == 3)
         QVERIFY(QFile::remove(target) && QFile::copy(DocumentImagePath(kKind, 2), target));
@@ -201,6 +210,38 @@ void TestKeptVersions::aSaveElsewhereAfterOpeningIsNoChange()
     QVERIFY(LoadSavedDocument(kKind, doc.number, opened, &row));
     run(QStringLiteral("DELETE FROM \"書類保存版\" WHERE \"版\"=%1").arg(opened.version));
     QCOMPARE(CheckSavedDocument(kKind, doc.number, row, opened.version), Authenticity::Changed);
+void TestKeptVersions::auditRowsOfTheEarlierReleaseStillVerify()
+{
+    TestHome home;
+    QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+    // Rows as the earlier release chained them: each hashed with the one before.
+    QString before;
+    for (int i = 1; i <= 2; ++i) {
+        const QStringList values{QStringLiteral("2025-04-0%1 09:00:00").arg(i), QStringLiteral("ws1"), QStringLiteral("3"),
+                                 QStringLiteral("保存"), kKind, QString::number(i), QStringLiteral("1001")};
+        ChainHash hash;
+        hash.add(QStringLiteral("操作履歴/1")).add(before);
+        for (const QString &v : values)
+            hash.add(v);
+        QSqlQuery q(gDB());
+        q.prepare(QStringLiteral("INSERT INTO \"操作履歴\" (\"日時\", \"端末\", %1, \"操作\", \"書類\", \"書類番号\", \"患者番号\", "
+                                 "\"前\", \"検証\") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(QuoteIdent(QStringLiteral("DrID"))));
+        for (const QVariant &v : QVariantList{values[0], values[1], values[2], values[3], values[4], i, values[6], before, hash.hex()})
+            q.addBindValue(v);
+        QVERIFY(q.exec());
+        before = hash.hex();
+    }
+    CloseDB();
+    QVERIFY(OpenDB()); // the upgrade
+    DocumentData doc = document(0, QStringLiteral("初診"), qRgb(255, 0, 0));
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    StoreCheck check = VerifyStore();
+    QVERIFY2(check.intact(), qPrintable(check.report().join(u'\n')));
+    QCOMPARE(check.auditRows, 3);
+    QCOMPARE(check.auditUnlinked, 0);
+    run(QStringLiteral("UPDATE \"操作履歴\" SET \"端末\"='x' WHERE %1=1").arg(QuoteIdent(QStringLiteral("ID"))));
+    check = VerifyStore();
+    QCOMPARE(check.report().filter(QStringLiteral("BROKEN")), QStringList{QStringLiteral("BROKEN 操作履歴 ID 1: row changed")});
 }
 
 QTEST_GUILESS_MAIN(TestKeptVersions)

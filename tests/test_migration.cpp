@@ -4,6 +4,7 @@
 #include "patients/PatientStore.h"
 #include "persistence/DocumentVersion.h"
 #include "persistence/SaveDocument.h"
+#include "persistence/VerifyStore.h"
 #include "storage/Database.h"
 #include "storage/SearchKeyWatch.h"
 #include "storage/StoreLocation.h"
@@ -102,6 +103,11 @@ void TestMigration::embeddedFileMovesToTheServerOnce()
     next.surface = QImage(10, 10, QImage::Format_RGB32);
     QVERIFY(SaveDocument(next, QStringLiteral("0")));
     QCOMPARE(next.number, 4);
+    // The copied chains of kept versions and of 操作履歴 go on on the server.
+    const StoreCheck check = VerifyStore();
+    QVERIFY2(check.intact(), qPrintable(check.report().join(u'\n')));
+    QCOMPARE(check.auditRows, 5);
+    QCOMPARE(check.auditUnlinked, 0);
     CloseDB();
 
     // A second run finds Rydol's tables there and copies nothing.

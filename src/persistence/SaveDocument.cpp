@@ -286,8 +286,8 @@ bool SaveDocument(DocumentData &doc, const QString &state, SaveFailure *why)
         return abandon(ImageNotWritten(target));
     }
     const QString aside = doc.keepDamagedImage && existing.exists() ? AsideImagePath(target) : QString();
-    // 操作履歴 is one chain for every workstation: its row is the last thing
-    // before the commit, so that the chain waits for no image being written.
+    // The 操作履歴 row is written last, just before the commit; it is linked
+    // into the chain after it.
     if (!RecordFileStep(target, image.fileName(), aside)
         || !WriteAudit(audit.operation, CurrentDrID, table, number, audit.patient) || !CommitTrans()) {
         failure = SaveFailure::Failed;

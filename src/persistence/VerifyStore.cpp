@@ -167,6 +167,8 @@ QStringList StoreCheck::report() const
                       QStringLiteral("kept versions checked: %1").arg(versions),
                       QStringLiteral("documents saved before versions were kept (not checked): %1").arg(unversioned),
                       QStringLiteral("操作履歴 rows checked: %1").arg(auditRows)};
+    if (auditUnlinked > 0)
+        lines << QStringLiteral("操作履歴 rows not yet linked into the chain (each checked on its own): %1").arg(auditUnlinked);
     for (const StoreBreak &b : breaks) {
         if (b.kind.isEmpty())
             lines << QStringLiteral("BROKEN 操作履歴 ID %1: %2").arg(b.id).arg(b.what);
@@ -192,6 +194,7 @@ StoreCheck VerifyStore()
         KindCheck(kind, check).run();
     const AuditCheck audit = VerifyAuditChain();
     check.auditRows = audit.checked;
+    check.auditUnlinked = audit.unlinked;
     for (const AuditBreak &b : audit.breaks)
         check.breaks.append({QString(), b.id, 0, b.removedBefore ? QStringLiteral("rows removed before this one")
                                                                  : QStringLiteral("row changed")});

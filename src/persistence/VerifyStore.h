@@ -24,6 +24,7 @@ struct StoreCheck
     qint64 versions = 0;
     qint64 images = 0;          // page images and kept images
     qint64 auditRows = 0;
+    qint64 auditUnlinked = 0;   // of them, not (yet) linked into the chain
     QList<StoreBreak> breaks;
     bool intact() const { return breaks.isEmpty(); }
     // The report, one line each: the counts, then every break.

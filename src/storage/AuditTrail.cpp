@@ -1,6 +1,6 @@
 #include "storage/AuditTrail.h"
 
-#include "storage/ChainHash.h"
+#include "storage/AuditChain.h"
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
@@ -11,48 +11,26 @@
 
 namespace {
 
-// Whether 操作履歴 has the columns of the chain.
-bool g_chained = false;
-
-const QString kChainColumns[] = {QStringLiteral("前"), QStringLiteral("検証")};
-
-QString rowHash(const QString &previous, const QVariantList &values)
-{
-    ChainHash hash;
-    hash.add(QStringLiteral("操作履歴/1")).add(previous);
-    for (int i = 0; i < values.size(); ++i) {
-        const QString text = values[i].isNull() ? QString() : values[i].toString();
-        // The kind is spelt as the server stores names (a move keeps the hash).
-        hash.add(i == 4 ? dialect::PortableName(text) : text);
-    }
-    return hash.hex();
-}
-
 bool appendRow(const QVariantList &values)
 {
-    QString previous;
-    if (g_chained) {
-        if (!dialect::LockAuditChain())
-            return false;
-        QSqlQuery last(gDB());
-        if (!last.exec(QStringLiteral("SELECT \"検証\" FROM \"操作履歴\" ORDER BY %1 DESC LIMIT 1")
-                           .arg(QuoteIdent(QStringLiteral("ID")))))
-            return false;
-        previous = last.next() ? last.value(0).toString() : QString();
-    }
+    const bool chained = AuditChained();
     QSqlQuery q(gDB());
     q.prepare(QStringLiteral("INSERT INTO \"操作履歴\" (\"日時\", \"端末\", %1, \"操作\", \"書類\", \"書類番号\", \"患者番号\"%2) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?%3)")
+                             "VALUES (?, ?, ?, ?, ?, ?, ?%3)%4")
                   .arg(QuoteIdent(QStringLiteral("DrID")),
-                       g_chained ? QStringLiteral(", \"前\", \"検証\"") : QString(),
-                       g_chained ? QStringLiteral(", ?, ?") : QString()));
+                       chained ? QStringLiteral(", \"検証\"") : QString(),
+                       chained ? QStringLiteral(", ?") : QString(),
+                       chained ? dialect::ReturningKey({QStringLiteral("ID")}) : QString()));
     for (const QVariant &v : values)
         q.addBindValue(v);
-    if (g_chained) {
-        q.addBindValue(previous);
-        q.addBindValue(rowHash(previous, values));
-    }
-    return ExecNoted(q);
+    if (chained)
+        q.addBindValue(AuditOwnHash(values));
+    if (!ExecNoted(q))
+        return false;
+    if (!chained)
+        return true;
+    const QVariant id = q.next() ? q.value(0) : q.lastInsertId();
+    return id.isValid() && AwaitAuditLink(id.toLongLong());
 }
 
 } // namespace
@@ -77,51 +55,6 @@ bool WriteAudit(const QString &operation, const QString &doctorId, const QString
         return true;
     Rollback();
     return false;
-}
-
-void PrepareAuditChain()
-{
-    QStringList columns = TableColumns(QStringLiteral("操作履歴"));
-    for (const QString &column : kChainColumns)
-        if (!columns.contains(column)) {
-            QSqlQuery q(gDB());
-            q.exec(QStringLiteral("ALTER TABLE \"操作履歴\" ADD COLUMN \"%1\" VARCHAR(64)").arg(column));
-        }
-    columns = TableColumns(QStringLiteral("操作履歴"));
-    g_chained = columns.contains(kChainColumns[0]) && columns.contains(kChainColumns[1]);
-}
-
-AuditCheck VerifyAuditChain()
-{
-    AuditCheck check;
-    if (!DatabaseIsOpen() || !g_chained)
-        return check;
-    QSqlQuery q(gDB());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1, \"日時\", \"端末\", %2, \"操作\", \"書類\", \"書類番号\", \"患者番号\", "
-                               "\"前\", \"検証\" FROM \"操作履歴\" ORDER BY %1")
-                    .arg(QuoteIdent(QStringLiteral("ID")), QuoteIdent(QStringLiteral("DrID")))))
-        return check;
-    bool begun = false;
-    QString before;
-    while (q.next()) {
-        const QVariant stored = SqlValue(q, 9);
-        if (stored.isNull() && !begun)
-            continue; // written before the chain began
-        begun = true;
-        ++check.checked;
-        QVariantList values;
-        for (int i = 1; i <= 7; ++i)
-            values << SqlValue(q, i);
-        const QString previous = SqlValue(q, 8).toString();
-        const qint64 id = q.value(0).toLongLong();
-        if (rowHash(previous, values) != stored.toString())
-            check.breaks.append({id, false});
-        if (previous != before)
-            check.breaks.append({id, true});
-        before = stored.toString();
-    }
-    return check;
 }
 
 QList<AuditRow> ReadAudit(const QString &patientId, const QDate &from, const QDate &to, int limit)

@@ -24,10 +24,10 @@ inline QString ChangeFound() { return QStringLiteral("保存後の変更を検�
 // Appends one row stamped with the local time and this workstation's host
 // name. documentId 0 and an empty kind for patient operations. False when it
 // could not be written (the caller then rolls its change back).
-// Each row carries in 検証 the hash of its values and of the row before it
-// (in 前), so that a row changed or removed afterwards breaks the chain; rows
-// are appended one workstation at a time. Outside a transaction the row is
-// written in one of its own.
+// Each row carries in 検証 the hash of its values and is linked after the
+// commit into a chain of every row (AuditChain.h), so that a row changed or
+// removed afterwards is found. Outside a transaction the row is written in
+// one of its own.
 bool WriteAudit(const QString &operation, const QString &doctorId, const QString &kind,
                 int documentId, const QString &patientId);
 
@@ -46,13 +46,21 @@ struct AuditRow
 // from/to (inclusive) null: no bound.
 QList<AuditRow> ReadAudit(const QString &patientId, const QDate &from, const QDate &to, int limit);
 
-// Gives a 操作履歴 made by an earlier release the columns 前 and 検証 (run by
-// OpenDB). Where they cannot be added, rows are written without them.
+// After a commit (CommitTrans): links the rows this workstation wrote, and
+// every other committed row still waiting, into the chain; when another
+// workstation is linking just then, that one or the next links them.
+void LinkAuditRows();
+
+// Gives a 操作履歴 made by an earlier release the columns 前 and 検証, and the
+// rows it chained their places in the chain (run by OpenDB). Where the
+// columns cannot be added, rows are written without them.
 void PrepareAuditChain();
 
-// A row whose 検証 does not match its values (changed), or whose 前 is not the
-// hash of the row before it (rows removed in between, or that row's hash
-// changed). Rows written before the chain began (no 検証) are not checked.
+// Links the rows still waiting, then checks every row: one whose 検証 does
+// not match its values (changed), or whose link is not made from the link
+// before it (rows removed in between, or a row unlinked and linked again).
+// Rows not linked are checked on their own; rows written before the chain
+// began (no 検証) are not checked.
 struct AuditBreak
 {
     qint64 id = 0;
@@ -61,6 +69,7 @@ struct AuditBreak
 struct AuditCheck
 {
     qint64 checked = 0;
+    qint64 unlinked = 0; // of them, not (yet) in the chain
     QList<AuditBreak> breaks;
 };
 AuditCheck VerifyAuditChain();

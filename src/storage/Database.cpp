@@ -353,7 +353,8 @@ QString DatabaseAccessProblem(const QStringList &kinds)
     QList<TableNeeds> needs;
     for (const dialect::FixedTable &table : dialect::FixedTables()) {
         const bool audit = table.name == u"操作履歴";
-        const bool kept = audit || table.name == u"医師" || table.name == u"医師認証" || table.name == u"Kanja_Data" || table.name == u"書類版";
+        const bool kept = audit || table.name == u"医師" || table.name == u"医師認証" || table.name == u"Kanja_Data"
+                       || table.name == u"書類版" || table.name == u"操作履歴連結";
         needs.append({table.name, !audit, !kept});
     }
     const QStringList present = TableNames();
@@ -507,6 +508,8 @@ bool CommitTrans()
     if (!committed)
         NoteDatabaseFailure(db.lastError());
     g_inTransaction = !committed;
+    if (committed)
+        LinkAuditRows();
     return committed;
 }
 

@@ -128,6 +128,9 @@ QList<FixedTable> FixedTables()
                             "\"端末\" VARCHAR(255), drid VARCHAR(50), \"操作\" VARCHAR(50), "
                             "\"書類\" VARCHAR(255), \"書類番号\" INTEGER, \"患者番号\" VARCHAR(50), "
                             "\"前\" VARCHAR(64), \"検証\" VARCHAR(64))").arg(serial)},
+            {QStringLiteral("操作履歴連結"),
+             QStringLiteral("CREATE TABLE IF NOT EXISTS \"操作履歴連結\" (\"履歴\" INTEGER NOT NULL PRIMARY KEY, "
+                            "\"順\" BIGINT UNIQUE, \"連結\" VARCHAR(64))")},
             {QStringLiteral("書類保存版"), keptVersions},
             {QStringLiteral("FileJournal"), fileJournal},
         };
@@ -168,6 +171,12 @@ QList<FixedTable> FixedTables()
                         "\"日時\" VARCHAR(19), \"端末\" VARCHAR(255), \"DrID\" VARCHAR(50), \"操作\" VARCHAR(50), "
                         "\"書類\" VARCHAR(255), \"書類番号\" INTEGER, \"患者番号\" VARCHAR(50), "
                         "\"前\" VARCHAR(64), \"検証\" VARCHAR(64))")},
+        // Where each row of 操作履歴 stands in its chain: its place (NULL
+        // while it waits to be linked) and the hash that links it to the row
+        // before (see AuditChain.h).
+        {QStringLiteral("操作履歴連結"),
+         QStringLiteral("CREATE TABLE IF NOT EXISTS \"操作履歴連結\" (\"履歴\" INTEGER NOT NULL PRIMARY KEY, "
+                        "\"順\" INTEGER UNIQUE, \"連結\" VARCHAR(64))")},
         {QStringLiteral("書類保存版"), keptVersions},
         {QStringLiteral("FileJournal"), fileJournal},
     };
@@ -434,9 +443,17 @@ bool LockFileSteps(bool alone)
         && run(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(table));
 }
 
-bool LockAuditChain()
+bool LockAuditLinks(bool wait)
 {
-    return !pg() || run(QStringLiteral("SELECT pg_advisory_xact_lock(7707002)"));
+    if (!pg())
+        return true;
+    // Links lost in a crash are made again by the next workstation that
+    // links: their commit need not wait for the server's disk.
+    QSqlQuery q(gDB());
+    return q.exec(QStringLiteral("SELECT set_config('synchronous_commit', 'off', true), %1")
+                      .arg(wait ? QStringLiteral("pg_advisory_xact_lock(7707002) IS NOT NULL")
+                                : QStringLiteral("pg_try_advisory_xact_lock(7707002)")))
+        && q.next() && q.value(1).toBool();
 }
 
 QStringList KeyColumns(const QString &quotedTable)

@@ -115,11 +115,12 @@ std::optional<qint64> ClaimNumber(const QString &table, qint64 atLeast);
 // seconds for saves under way. SQLite's write lock already does both.
 bool LockFileSteps(bool alone);
 
-// Inside a write transaction: no other workstation appends to 操作履歴 until
-// it ends, so that each row's hash follows the one before it (PostgreSQL: an
-// advisory lock, which needs no right beyond inserting; SQLite's write lock
-// already does).
-bool LockAuditChain();
+// Inside a write transaction: no other workstation links rows of 操作履歴
+// into the chain until it ends (PostgreSQL: an advisory lock, which needs no
+// right on any table; SQLite's write lock already does). False when another
+// holds it and wait is false, or on a failure (nothing is noted). The
+// server's commit of the links then returns before they are on its disk.
+bool LockAuditLinks(bool wait);
 
 // Row identity for Recordset edits. SQLite: the hidden rowid. PostgreSQL has
 // no stable hidden row number: there the table's primary key identifies a
