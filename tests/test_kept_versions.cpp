@@ -210,6 +210,8 @@ void TestKeptVersions::aSaveElsewhereAfterOpeningIsNoChange()
     QVERIFY(LoadSavedDocument(kKind, doc.number, opened, &row));
     run(QStringLiteral("DELETE FROM \"書類保存版\" WHERE \"版\"=%1").arg(opened.version));
     QCOMPARE(CheckSavedDocument(kKind, doc.number, row, opened.version), Authenticity::Changed);
+}
+
 void TestKeptVersions::auditRowsOfTheEarlierReleaseStillVerify()
 {
     TestHome home;
