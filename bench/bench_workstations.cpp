@@ -5,7 +5,7 @@
 // sampled server backends that were waiting for a lock
 // (pg_stat_activity.wait_event_type = 'Lock'). The floor of the throughput is
 // the throughput at 10 workstations: more workstations must not save less.
-// Run: eval "$(tools/pg-test-env.sh start)"; build/bench_workstations [seconds per run]
+// Run: eval "$(tools/pg-test-env.sh start)"; build/bench_workstations [seconds per run] [rounds]
 #include "TestHome.h"
 
 #include "storage/Database.h"
@@ -29,12 +29,15 @@
 
 namespace {
 
+// What the runs of one number of workstations added up to.
 struct Result
 {
     double perSecond = 0, p50 = 0, p95 = 0, p99 = 0, lockShare = 0;
-    int saves = 0, failed = 0, samples = 0;
+    int saves = 0, failed = 0, samples = 0, waiting = 0, runs = 0;
+    double seconds = 0;
+    QList<double> latencies;
     QMap<QString, int> lockWaits; // samples waiting for a lock, by wait_event
-    double cpuBusy = 0;           // share of the machine's CPU time in use
+    double cpuBusy = 0;           // share of the machine's CPU time in use, summed over the runs
 };
 
 // The machine's CPU time so far, busy and in all (/proc/stat, in ticks).
@@ -65,7 +68,7 @@ double percentile(const QList<double> &sorted, double p)
     return sorted.isEmpty() ? 0 : sorted[std::min<qsizetype>(sorted.size() - 1, qsizetype(sorted.size() * p))];
 }
 
-Result runWorkstations(const TestHome &home, QSqlDatabase &sampler, int n, int seconds)
+void runWorkstations(const TestHome &home, QSqlDatabase &sampler, int n, int seconds, Result &r)
 {
     std::vector<std::unique_ptr<QProcess>> ws;
     for (int i = 0; i < n; ++i) {
@@ -85,8 +88,6 @@ Result runWorkstations(const TestHome &home, QSqlDatabase &sampler, int n, int s
         p->write("go\n");
         p->waitForBytesWritten();
     }
-    Result r;
-    int waiting = 0;
     QSqlQuery q(sampler);
     QElapsedTimer clock;
     clock.start();
@@ -97,7 +98,7 @@ Result runWorkstations(const TestHome &home, QSqlDatabase &sampler, int n, int s
             while (q.next()) {
                 ++r.samples;
                 if (q.value(0).toBool()) {
-                    ++waiting;
+                    ++r.waiting;
                     ++r.lockWaits[q.value(1).toString()];
                 }
             }
@@ -106,8 +107,7 @@ Result runWorkstations(const TestHome &home, QSqlDatabase &sampler, int n, int s
     }
     const auto cpuAfter = cpuTicks();
     if (cpuAfter.second > cpuBefore.second)
-        r.cpuBusy = 100.0 * (cpuAfter.first - cpuBefore.first) / (cpuAfter.second - cpuBefore.second);
-    QList<double> latencies;
+        r.cpuBusy += 100.0 * (cpuAfter.first - cpuBefore.first) / (cpuAfter.second - cpuBefore.second);
     for (auto &p : ws) {
         p->waitForFinished(60000);
         for (const QByteArray &line : p->readAllStandardOutput().split('\n')) {
@@ -117,17 +117,23 @@ Result runWorkstations(const TestHome &home, QSqlDatabase &sampler, int n, int s
                 r.failed += words.value(2).toInt();
             } else if (words.value(0) == "ms") {
                 for (qsizetype i = 1; i < words.size(); ++i)
-                    latencies.append(words[i].toDouble());
+                    r.latencies.append(words[i].toDouble());
             }
         }
     }
-    std::sort(latencies.begin(), latencies.end());
-    r.perSecond = (r.saves - r.failed) / double(seconds);
-    r.p50 = percentile(latencies, 0.50);
-    r.p95 = percentile(latencies, 0.95);
-    r.p99 = percentile(latencies, 0.99);
-    r.lockShare = r.samples ? 100.0 * waiting / r.samples : 0;
-    return r;
+    r.seconds += seconds;
+    ++r.runs;
+}
+
+void finish(Result &r)
+{
+    std::sort(r.latencies.begin(), r.latencies.end());
+    r.perSecond = r.seconds > 0 ? (r.saves - r.failed) / r.seconds : 0;
+    r.p50 = percentile(r.latencies, 0.50);
+    r.p95 = percentile(r.latencies, 0.95);
+    r.p99 = percentile(r.latencies, 0.99);
+    r.lockShare = r.samples ? 100.0 * r.waiting / r.samples : 0;
+    r.cpuBusy = r.runs ? r.cpuBusy / r.runs : 0;
 }
 
 } // namespace
@@ -159,20 +165,27 @@ int main(int argc, char *argv[])
     if (!sampler.open())
         return 1;
 
-    std::printf("workstations saving at once, %d s each (30 %% new, 70 %% re-saves):\n", seconds);
-    double atTen = 0, atFifty = 0;
-    for (const int n : {1, 10, 25, 50}) {
-        const Result r = runWorkstations(home, sampler, n, seconds);
+    // The numbers of workstations take turns, forwards and backwards, so that
+    // a server warming up or filling up weighs on all of them alike.
+    const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 2;
+    const QList<int> counts{1, 10, 25, 50};
+    QMap<int, Result> results;
+    for (int round = 0; round < rounds; ++round)
+        for (int i = 0; i < counts.size(); ++i) {
+            const int n = counts[round % 2 ? counts.size() - 1 - i : i];
+            runWorkstations(home, sampler, n, seconds, results[n]);
+        }
+    std::printf("workstations saving at once, %d s each, %d interleaved rounds (30 %% new, 70 %% re-saves; "
+                "each workstation saved once before its clock):\n", seconds, rounds);
+    for (const int n : counts) {
+        Result &r = results[n];
+        finish(r);
         std::printf("  %2d: %6.1f saves/s (%d failed), p50 %.0f ms, p95 %.0f ms, p99 %.0f ms, "
                     "waiting for a lock in %.1f %% of %d backend samples (target < 10 %%)%s; CPU busy %.0f %%\n",
                     n, r.perSecond, r.failed, r.p50, r.p95, r.p99, r.lockShare, r.samples,
                     r.lockWaits.isEmpty() ? "" : qPrintable(QStringLiteral(": ") + lockKinds(r)), r.cpuBusy);
-        std::fflush(stdout);
-        if (n == 10)
-            atTen = r.perSecond;
-        if (n == 50)
-            atFifty = r.perSecond;
     }
+    const double atTen = results[10].perSecond, atFifty = results[50].perSecond;
     std::printf("throughput at 50 / at 10 workstations: %.2f (floor: the throughput at 10 workstations; "
                 "target >= 1)\n", atTen > 0 ? atFifty / atTen : 0);
     sampler.close();
