@@ -9,7 +9,7 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 
 // OpenSSL's SHA-256 uses the processor's SHA instructions where it has them:
 // several times faster than Qt's own, which counts when every page image of
@@ -72,9 +72,10 @@ namespace {
 void appendCounted(QByteArray &out, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    char digits[16];
-    const int n = std::snprintf(digits, sizeof digits, "%lld:", static_cast<long long>(bytes.size()));
-    out.append(digits, n).append(bytes);
+    char digits[24];
+    char *end = std::to_chars(digits, digits + sizeof digits - 1, bytes.size()).ptr;
+    *end++ = ':';
+    out.append(digits, end - digits).append(bytes);
 }
 
 } // namespace
