@@ -273,13 +273,14 @@ std::optional<QVector<PatientHit>> FindPatientsByKana(const QString &text)
             return std::nullopt;
     } else if (FoldTrigramsIndexed() && wanted.toUcs4().size() >= 3) {
         // The trigram index names the keys holding every three-character
-        // piece of the text in its order; the LIKE keeps those that hold the
-        // text itself. Keys still empty are matched below.
+        // piece of the text in its order; the LIKE on the key the index
+        // holds (the same as Kanja_Search's) keeps those that hold the text
+        // itself. Keys still empty are matched below.
         found.prepare(QStringLiteral(
             "SELECT d.ID, d.Name, d.Birth, d.Sex, NULL FROM Kanja_Search_Trigram t "
-            "CROSS JOIN Kanja_Search_Row r CROSS JOIN Kanja_Search s CROSS JOIN Kanja_Data d "
-            "WHERE Kanja_Search_Trigram MATCH ? AND r.Row = t.rowid AND s.ID = r.ID AND d.ID = s.ID "
-            "AND s.Fold LIKE ? ESCAPE '\\' "
+            "CROSS JOIN Kanja_Search_Row r CROSS JOIN Kanja_Data d "
+            "WHERE Kanja_Search_Trigram MATCH ? AND r.Row = t.rowid AND d.ID = r.ID "
+            "AND t.Fold LIKE ? ESCAPE '\\' "
             "UNION ALL SELECT d.ID, d.Name, d.Birth, d.Sex, d.Kana FROM Kanja_Search s CROSS JOIN Kanja_Data d "
             "WHERE s.Fold IS NULL AND d.ID = s.ID ORDER BY 1"));
         found.addBindValue(QChar(u'"') + QString(wanted).replace(QChar(u'"'), QStringLiteral("\"\"")) + QChar(u'"'));
