@@ -116,5 +116,8 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtJapanese);
     if (!Main())
         return 1;
-    return app.exec();
+    const int code = app.exec();
+    // Audit rows another workstation was linking past get their links now.
+    CloseDB();
+    return code;
 }

@@ -11,6 +11,7 @@
 #include "persistence/VerifyStore.h"
 #include "storage/ChainHash.h"
 #include "storage/Database.h"
+#include "storage/StoreLocation.h"
 #include "templates/KindTable.h"
 
 #include <QFile>
@@ -61,6 +62,7 @@ private slots:
     void rowsAreHashedAsEarlierReleasesHashedThem();
     void aSaveElsewhereAfterOpeningIsNoChange();
     void auditRowsOfTheEarlierReleaseStillVerify();
+    void auditRowsAreLinkedAtTheLatestWhenTheRecordsClose();
 };
 
 void TestKeptVersions::init()
@@ -244,6 +246,42 @@ void TestKeptVersions::auditRowsOfTheEarlierReleaseStillVerify()
     run(QStringLiteral("UPDATE \"操作履歴\" SET \"端末\"='x' WHERE %1=1").arg(QuoteIdent(QStringLiteral("ID"))));
     check = VerifyStore();
     QCOMPARE(check.report().filter(QStringLiteral("BROKEN")), QStringList{QStringLiteral("BROKEN 操作履歴 ID 1: row changed")});
+}
+
+// On a server a save's audit row is linked after its commit; when another
+// workstation holds the links just then, the row is linked at the latest
+// when this workstation closes its records.
+void TestKeptVersions::auditRowsAreLinkedAtTheLatestWhenTheRecordsClose()
+{
+    if (!TestOnServer())
+        QSKIP("rows wait to be linked only on a server");
+    TestHome home;
+    QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+    const StoreLocation server = ParseStoreLocation(home.serverUrl());
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other workstation"));
+        other.setHostName(server.host);
+        if (server.port > 0)
+            other.setPort(server.port);
+        other.setUserName(server.user);
+        other.setDatabaseName(server.database);
+        QVERIFY(other.open());
+        QSqlQuery hold(other);
+        QVERIFY(hold.exec(QStringLiteral("SELECT pg_advisory_lock(7707002)")));
+        const auto waiting = [&other] {
+            QSqlQuery q(other);
+            return q.exec(QStringLiteral("SELECT COUNT(*) FROM \"操作履歴連結\" WHERE \"順\" IS NULL")) && q.next()
+                     ? q.value(0).toInt() : -1;
+        };
+        DocumentData doc = document(0, QStringLiteral("初診"), qRgb(255, 0, 0));
+        QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+        QCOMPARE(waiting(), 1);
+        QVERIFY(hold.exec(QStringLiteral("SELECT pg_advisory_unlock(7707002)")));
+        CloseDB();
+        QCOMPARE(waiting(), 0);
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other workstation"));
 }
 
 QTEST_GUILESS_MAIN(TestKeptVersions)

@@ -140,10 +140,11 @@ bool AwaitAuditLink(qint64 id)
 
 void LinkAuditRows()
 {
-    if (!g_waiting)
-        return;
-    g_waiting = false;
-    linkInOwnTransaction(false);
+    // Rows another workstation's linking did not see (it read the waiting
+    // rows before this commit) are tried again after the next commit and
+    // when the records are closed.
+    if (g_waiting && DatabaseIsOpen() && !InTransaction())
+        g_waiting = !linkInOwnTransaction(false);
 }
 
 void PrepareAuditChain()

@@ -46,9 +46,10 @@ struct AuditRow
 // from/to (inclusive) null: no bound.
 QList<AuditRow> ReadAudit(const QString &patientId, const QDate &from, const QDate &to, int limit);
 
-// After a commit (CommitTrans): links the rows this workstation wrote, and
-// every other committed row still waiting, into the chain; when another
-// workstation is linking just then, that one or the next links them.
+// After a commit (CommitTrans) and before the records close (CloseDB): links
+// the rows this workstation wrote, and every other committed row still
+// waiting, into the chain; when another workstation is linking just then,
+// this one tries again at its next commit or close.
 void LinkAuditRows();
 
 // Gives a 操作履歴 made by an earlier release the columns 前 and 検証, and the

@@ -372,6 +372,7 @@ QString DatabaseAccessProblem(const QStringList &kinds)
 void CloseDB()
 {
     gRS.close();
+    LinkAuditRows();
     if (QSqlDatabase::contains(kConnection)) {
         {
             QSqlDatabase db = QSqlDatabase::database(kConnection, false);
