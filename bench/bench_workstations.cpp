@@ -9,7 +9,6 @@
 #include "TestHome.h"
 
 #include "storage/Database.h"
-#include "storage/StoreLocation.h"
 #include "templates/KindTable.h"
 
 #include <QCoreApplication>
@@ -155,14 +154,8 @@ int main(int argc, char *argv[])
         return 1;
     CloseDB();
 
-    const StoreLocation server = ParseStoreLocation(home.serverUrl());
-    QSqlDatabase sampler = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("sampler"));
-    sampler.setHostName(server.host);
-    if (server.port > 0)
-        sampler.setPort(server.port);
-    sampler.setUserName(server.user);
-    sampler.setDatabaseName(server.database);
-    if (!sampler.open())
+    QSqlDatabase sampler = home.otherConnection(QStringLiteral("sampler"));
+    if (!sampler.isOpen())
         return 1;
 
     // The numbers of workstations take turns, forwards and backwards, so that

@@ -11,7 +11,6 @@
 #include "persistence/VerifyStore.h"
 #include "storage/ChainHash.h"
 #include "storage/Database.h"
-#include "storage/StoreLocation.h"
 #include "templates/KindTable.h"
 
 #include <QFile>
@@ -257,15 +256,9 @@ void TestKeptVersions::auditRowsAreLinkedAtTheLatestWhenTheRecordsClose()
         QSKIP("rows wait to be linked only on a server");
     TestHome home;
     QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
-    const StoreLocation server = ParseStoreLocation(home.serverUrl());
     {
-        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("other workstation"));
-        other.setHostName(server.host);
-        if (server.port > 0)
-            other.setPort(server.port);
-        other.setUserName(server.user);
-        other.setDatabaseName(server.database);
-        QVERIFY(other.open());
+        QSqlDatabase other = home.otherConnection(QStringLiteral("other workstation"));
+        QVERIFY(other.isOpen());
         QSqlQuery hold(other);
         QVERIFY(hold.exec(QStringLiteral("SELECT pg_advisory_lock(7707002)")));
         const auto waiting = [&other] {

@@ -105,6 +105,19 @@ TestHome::~TestHome()
     }
 }
 
+QSqlDatabase TestHome::otherConnection(const QString &name) const
+{
+    const StoreLocation server = ParseStoreLocation(serverUrl());
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    db.setHostName(server.host);
+    if (server.port > 0)
+        db.setPort(server.port);
+    db.setUserName(server.user);
+    db.setDatabaseName(server.database);
+    db.open();
+    return db;
+}
+
 QString TestHome::data(const QString &relative) const
 {
     return m_dir.path() + QStringLiteral("/DATA/") + relative;

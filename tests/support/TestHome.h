@@ -1,4 +1,5 @@
 #pragma once
+#include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -27,6 +28,9 @@ public:
     // The URL of this home's database when the tests run against a server
     // (empty on the embedded file).
     QString serverUrl() const { return m_serverDb.isEmpty() ? QString() : m_serverUrl; }
+    // A second connection, named name, to this home's server database, as
+    // another workstation or a monitor has (not open when that fails).
+    QSqlDatabase otherConnection(const QString &name) const;
 
 private:
     QTemporaryDir m_dir;
