@@ -3,6 +3,7 @@
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
 #include "storage/Ini.h"
+#include "storage/ServerConnection.h"
 #include "storage/StoreLocation.h"
 
 #include <QCoreApplication>
@@ -107,13 +108,7 @@ TestHome::~TestHome()
 
 QSqlDatabase TestHome::otherConnection(const QString &name) const
 {
-    const StoreLocation server = ParseStoreLocation(serverUrl());
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    db.setHostName(server.host);
-    if (server.port > 0)
-        db.setPort(server.port);
-    db.setUserName(server.user);
-    db.setDatabaseName(server.database);
+    QSqlDatabase db = AddServerConnection(name, ParseStoreLocation(serverUrl()), 10);
     db.open();
     return db;
 }
