@@ -135,6 +135,7 @@ private slots:
     void updateFailsForUnknownColumn();
     void fixedTableLookupsUseIndexes();
     void kindTablesMadeBeforeAreIndexedOnOpen();
+    void aKindIndexDroppedIsMadeAgainOnOpen();
     void storeAddressesAreReadLikeLibpq();
     void serverSaysWhyItCannotBeUsed();
     void japaneseAndQuotedNamesMeetOnEveryStore();
@@ -639,6 +640,32 @@ void TestStorage::kindTablesMadeBeforeAreIndexedOnOpen()
     QVERIFY(OpenDB());
     verifyKindLookupsUseIndexes(QStringLiteral("二重 番号"));
     QVERIFY(!tryExec(QStringLiteral("INSERT INTO 紹介状 (ID) VALUES (3)")));
+}
+
+// A start does not read the columns of kind tables that have their indexes;
+// one that lost either index, keyed on its ID or not, gets it back.
+void TestStorage::aKindIndexDroppedIsMadeAgainOnOpen()
+{
+    TestHome home;
+    const QString columns = QStringLiteral("DrID VARCHAR(50), 患者番号 VARCHAR(50), 編集日 INTEGER, 終了判定 INTEGER)");
+    exec(QStringLiteral("CREATE TABLE 紹介状 (ID INTEGER, ") + columns);
+    // Keyed on its ID as the server's tables are (SQLite's key is its row id).
+    exec(QStringLiteral("CREATE TABLE 診断書 (ID INTEGER%1, ").arg(TestOnServer() ? QStringLiteral(" NOT NULL PRIMARY KEY") : QString())
+         + columns);
+    QVERIFY(OpenDB());
+    const struct
+    {
+        const char16_t *table;
+        const char16_t *index;
+    } dropped[] = {{u"紹介状", u"ID"}, {u"紹介状", u"患者番号"}, {u"診断書", u"患者番号"}};
+    for (const auto &d : dropped) {
+        const QString table = QString::fromUtf16(d.table);
+        exec(QStringLiteral("DROP INDEX ") + QuoteIdent(IndexName(table, QString::fromUtf16(d.index))));
+        QVERIFY(OpenDB());
+        verifyKindLookupsUseIndexes(table);
+        if (QTest::currentTestFailed())
+            QFAIL(qPrintable(table + u'/' + QString::fromUtf16(d.index)));
+    }
 }
 
 void TestStorage::storeAddressesAreReadLikeLibpq()

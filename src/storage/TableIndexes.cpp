@@ -3,6 +3,7 @@
 #include "storage/Dialect.h"
 
 #include <QCryptographicHash>
+#include <QSet>
 #include <QSqlQuery>
 
 namespace {
@@ -38,6 +39,11 @@ bool createIndex(const QString &table, const QString &what, const QStringList &c
                            quoted.join(u',')));
 }
 
+bool hasIndex(const QSet<QString> &indexes, const QString &table, const QString &what)
+{
+    return indexes.contains(dialect::StoredName(IndexName(table, what)));
+}
+
 // Whether the table is keyed on its ID already (the server's tables are).
 bool keyedOnId(const QString &table)
 {
@@ -45,11 +51,29 @@ bool keyedOnId(const QString &table)
     return keys.size() == 1 && keys[0].compare(QStringLiteral("ID"), Qt::CaseInsensitive) == 0;
 }
 
-void indexKindTable(const QString &table)
+// The tables keyed on their ID alone, by their names as stored, in one
+// question to the server (SQLite's tables are keyed on their row ids).
+QSet<QString> tablesKeyedOnId()
+{
+    QSet<QString> keyed;
+    if (CurrentEngine() != Engine::Postgres)
+        return keyed;
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("SELECT c.relname FROM pg_index i JOIN pg_class c ON c.oid = i.indrelid "
+                              "JOIN pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = i.indkey[0] "
+                              "WHERE i.indisprimary AND i.indnatts = 1 AND lower(a.attname) = 'id' "
+                              "AND c.relnamespace = current_schema()::regnamespace")))
+        while (q.next())
+            keyed.insert(q.value(0).toString());
+    return keyed;
+}
+
+void indexKindTable(const QString &table, bool keyed)
 {
     const QString id = QStringLiteral("ID");
     // A table that already holds a number twice keeps working with a plain index.
-    if (!keyedOnId(table) && !createIndex(table, id, {id}, true))
+    if (!keyed && !createIndex(table, id, {id}, true))
         createIndex(table, id, {id}, false);
     createIndex(table, QStringLiteral("患者番号"), {QStringLiteral("患者番号")}, false);
 }
@@ -77,9 +101,19 @@ void CreateProgramIndexes()
     QStringList fixed;
     for (const dialect::FixedTable &table : dialect::FixedTables())
         fixed << dialect::IdentifierKey(table.name);
-    for (const QString &table : TableNames())
-        if (!fixed.contains(dialect::IdentifierKey(table)) && isKindTable(TableColumns(table)))
-            indexKindTable(table);
+    // A table that has both its indexes is not asked for its columns again:
+    // on the server that would be a round trip for every kind at every start.
+    const QSet<QString> indexes(g_indexes.cbegin(), g_indexes.cend());
+    const QSet<QString> keyed = tablesKeyedOnId();
+    for (const QString &table : TableNames()) {
+        if (fixed.contains(dialect::IdentifierKey(table)))
+            continue;
+        const bool keyedOrIndexed = keyed.contains(table) || hasIndex(indexes, table, QStringLiteral("ID"));
+        if (keyedOrIndexed && hasIndex(indexes, table, QStringLiteral("患者番号")))
+            continue;
+        if (isKindTable(TableColumns(table)))
+            indexKindTable(table, keyed.contains(table));
+    }
 }
 
 QString IndexName(const QString &table, const QString &what)
@@ -107,6 +141,6 @@ void IndexKindTable(const QString &table)
 {
     if (DatabaseIsOpen()) {
         g_indexes.clear();
-        indexKindTable(table);
+        indexKindTable(table, keyedOnId(table));
     }
 }
