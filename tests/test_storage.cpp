@@ -800,6 +800,12 @@ void TestStorage::serverSaysWhyItCannotBeUsed()
     QVERIFY(OpenServer(asReader));
     QCOMPARE(DatabaseAccessProblem({}), QString());
     QCOMPARE(DatabaseAccessProblem({QStringLiteral("紹介状")}), QStringLiteral("表「紹介状」を作る権限がありません。"));
+    // A kind's table is asked about with the others.
+    QVERIFY(OpenServer(own));
+    exec(QStringLiteral("CREATE TABLE 診断書 (ID INTEGER)"));
+    exec(QStringLiteral("GRANT SELECT ON 診断書 TO %1").arg(reader));
+    QVERIFY(OpenServer(asReader));
+    QCOMPARE(DatabaseAccessProblem({QStringLiteral("診断書")}), QStringLiteral("表「診断書」に書き込む権限がありません。"));
     CloseDB();
 }
 

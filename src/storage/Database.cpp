@@ -284,10 +284,11 @@ QString DatabaseAccessProblem(const QStringList &kinds)
                        || table.name == u"書類版" || table.name == u"操作履歴連結";
         needs.append({table.name, !audit, !kept});
     }
+    // The tables are listed once, not once a kind.
     const QStringList present = TableNames();
     QStringList missing;
     for (const QString &kind : kinds) {
-        const QString table = StoredTableName(kind);
+        const QString table = StoredTableNameIn(present, kind);
         if (present.contains(dialect::StoredName(table)))
             needs.append({table, true, true});
         else
@@ -359,7 +360,11 @@ QStringList TableColumns(const QString &table)
 
 QString StoredTableName(const QString &name)
 {
-    const QStringList names = TableNames();
+    return StoredTableNameIn(TableNames(), name);
+}
+
+QString StoredTableNameIn(const QStringList &names, const QString &name)
+{
     const QString stored = dialect::StoredName(name);
     if (names.contains(stored))
         return stored;

@@ -67,6 +67,8 @@ QStringList TableColumns(const QString &table);
 // itself. Kinds whose names differ only in letter case are one kind with one
 // table.
 QString StoredTableName(const QString &name);
+// The same among names, the tables listed once beforehand (TableNames).
+QString StoredTableNameIn(const QStringList &names, const QString &name);
 // How many columns one table may have.
 int MaxTableColumns();
 // The column as the table names it (case-insensitive match), quoted, or NULL

@@ -3,6 +3,8 @@
 #include "storage/Database.h"
 #include "storage/StoreLocation.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -94,18 +96,29 @@ QString StoreAccessProblem(const QList<TableNeeds> &tables, const QStringList &m
             && create.next() && !create.value(0).toBool())
             return QStringLiteral("表「%1」を作る権限がありません。").arg(missing.first());
     }
+    // One question for every table, however many kinds there are: each
+    // would otherwise be a round trip to the server at every start.
+    QJsonArray names;
+    for (const TableNeeds &table : tables)
+        names.append(QuoteIdent(table.table));
     QSqlQuery q(db);
-    if (!q.prepare(QStringLiteral("SELECT has_table_privilege(c, 'SELECT'), has_table_privilege(c, 'INSERT'), "
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT t.n, has_table_privilege(c, 'SELECT'), has_table_privilege(c, 'INSERT'), "
                                   "has_table_privilege(c, 'UPDATE'), has_table_privilege(c, 'DELETE') "
-                                  "FROM (SELECT to_regclass(?) AS c) t WHERE c IS NOT NULL")))
+                                  "FROM json_array_elements_text(CAST(? AS json)) WITH ORDINALITY AS t(name, n), "
+                                  "LATERAL (SELECT to_regclass(t.name) AS c) r WHERE c IS NOT NULL ORDER BY t.n")))
         return QString();
-    for (const TableNeeds &table : tables) {
-        q.addBindValue(QuoteIdent(table.table));
-        if (!q.exec() || !q.next())
+    q.addBindValue(QString::fromUtf8(QJsonDocument(names).toJson(QJsonDocument::Compact)));
+    if (!q.exec())
+        return QString();
+    while (q.next()) {
+        const qsizetype at = q.value(0).toLongLong() - 1;
+        if (at < 0 || at >= tables.size())
             continue;
-        if (!q.value(0).toBool())
+        const TableNeeds &table = tables[at];
+        if (!q.value(1).toBool())
             return QStringLiteral("表「%1」を読む権限がありません。").arg(table.table);
-        if (!q.value(1).toBool() || (table.update && !q.value(2).toBool()) || (table.remove && !q.value(3).toBool()))
+        if (!q.value(2).toBool() || (table.update && !q.value(3).toBool()) || (table.remove && !q.value(4).toBool()))
             return QStringLiteral("表「%1」に書き込む権限がありません。").arg(table.table);
     }
     return QString();

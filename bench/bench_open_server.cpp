@@ -1,0 +1,60 @@
+// Opening the records on the server at a workstation's start, with the
+// access check of every document kind: with 200 kinds against the same with
+// the sample kinds alone. Each round connects anew, as a start does.
+// Run: eval "$(tools/pg-test-env.sh start)"; build/bench_open_server [rounds]
+#include "BenchTiming.h"
+#include "TestHome.h"
+
+#include "storage/Database.h"
+#include "templates/TemplateReader.h"
+
+#include <QCoreApplication>
+#include <QSqlQuery>
+
+#include <cstdio>
+
+namespace {
+
+// The home's records opened and checked as Main() does at a start.
+void openAndCheck(const TestHome &home, const QStringList &kinds)
+{
+    qputenv("RYDOL_DB", home.serverUrl().toUtf8());
+    if (!OpenDB() || !DatabaseAccessProblem(kinds).isEmpty())
+        std::fprintf(stderr, "the records could not be opened and checked\n");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("RYDOL_TEST_PG")) {
+        std::fprintf(stderr, "no server: eval \"$(tools/pg-test-env.sh start)\" first\n");
+        return 1;
+    }
+    qputenv("RYDOL_TEST_STORE", "server");
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 11;
+    TestHome few(true), many(true);
+    const QStringList sampleKinds = TemplateKinds();
+    QStringList manyKinds = sampleKinds;
+    for (int i = 0; i < 200; ++i) {
+        const QString kind = QStringLiteral("書類%1").arg(i);
+        QSqlQuery(gDB()).exec(QStringLiteral("CREATE TABLE \"%1\" (ID INTEGER NOT NULL PRIMARY KEY, DrID VARCHAR(50), "
+                                             "患者番号 VARCHAR(50), 所見 TEXT, 編集日 INTEGER, 終了判定 INTEGER)")
+                                  .arg(kind));
+        manyKinds << kind;
+    }
+    CloseDB();
+
+    Rounds rounds;
+    rounds.add(QStringLiteral("sample"), [&] { openAndCheck(few, sampleKinds); }, CloseDB);
+    rounds.add(QStringLiteral("many"), [&] { openAndCheck(many, manyKinds); }, CloseDB);
+    rounds.run(runs, 2); // the first opens give the new tables their indexes
+    CloseDB();
+    std::printf("opening the records on the server, access check included (median of %d interleaved rounds):\n", runs);
+    const QByteArray what = QStringLiteral("with %1 document kinds").arg(manyKinds.size()).toUtf8();
+    const QByteArray floor = QStringLiteral("the same with the %1 sample kinds").arg(sampleKinds.size()).toUtf8();
+    rounds.print(what.constData(), QStringLiteral("many"), floor.constData(), QStringLiteral("sample"),
+                 "(one question to the server for all kinds, not one a kind)");
+    return 0;
+}
