@@ -1,10 +1,12 @@
 // Opening the records on the server at a workstation's start, with the
-// access check of every document kind: with 200 kinds against the same with
-// the sample kinds alone. Each round connects anew, as a start does.
+// access check of every document kind, and a patient's history over every
+// kind: with 200 kinds against the same with the sample kinds alone. Each
+// opening connects anew, as a start does.
 // Run: eval "$(tools/pg-test-env.sh start)"; build/bench_open_server [rounds]
 #include "BenchTiming.h"
 #include "TestHome.h"
 
+#include "persistence/History.h"
 #include "storage/Database.h"
 #include "templates/TemplateReader.h"
 
@@ -49,6 +51,19 @@ int main(int argc, char *argv[])
     Rounds rounds;
     rounds.add(QStringLiteral("sample"), [&] { openAndCheck(few, sampleKinds); }, CloseDB);
     rounds.add(QStringLiteral("many"), [&] { openAndCheck(many, manyKinds); }, CloseDB);
+    const QString patient = QStringLiteral("1");
+    rounds.add(
+        QStringLiteral("history sample"), [&] { LoadPatientHistory(patient, sampleKinds); },
+        [&] {
+            CloseDB();
+            openAndCheck(few, sampleKinds);
+        });
+    rounds.add(
+        QStringLiteral("history many"), [&] { LoadPatientHistory(patient, manyKinds); },
+        [&] {
+            CloseDB();
+            openAndCheck(many, manyKinds);
+        });
     rounds.run(runs, 2); // the first opens give the new tables their indexes
     CloseDB();
     std::printf("opening the records on the server, access check included (median of %d interleaved rounds):\n", runs);
@@ -56,5 +71,8 @@ int main(int argc, char *argv[])
     const QByteArray floor = QStringLiteral("the same with the %1 sample kinds").arg(sampleKinds.size()).toUtf8();
     rounds.print(what.constData(), QStringLiteral("many"), floor.constData(), QStringLiteral("sample"),
                  "(one question to the server for all kinds, not one a kind)");
+    std::printf("a patient's history over every kind:\n");
+    rounds.print(what.constData(), QStringLiteral("history many"), floor.constData(), QStringLiteral("history sample"),
+                 "(a statement for up to 100 kinds, not two a kind)");
     return 0;
 }

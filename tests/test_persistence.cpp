@@ -150,6 +150,7 @@ private slots:
     void reopenRestoresFieldsAndChecks();
     void saveCommandsTellTheOutcome();
     void historyTextsOrderAndMarks();
+    void historyOfManyKindsListsEveryDocument();
     void historyWidgetsDropStaleEntries();
     void numbersNeverTakeAnExistingImage();
     void fieldsTaggedLikeFixedColumnsAreNotStored();
@@ -564,6 +565,34 @@ void TestPersistence::historyTextsOrderAndMarks()
 
     PatientID = QStringLiteral("無い患者");
     QVERIFY(LoadPatientHistory().isEmpty());
+}
+
+// More kinds than one statement reads, and one table the patient's number
+// cannot be compared with on the server (a number column): every other
+// kind's document is listed, in date order.
+void TestPersistence::historyOfManyKindsListsEveryDocument()
+{
+    TestHome home;
+    QStringList kinds;
+    for (int i = 0; i < 130; ++i) {
+        const QString kind = QStringLiteral("書類%1").arg(i);
+        makeKindTable(kind);
+        exec(QStringLiteral("INSERT INTO %1 (ID, 患者番号, 日付Y, 日付M, 日付D, 終了判定) VALUES (?, 'P-1', ?, 1, 1, 1)")
+                 .arg(QuoteIdent(kind)),
+             {i + 1, 2200 - i});
+        kinds << kind;
+        if (i == 60) {
+            exec(QStringLiteral("CREATE TABLE 番号表 (ID INTEGER, 患者番号 INTEGER, 日付Y INTEGER, 終了判定 INTEGER)"));
+            kinds << QStringLiteral("番号表");
+        }
+    }
+    const QList<HistoryRow> rows = LoadPatientHistory(QStringLiteral("P-1"), kinds);
+    QCOMPARE(rows.size(), 130);
+    for (int i = 0; i < rows.size(); ++i) {
+        QCOMPARE(rows[i].kind, QStringLiteral("書類%1").arg(129 - i));
+        QCOMPARE(rows[i].date, QStringLiteral("%1.01.01").arg(2071 + i));
+        QCOMPARE(rows[i].id, QString::number(130 - i));
+    }
 }
 
 void TestPersistence::historyWidgetsDropStaleEntries()

@@ -245,8 +245,9 @@ QList<StoredKind> OneKindPerTable(const QStringList &kinds)
 {
     QList<StoredKind> result;
     QStringList tables;
+    const QStringList present = TableNames(); // once, not once a kind
     for (const QString &kind : kinds) {
-        const QString table = StoredTableName(kind);
+        const QString table = StoredTableNameIn(present, kind);
         if (tables.contains(table, Qt::CaseInsensitive))
             continue;
         tables << table;
