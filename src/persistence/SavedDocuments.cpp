@@ -1,6 +1,7 @@
 #include "persistence/SavedDocuments.h"
 
 #include "app/AppState.h"
+#include "persistence/AcrossKinds.h"
 #include "persistence/DocumentImage.h"
 #include "persistence/DocumentVersion.h"
 #include "persistence/KeptVersions.h"
@@ -150,39 +151,35 @@ bool StoredAsFinished(const QString &kind, int id)
     return q.exec() && q.next() && SqlValue(q, 0).toString().trimmed() == QStringLiteral("1");
 }
 
+QList<SavedDocumentRow> LoadSavedDocuments(const QList<StoredKind> &kinds, const QString &drId, int state)
+{
+    // Each kind's rows apart, so that they follow the kinds' order whatever
+    // order the joined statement gives.
+    QList<QList<SavedDocumentRow>> byKind(kinds.size());
+    AcrossKinds select;
+    select.values = QStringList{QStringLiteral("編集日"), QStringLiteral("日付Y"), QStringLiteral("日付M"),
+                                QStringLiteral("日付D"), QStringLiteral("患者番号"), QStringLiteral("ID")};
+    select.needed = QStringList{QStringLiteral("DrID"), QStringLiteral("終了判定")};
+    select.where = QStringLiteral("%1=? AND %2=?").arg(QuoteIdent(QStringLiteral("DrID")), QuoteIdent(QStringLiteral("終了判定")));
+    select.binds = QVariantList{drId, state};
+    SelectAcrossKinds(kinds, select, [&](qsizetype kind, const QSqlQuery &q) {
+        SavedDocumentRow row;
+        row.editDate = ListDate::editDate(SqlValue(q, 1));
+        row.date = ListDate::documentDate(SqlValue(q, 2), SqlValue(q, 3), SqlValue(q, 4));
+        row.patientId = SqlValue(q, 5).toString();
+        row.kind = kinds[kind].kind;
+        row.id = SqlValue(q, 6).toInt();
+        byKind[kind].append(std::move(row));
+    });
+    QList<SavedDocumentRow> rows;
+    for (QList<SavedDocumentRow> &kindRows : byKind)
+        rows.append(std::move(kindRows));
+    return rows;
+}
+
 QList<SavedDocumentRow> LoadSavedDocuments(const QString &kind, const QString &drId, int state)
 {
-    QList<SavedDocumentRow> rows;
-    if (!DatabaseIsOpen())
-        return rows;
-    const QString table = StoredTableName(kind);
-    const QStringList columns = TableColumns(table);
-    if (columns.isEmpty())
-        return rows;
-    QSqlQuery q(gDB());
-    q.setForwardOnly(true);
-    const QString sql =
-        QStringLiteral("SELECT %1, %2, %3, %4, %5, %6 FROM %7 WHERE %8=? AND \"終了判定\"=?")
-            .arg(SelectableColumn(columns, QStringLiteral("編集日")), SelectableColumn(columns, QStringLiteral("日付Y")),
-                 SelectableColumn(columns, QStringLiteral("日付M")), SelectableColumn(columns, QStringLiteral("日付D")),
-                 SelectableColumn(columns, QStringLiteral("患者番号")), SelectableColumn(columns, QStringLiteral("ID")),
-                 QuoteIdent(table), QuoteIdent(QStringLiteral("DrID")));
-    if (!q.prepare(sql))
-        return rows;
-    q.addBindValue(drId);
-    q.addBindValue(state);
-    if (!q.exec())
-        return rows;
-    while (q.next()) {
-        SavedDocumentRow row;
-        row.editDate = ListDate::editDate(SqlValue(q, 0));
-        row.date = ListDate::documentDate(SqlValue(q, 1), SqlValue(q, 2), SqlValue(q, 3));
-        row.patientId = SqlValue(q, 4).toString();
-        row.kind = kind;
-        row.id = SqlValue(q, 5).toInt();
-        rows.append(std::move(row));
-    }
-    return rows;
+    return DatabaseIsOpen() ? LoadSavedDocuments({{kind, StoredTableName(kind)}}, drId, state) : QList<SavedDocumentRow>();
 }
 
 namespace {

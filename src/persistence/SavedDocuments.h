@@ -58,6 +58,9 @@ struct StoredKind
 // Kinds whose names differ only in letter case are one kind with one table:
 // of kinds, one per table, under the first of its names, in list order.
 QList<StoredKind> OneKindPerTable(const QStringList &kinds);
+// LoadSavedDocuments over many kinds at once (see OneKindPerTable): the
+// kinds in their order, each in table order.
+QList<SavedDocumentRow> LoadSavedDocuments(const QList<StoredKind> &kinds, const QString &drId, int state);
 
 // Kanja_Data.Name for each distinct patient number (the first patient row of
 // a number); numbers without a patient are absent from the result.

@@ -7,31 +7,41 @@
 #include <QJsonDocument>
 #include <QSqlQuery>
 
-QHash<QString, QStringList> TablesHavingColumns(const QStringList &names)
+namespace {
+
+QString jsonList(const QStringList &texts)
 {
-    QHash<QString, QStringList> tables;
-    if (!DatabaseIsOpen() || names.isEmpty())
-        return tables;
-    QJsonArray folded;
+    return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(texts)).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+QHash<QString, QStringList> ColumnsOfTables(const QStringList &tables, const QStringList &names)
+{
+    QHash<QString, QStringList> found;
+    if (!DatabaseIsOpen() || tables.isEmpty() || names.isEmpty())
+        return found;
+    QStringList folded;
     for (const QString &name : names)
-        folded.append(dialect::IdentifierKey(name));
-    const QString wanted = QStringLiteral("lower(%2) IN (SELECT j.value FROM %1)").arg(dialect::JsonTexts());
-    const QString sql =
-        CurrentEngine() == Engine::Postgres
-            ? QStringLiteral("SELECT c.relname, a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
-                             "WHERE c.relkind IN ('r', 'p') AND c.relnamespace = current_schema()::regnamespace "
-                             "AND a.attnum > 0 AND NOT a.attisdropped AND ")
-                  + wanted.arg(QStringLiteral("a.attname"))
-            : QStringLiteral("SELECT m.name, p.name FROM sqlite_master m JOIN pragma_table_info(m.name) p "
-                             "WHERE m.type = 'table' AND ")
-                  + wanted.arg(QStringLiteral("p.name"));
+        folded << dialect::IdentifierKey(name);
     QSqlQuery q(gDB());
     q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        return tables;
-    q.addBindValue(QString::fromUtf8(QJsonDocument(folded).toJson(QJsonDocument::Compact)));
+    const bool prepared =
+        CurrentEngine() == Engine::Postgres
+            ? q.prepare(QStringLiteral(
+                  "SELECT c.relname, a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+                  "WHERE c.relkind IN ('r', 'p') AND c.relnamespace = current_schema()::regnamespace "
+                  "AND a.attnum > 0 AND NOT a.attisdropped "
+                  "AND c.relname IN (SELECT t COLLATE \"C\" FROM json_array_elements_text(CAST(? AS json)) AS t) "
+                  "AND lower(a.attname) IN (SELECT n COLLATE \"C\" FROM json_array_elements_text(CAST(? AS json)) AS n)"))
+            : q.prepare(QStringLiteral("SELECT t.value, p.name FROM json_each(?) AS t JOIN pragma_table_info(t.value) AS p "
+                                       "WHERE lower(p.name) IN (SELECT n.value FROM json_each(?) AS n)"));
+    if (!prepared)
+        return found;
+    q.addBindValue(jsonList(tables));
+    q.addBindValue(jsonList(folded));
     if (q.exec())
         while (q.next())
-            tables[q.value(0).toString()] << q.value(1).toString();
-    return tables;
+            found[q.value(0).toString()] << q.value(1).toString();
+    return found;
 }

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// The tables of the open database having any of names as a column, asked in
-// one question however many tables there are: each table by its name as
-// stored, with those of the names it has, spelled as stored. Names meet as
-// the stores compare them, ASCII letters in either case.
-QHash<QString, QStringList> TablesHavingColumns(const QStringList &names);
+// Which of tables have which of names as a column, asked in one question
+// however many tables there are: each table that has any (by its name as
+// given) with those of the names it has, spelled as stored. Names meet as the
+// stores compare them, ASCII letters in either case.
+QHash<QString, QStringList> ColumnsOfTables(const QStringList &tables, const QStringList &names);

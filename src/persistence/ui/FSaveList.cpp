@@ -180,8 +180,7 @@ void FSaveList::MDoc_Click(int index)
         QStringList kinds;
         for (int i = 1; i < MDoc.size(); ++i)
             kinds << MDoc[i]->data().toString();
-        for (const StoredKind &stored : OneKindPerTable(kinds))
-            DocList_Load(stored.kind, state);
+        LVListRows->append(LoadSavedDocuments(OneKindPerTable(kinds), CurrentDrID, state));
     } else {
         DocList_Load(MDoc[index]->data().toString(), state);
     }

@@ -1,0 +1,74 @@
+#include "persistence/AcrossKinds.h"
+
+#include "storage/ColumnCatalog.h"
+#include "storage/Database.h"
+#include "storage/Dialect.h"
+
+namespace {
+
+struct Branch
+{
+    qsizetype kind;
+    QString sql;
+};
+
+// The branches as one statement; false when it could not run.
+bool runBranches(const QList<Branch> &branches, qsizetype kinds, const QVariantList &binds,
+                 const std::function<void(qsizetype, const QSqlQuery &)> &take)
+{
+    QStringList selects;
+    for (const Branch &b : branches)
+        selects << b.sql;
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    if (!q.prepare(selects.join(QStringLiteral(" UNION ALL "))))
+        return false;
+    for (qsizetype i = 0; i < branches.size(); ++i)
+        for (const QVariant &v : binds)
+            q.addBindValue(v);
+    if (!q.exec())
+        return false;
+    while (q.next()) {
+        const qsizetype kind = q.value(0).toLongLong();
+        if (kind >= 0 && kind < kinds)
+            take(kind, q);
+    }
+    return true;
+}
+
+} // namespace
+
+void SelectAcrossKinds(const QList<StoredKind> &kinds, const AcrossKinds &select,
+                       const std::function<void(qsizetype kind, const QSqlQuery &row)> &take)
+{
+    if (!DatabaseIsOpen() || kinds.isEmpty())
+        return;
+    QStringList tables;
+    for (const StoredKind &k : kinds)
+        tables << k.table;
+    const QHash<QString, QStringList> columns = ColumnsOfTables(tables, select.values + select.needed);
+    const bool asText = select.asText && CurrentEngine() == Engine::Postgres;
+    QList<Branch> branches;
+    for (qsizetype k = 0; k < kinds.size(); ++k) {
+        const QStringList has = columns.value(kinds[k].table);
+        const bool askable = std::all_of(select.needed.cbegin(), select.needed.cend(), [&](const QString &name) {
+            return SelectableColumn(has, name) != QStringLiteral("NULL");
+        });
+        if (!askable)
+            continue;
+        QStringList values{QString::number(k)};
+        for (const QString &name : select.values) {
+            const QString column = SelectableColumn(has, name);
+            values << (asText ? QStringLiteral("CAST(%1 AS TEXT)").arg(column) : column);
+        }
+        branches.append({k, QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                .arg(values.join(u','), QuoteIdent(kinds[k].table), select.where)});
+    }
+    constexpr qsizetype kPerStatement = 100; // SQLite joins at most 500 SELECTs in one
+    for (qsizetype first = 0; first < branches.size(); first += kPerStatement) {
+        const QList<Branch> part = branches.mid(first, kPerStatement);
+        if (!runBranches(part, kinds.size(), select.binds, take))
+            for (const Branch &one : part)
+                runBranches({one}, kinds.size(), select.binds, take);
+    }
+}
