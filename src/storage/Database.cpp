@@ -358,8 +358,27 @@ QStringList TableColumns(const QString &table)
     return dialect::ColumnNames(table);
 }
 
+namespace {
+
+// Whether a table is stored under exactly this name: one row asked for, not
+// the list of every kind's table.
+bool tableStoredAs(const QString &stored)
+{
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    const QString column = CurrentEngine() == Engine::Postgres ? QStringLiteral("c.relname") : QStringLiteral("name");
+    if (!q.prepare(dialect::ListTables() + QStringLiteral(" AND ") + column + QStringLiteral("=?")))
+        return false;
+    q.addBindValue(stored);
+    return q.exec() && q.next();
+}
+
+} // namespace
+
 QString StoredTableName(const QString &name)
 {
+    if (g_open && tableStoredAs(dialect::StoredName(name)))
+        return dialect::StoredName(name);
     return StoredTableNameIn(TableNames(), name);
 }
 
