@@ -9,6 +9,18 @@
 
 #include <cstdio>
 
+// For the benchmarks that need the private test server: false, saying so,
+// when none runs; otherwise every TestHome is made on it.
+inline bool UseTestServer()
+{
+    if (qEnvironmentVariableIsEmpty("RYDOL_TEST_PG")) {
+        std::fprintf(stderr, "no server: eval \"$(tools/pg-test-env.sh start)\" first\n");
+        return false;
+    }
+    qputenv("RYDOL_TEST_STORE", "server");
+    return true;
+}
+
 // n rows numbered first, first + 1, ... added to a kind's table, generated
 // inside the database: every column filled (number columns with numbers, text
 // and memo columns with text), doctor "1", patients 100001 to 110000, pending,

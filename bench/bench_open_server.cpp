@@ -3,6 +3,7 @@
 // kind: with 200 kinds against the same with the sample kinds alone. Each
 // opening connects anew, as a start does.
 // Run: eval "$(tools/pg-test-env.sh start)"; build/bench_open_server [rounds]
+#include "BenchData.h"
 #include "BenchTiming.h"
 #include "TestHome.h"
 
@@ -30,11 +31,8 @@ void openAndCheck(const TestHome &home, const QStringList &kinds)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsEmpty("RYDOL_TEST_PG")) {
-        std::fprintf(stderr, "no server: eval \"$(tools/pg-test-env.sh start)\" first\n");
+    if (!UseTestServer())
         return 1;
-    }
-    qputenv("RYDOL_TEST_STORE", "server");
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 11;
     TestHome few(true), many(true);
     const QStringList sampleKinds = TemplateKinds();

@@ -6,6 +6,7 @@
 // (pg_stat_activity.wait_event_type = 'Lock'). The floor of the throughput is
 // the throughput at 10 workstations: more workstations must not save less.
 // Run: eval "$(tools/pg-test-env.sh start)"; build/bench_workstations [seconds per run] [rounds]
+#include "BenchData.h"
 #include "TestHome.h"
 
 #include "storage/Database.h"
@@ -140,11 +141,8 @@ void finish(Result &r)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsEmpty("RYDOL_TEST_PG")) {
-        std::fprintf(stderr, "no server: eval \"$(tools/pg-test-env.sh start)\" first\n");
+    if (!UseTestServer())
         return 1;
-    }
-    qputenv("RYDOL_TEST_STORE", "server");
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 4;
     TestHome home;
     QList<KindColumnSource> fields;
