@@ -1,13 +1,14 @@
 // Opening the records on the server at a workstation's start, with the
-// access check of every document kind, and a patient's history over every
-// kind: with 200 kinds against the same with the sample kinds alone. Each
-// opening connects anew, as a start does.
+// access check of every document kind, a patient's history over every kind
+// and the 保存リスト of every kind: with 200 kinds against the same with the
+// sample kinds alone. Each opening connects anew, as a start does.
 // Run: eval "$(tools/pg-test-env.sh start)"; build/bench_open_server [rounds]
 #include "BenchData.h"
 #include "BenchTiming.h"
 #include "TestHome.h"
 
 #include "persistence/History.h"
+#include "persistence/SavedDocuments.h"
 #include "storage/Database.h"
 #include "templates/TemplateReader.h"
 
@@ -62,6 +63,29 @@ int main(int argc, char *argv[])
             CloseDB();
             openAndCheck(many, manyKinds);
         });
+    const QList<StoredKind> sampleStored = [&] {
+        CloseDB();
+        openAndCheck(few, sampleKinds);
+        return OneKindPerTable(sampleKinds);
+    }();
+    const QList<StoredKind> manyStored = [&] {
+        CloseDB();
+        openAndCheck(many, manyKinds);
+        return OneKindPerTable(manyKinds);
+    }();
+    const QString doctor = QStringLiteral("1");
+    rounds.add(
+        QStringLiteral("list sample"), [&] { LoadSavedDocuments(sampleStored, doctor, 0); },
+        [&] {
+            CloseDB();
+            openAndCheck(few, sampleKinds);
+        });
+    rounds.add(
+        QStringLiteral("list many"), [&] { LoadSavedDocuments(manyStored, doctor, 0); },
+        [&] {
+            CloseDB();
+            openAndCheck(many, manyKinds);
+        });
     rounds.run(runs, 2); // the first opens give the new tables their indexes
     CloseDB();
     std::printf("opening the records on the server, access check included (median of %d interleaved rounds):\n", runs);
@@ -72,5 +96,8 @@ int main(int argc, char *argv[])
     std::printf("a patient's history over every kind:\n");
     rounds.print(what.constData(), QStringLiteral("history many"), floor.constData(), QStringLiteral("history sample"),
                  "(a statement for up to 100 kinds, not two a kind)");
+    std::printf("the 保存リスト of every kind (a doctor's pending documents):\n");
+    rounds.print(what.constData(), QStringLiteral("list many"), floor.constData(), QStringLiteral("list sample"),
+                 "(a statement for up to 100 kinds, not three a kind)");
     return 0;
 }
