@@ -4,26 +4,19 @@
 #include "storage/Database.h"
 #include "storage/Dialect.h"
 
+#include <algorithm>
+
 namespace {
 
-struct Branch
-{
-    qsizetype kind;
-    QString sql;
-};
-
-// The branches as one statement; false when it could not run.
-bool runBranches(const QList<Branch> &branches, qsizetype kinds, const QVariantList &binds,
+// The SELECTs as one statement; false when it could not run.
+bool runBranches(const QStringList &selects, qsizetype kinds, const QVariantList &binds,
                  const std::function<void(qsizetype, const QSqlQuery &)> &take)
 {
-    QStringList selects;
-    for (const Branch &b : branches)
-        selects << b.sql;
     QSqlQuery q(gDB());
     q.setForwardOnly(true);
     if (!q.prepare(selects.join(QStringLiteral(" UNION ALL "))))
         return false;
-    for (qsizetype i = 0; i < branches.size(); ++i)
+    for (qsizetype i = 0; i < selects.size(); ++i)
         for (const QVariant &v : binds)
             q.addBindValue(v);
     if (!q.exec())
@@ -48,7 +41,7 @@ void SelectAcrossKinds(const QList<StoredKind> &kinds, const AcrossKinds &select
         tables << k.table;
     const QHash<QString, QStringList> columns = ColumnsOfTables(tables, select.values + select.needed);
     const bool asText = select.asText && CurrentEngine() == Engine::Postgres;
-    QList<Branch> branches;
+    QStringList branches;
     for (qsizetype k = 0; k < kinds.size(); ++k) {
         const QStringList has = columns.value(kinds[k].table);
         const bool askable = std::all_of(select.needed.cbegin(), select.needed.cend(), [&](const QString &name) {
@@ -61,14 +54,14 @@ void SelectAcrossKinds(const QList<StoredKind> &kinds, const AcrossKinds &select
             const QString column = SelectableColumn(has, name);
             values << (asText ? QStringLiteral("CAST(%1 AS TEXT)").arg(column) : column);
         }
-        branches.append({k, QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                .arg(values.join(u','), QuoteIdent(kinds[k].table), select.where)});
+        branches << QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                        .arg(values.join(u','), QuoteIdent(kinds[k].table), select.where);
     }
     constexpr qsizetype kPerStatement = 100; // SQLite joins at most 500 SELECTs in one
     for (qsizetype first = 0; first < branches.size(); first += kPerStatement) {
-        const QList<Branch> part = branches.mid(first, kPerStatement);
+        const QStringList part = branches.mid(first, kPerStatement);
         if (!runBranches(part, kinds.size(), select.binds, take))
-            for (const Branch &one : part)
+            for (const QString &one : part)
                 runBranches({one}, kinds.size(), select.binds, take);
     }
 }
