@@ -256,7 +256,7 @@ void TestMainWindow::historyRowOpensOnEnterAsOnDoubleClick()
     h.kind(QStringLiteral("k"), 6000, 6000);
     FHead &head = h.loadMainWindow(true);
     QStringList opened;
-    docHooks().openSavedDocument = [&](const QString &id) { opened << fm()->Tag + id; };
+    docHooks().openSavedDocument = [&](const QString &kind, const QString &id) { opened << kind + id; };
     QTreeWidget *list = head.LV履歴;
     list->clear();
     list->addTopLevelItem(new QTreeWidgetItem(QStringList{"2026.12.07", "12", "k", "0"}));

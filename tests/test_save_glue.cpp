@@ -260,6 +260,17 @@ void TestSaveGlue::reopenedDocumentMatchesWhatWasSaved()
     QCOMPARE(fm()->surface().convertToFormat(QImage::Format_RGB32), drawn);
     QVERIFY(UnloadFM());
     QVERIFY(h.prompts.asked.isEmpty());
+
+    // A field the template gained since the save gets its column when the
+    // document is reopened, so that what is typed there is stored.
+    h.writeTemplate(kKind, kTemplate + QStringList{QStringLiteral("lbItem_6=300|4500|900|255|0||ＭＳ 明朝|10|0|7|追記|1|")});
+    fhead()->M履歴[0]->trigger();
+    QVERIFY(fm() && fm()->LbItem.size() == 7);
+    fm()->LbItem[6]->setText(QStringLiteral("後から"));
+    h.prompts.answers = {true}; // a finished document's new version
+    fm()->M保存[1]->trigger();
+    QCOMPARE(value(kKind, 1, QStringLiteral("追記")).toString(), QStringLiteral("後から"));
+    QVERIFY(UnloadFM());
 }
 
 void TestSaveGlue::closeQuestionYesStoresPendingDocument()

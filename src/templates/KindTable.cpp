@@ -113,17 +113,23 @@ ColumnList kindColumns(const QList<KindColumnSource> &fields, const QStringList 
     return columns;
 }
 
-// The columns of wanted that table lacks, in order.
-QList<Column> missingColumns(const QString &table, const ColumnList &wanted)
+// The columns of wanted that are not among columns, in order.
+QList<Column> missingFrom(const QStringList &columns, const ColumnList &wanted)
 {
     QSet<QString> present;
-    for (const QString &name : TableColumns(table))
+    for (const QString &name : columns)
         present.insert(dialect::IdentifierKey(name));
     QList<Column> missing;
     for (const Column &c : wanted.columns())
         if (!present.contains(dialect::IdentifierKey(c.name)))
             missing << c;
     return missing;
+}
+
+// The columns of wanted that table lacks, in order.
+QList<Column> missingColumns(const QString &table, const ColumnList &wanted)
+{
+    return missingFrom(TableColumns(table), wanted);
 }
 
 // Adds the columns and their 操作履歴 rows in one transaction.
@@ -244,6 +250,12 @@ bool ExtendKindTable(const QString &kind, const QList<KindColumnSource> &fields,
         for (const Column &c : missing)
             *added << c.name;
     return true;
+}
+
+bool KindColumnsPresent(const QList<KindColumnSource> &fields, const QStringList &checkTags,
+                        const QStringList &columns)
+{
+    return !columns.isEmpty() && missingFrom(columns, kindColumns(fields, checkTags)).isEmpty();
 }
 
 QList<KindColumnSource> KindColumnSources(const Template &t)

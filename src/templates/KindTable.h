@@ -49,6 +49,13 @@ bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
 bool ExtendKindTable(const QString &kind, const QList<KindColumnSource> &fields,
                      const QStringList &checkTags, QStringList *added = nullptr, QString *reason = nullptr);
 
+// Whether columns, the names of a kind table's columns as read with one of its
+// rows, hold every column these fields and check boxes need: the table then
+// needs no ExtendKindTable and is not asked for its columns again. False for
+// an empty list.
+bool KindColumnsPresent(const QList<KindColumnSource> &fields, const QStringList &checkTags,
+                        const QStringList &columns);
+
 // The most characters a text field (data kind 1) holds, as its column is declared.
 constexpr int kTextFieldSize = 255;
 // Characters as the database counts them (a surrogate pair is one).

@@ -12,7 +12,6 @@
 #include "patients/Patient.h"
 #include "storage/Ini.h"
 #include "templates/TemplateReader.h"
-#include "templates/ui/BuildDocument.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -386,8 +385,8 @@ void FHead::OpenHistoryRow(int index)
         return;
     const QString kind = row->text(2);
     const QString id = row->text(1);
-    if (BuildDocument(kind) && docHooks().openSavedDocument)
-        docHooks().openSavedDocument(id);
+    if (docHooks().openSavedDocument)
+        docHooks().openSavedDocument(kind, id);
 }
 
 void FHead::M終了_Click()

@@ -19,8 +19,9 @@ struct DocumentHooks
     std::function<void()> refreshPatientHistory;
     // Copies FHead's LV履歴 into the document window's M履歴.
     std::function<void()> fillHistoryMenu;
-    // Loads saved document id into the freshly built document window.
-    std::function<void(const QString &id)> openSavedDocument;
+    // Opens saved document id of kind in a document window of its own
+    // (built, filled and then shown).
+    std::function<void(const QString &kind, const QString &id)> openSavedDocument;
     // Shows the printer selection dialog.
     std::function<void()> showPrintDialog;
     // Asks for a file and writes the document into it as a PDF.

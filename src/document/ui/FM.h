@@ -273,6 +273,11 @@ public:
     QString 患者番号;
     QString 患者名;
 
+    // The column names of the kind's table as a reopen read them with the
+    // row; empty for a new document. The build then asks the table for its
+    // columns only when a field or check box has none among them.
+    QStringList StoredColumns;
+
     // A kept earlier version shown read-only; 0 for the document itself.
     // Such a window is neither edited nor saved (no draft either) and closes
     // without asking.

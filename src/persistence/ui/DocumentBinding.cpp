@@ -244,8 +244,12 @@ bool ReopenSavedDocument(const QString &kind, int id)
     Restored restored = Restored::Missing;
     ReadRow read;
     const bool built = BuildDocument(kind, [&](FM &window) {
-        if (window.Tag == kind)
-            restored = RestoreDocument(window, id, pageImage.result(), &read);
+        if (window.Tag != kind)
+            return;
+        restored = RestoreDocument(window, id, pageImage.result(), &read);
+        if (restored == Restored::Found)
+            for (const auto &column : read.values)
+                window.StoredColumns << column.first;
     });
     pageImage.waitForFinished();
     // Told once the document shows.

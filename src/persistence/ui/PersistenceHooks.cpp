@@ -90,11 +90,11 @@ void InstallPersistenceHooks()
         if (doc && head)
             FillHistoryMenuArray(doc->M履歴, HistoryRowsOf(head->historyList()), HistoryMarks::DocumentWindow);
     };
-    hooks.openSavedDocument = [](const QString &id) {
+    hooks.openSavedDocument = [](const QString &kind, const QString &id) {
         bool ok = false;
         const int number = id.trimmed().toInt(&ok);
-        if (ok && fm())
-            ReopenWindowDocument(*fm(), number);
+        if (ok)
+            ReopenSavedDocument(kind, number);
     };
     nav().openSavedDocument = [](const QString &kind, int id) { OpenSavedDocumentInMainWindow(kind, id); };
 }

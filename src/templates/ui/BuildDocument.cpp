@@ -204,7 +204,9 @@ void MakeKindTable(FM &w, const QString &kind)
         checkTags << check->Tag;
     QString reason;
     QStringList message;
-    if (KindTableExists(kind)) {
+    if (KindColumnsPresent(fields, checkTags, w.StoredColumns)) {
+        // Reopened from a row that has every column: nothing to make.
+    } else if (KindTableExists(kind)) {
         if (!ExtendKindTable(kind, fields, checkTags, nullptr, &reason))
             message << QStringLiteral("この書類の表に新しい欄の列を足せないため、保存できません。\n") + reason;
     } else if (!CreateKindTable(kind, fields, checkTags, &reason) && !reason.isEmpty()) {
@@ -256,6 +258,7 @@ bool BuildDocument(const QString &kind, const std::function<void(FM &)> &beforeS
     FillPatientFields(w);
     FillFixedSourceFields(w);
     BuildTabOrder(w);
+    w.StoredColumns.clear();
     if (beforeShown)
         beforeShown(w);
 
