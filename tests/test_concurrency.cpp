@@ -5,6 +5,7 @@
 #include "app/AppState.h"
 #include "patients/PatientStore.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/KeptVersions.h"
 #include "persistence/OpenSavedDocument.h"
 #include "persistence/SaveDocument.h"
 #include "persistence/SavedDocuments.h"
@@ -148,6 +149,7 @@ private slots:
     void patientsRegisteredAtOnceNeverShareANumber();
     void aWorkstationStartingMeanwhileLeavesSavesWhole();
     void aSaveStoppedAtAnyStepNeverMixesADocument();
+    void aReopenWhileAnotherSaveStandsShowsOneSaveWhole();
     void aPatientRegisteredWhileAnotherIsGetsANumberOfItsOwn();
     void aReSaveGoesOnWhileANewSaveHoldsItsNumber();
 };
@@ -335,6 +337,32 @@ void TestConcurrency::aSaveStoppedAtAnyStepNeverMixesADocument()
             QVERIFY2(deleting || QImage(DocumentImagePath(kKind, 1)).pixel(1, 1) == (mine ? mark(0, 1) : mark(1, 1)), qPrintable(where));
             QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM FileJournal")), 0);
         }
+}
+
+void TestConcurrency::aReopenWhileAnotherSaveStandsShowsOneSaveWhole()
+{
+    // This workstation reads document 1 as a reopen does (the page on its
+    // own, then the row) while another one's save of it stands still: the
+    // fields and the page shown must be of one save, and no change reported.
+    for (const char *step : {"row-written", "committed", "file-step-done"}) {
+        TestHome home;
+        QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+        DocumentData first = blankDocument(QStringLiteral("初版"), mark(0, 0));
+        QVERIFY(SaveDocument(first, QStringLiteral("0")));
+        DocumentData opened = blankDocument(QString(), 0);
+        PageFile page;
+        Authenticity found = Authenticity::Unknown;
+        const int other = whileStopped(home, QStringLiteral("edit 1 A"), QString::fromLatin1(step), [&] {
+            page = ReadPageFile(DocumentImagePath(kKind, 1));
+            RowValues row;
+            if (LoadSavedDocument(kKind, 1, opened, &row))
+                found = CheckReopenedDocument(kKind, 1, row, opened.version, page);
+        });
+        const QString text = opened.fields[0].text;
+        const QString where = QStringLiteral("%1: %2 %3 %4").arg(step, text).arg(page.image.pixel(1, 1), 0, 16).arg(int(found));
+        QVERIFY2(other == 0 && found == Authenticity::Intact, qPrintable(where));
+        QVERIFY2(page.image.pixel(1, 1) == (text == u"A" ? mark(1, 1) : mark(0, 0)), qPrintable(where));
+    }
 }
 
 void TestConcurrency::aPatientRegisteredWhileAnotherIsGetsANumberOfItsOwn()

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "persistence/DocumentImage.h"
 #include "persistence/DocumentVersion.h"
+#include "persistence/OpenSavedDocument.h"
 #include "storage/AuditTrail.h"
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
@@ -327,19 +328,35 @@ std::optional<KeptVersion> newestEntry(const QString &table, int id)
     return head.isEmpty() ? std::nullopt : std::optional<KeptVersion>(head.first());
 }
 
+// With page (what a reopen read and shows): a page that is not the one kept
+// with the row's version is read again where that one is now (a committed
+// save's page still in its temporary, or put in place since), and page
+// becomes it.
 Authenticity compareWithEntry(const QString &table, int id, const KeptVersion &newest, const RowValues &row,
-                              int rowVersion)
+                              int rowVersion, PageFile *page = nullptr)
 {
     if (row.isEmpty())
         return Authenticity::Unknown;
     // A row back after its delete was not put there by a save.
     if (newest.deleted || KeptVersionHash(table, id, newest) != newest.hash || Sha256Hex(CanonicalValues(row)) != newest.rowHash)
         return Authenticity::Changed;
-    const QString image = DocumentImagePath(table, id);
-    if (FileStepPending(image))
+    auto kept = [&](const std::optional<QString> &hash) { return hash && *hash == newest.imageHash; };
+    auto takeIfKept = [&](const QString &path) {
+        PageFile again = ReadPageFile(path);
+        if (!kept(again.sha256))
+            return false;
+        *page = std::move(again);
+        return true;
+    };
+    if (page && kept(page->sha256))
         return Authenticity::Intact;
-    const std::optional<QString> imageHash = FileSha256(image);
-    if (imageHash && *imageHash == newest.imageHash)
+    const QString image = DocumentImagePath(table, id);
+    if (const std::optional<QString> pending = PendingFileContent(image)) {
+        if (!page || (!pending->isEmpty() && takeIfKept(*pending)))
+            return Authenticity::Intact;
+        // Put in place since the journal was read: the file is the page now.
+    }
+    if (page ? takeIfKept(image) : kept(FileSha256(image)))
         return Authenticity::Intact;
     // Another workstation's save may have put its image in place since the
     // row was read: that is no change from outside.
@@ -372,6 +389,19 @@ Authenticity CheckSavedDocument(const QString &kind, int id, const RowValues &ro
     if (newest->version < version)
         return Authenticity::Changed;
     return compareWithEntry(table, id, *newest, row, version);
+}
+
+Authenticity CheckReopenedDocument(const QString &kind, int id, const RowValues &row, int version, PageFile &page)
+{
+    if (!DatabaseIsOpen() || !IsUsableKindName(kind))
+        return Authenticity::Unknown;
+    const QString table = StoredTableName(kind);
+    const std::optional<KeptVersion> newest = newestEntry(table, id);
+    if (!newest || newest->version > version)
+        return Authenticity::Unknown;
+    if (newest->version < version)
+        return Authenticity::Changed;
+    return compareWithEntry(table, id, *newest, row, version, &page);
 }
 
 bool RecordChangeFound(const QString &kind, int id)

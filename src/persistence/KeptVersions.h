@@ -99,5 +99,13 @@ Authenticity CheckSavedDocument(const QString &kind, int id);
 // (LoadSavedDocument): not read again. Unknown when another workstation has
 // saved the document since; Changed when the entry of that version is gone.
 Authenticity CheckSavedDocument(const QString &kind, int id, const RowValues &row, int version);
+// The same for a reopen that read the page image beside the row: page is
+// what it read and is to show. When that is not the page kept with the row's
+// version (another workstation's save put its page in place around the
+// reading, or has yet to), the row's own page is read again from where it
+// is now and page becomes it, so that the window never shows one save's
+// fields with another's page.
+struct PageFile;
+Authenticity CheckReopenedDocument(const QString &kind, int id, const RowValues &row, int version, PageFile &page);
 // Records in 操作履歴 that the document was found changed since its save.
 bool RecordChangeFound(const QString &kind, int id);

@@ -5,7 +5,9 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -119,14 +121,16 @@ void ApplyRowValues(const RowValues &row, DocumentData &out)
             check.state = stateOf(column.value(check.tag.toCaseFolded()));
 }
 
-QImage ReadPngImage(const QString &path)
+namespace {
+
+// A PNG from device, its surface's format where it has no alpha; null when
+// it does not begin with the PNG signature or cannot be decoded.
+QImage decodePng(QIODevice &device)
 {
     static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.read(8) != signature)
+    if (device.peek(8) != signature)
         return QImage();
-    file.seek(0);
-    QImage image = ReadPageImage(&file);
+    QImage image = ReadPageImage(&device);
     if (image.isNull())
         return QImage();
     // Pages are stored as palette images where they can be; the surface is
@@ -134,6 +138,35 @@ QImage ReadPngImage(const QString &path)
     if (!image.hasAlphaChannel() && image.format() != QImage::Format_RGB32)
         image = image.convertToFormat(QImage::Format_RGB32);
     return image;
+}
+
+} // namespace
+
+QImage ReadPngImage(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
+    return decodePng(file);
+}
+
+PageFile ReadPageFile(const QString &path)
+{
+    PageFile page;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (!QFileInfo::exists(path))
+            page.sha256 = QString();
+        return page;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return page;
+    page.sha256 = Sha256Hex(bytes);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    page.image = decodePng(buffer);
+    return page;
 }
 
 bool DrawPngImage(const QImage &image, QImage &surface)

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
+
 // Reads the row with this ID of the kind's table into out, whose fields and
 // checks the freshly built document window has filled (tags, data kinds and
 // the builder's texts). A field or check box whose tag names no column keeps
@@ -31,6 +33,17 @@ void ApplyRowValues(const RowValues &row, DocumentData &out);
 
 QImage ReadPngImage(const QString &path);
 bool DrawPngImage(const QImage &image, QImage &surface);
+
+// A page image file read once: what its bytes decode to (as ReadPngImage)
+// and their SHA-256, so that what is shown is what is checked against the
+// kept version. sha256 is empty for a missing file and nullopt for one that
+// could not be read. Safe on any thread.
+struct PageFile
+{
+    QImage image;
+    std::optional<QString> sha256;
+};
+PageFile ReadPageFile(const QString &path);
 
 // Both of the above for doc.kind: the row, then the page image
 // DATA/pic_save/<kind>/<id>.png onto doc.surface. The fields are restored even

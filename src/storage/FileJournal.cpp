@@ -221,6 +221,18 @@ bool FileStepPending(const QString &target)
     return q.exec() && q.next();
 }
 
+std::optional<QString> PendingFileContent(const QString &target)
+{
+    QSqlQuery q(gDB());
+    q.setForwardOnly(true);
+    if (!q.prepare(journalSql(QStringLiteral("SELECT %3 FROM %1 WHERE %2=?"))))
+        return std::nullopt;
+    q.addBindValue(stored(target));
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return absolute(q.value(0).toString());
+}
+
 void SettleFileSteps()
 {
     if (!BeginTrans())

@@ -2,6 +2,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // A file change that belongs to a row change (a page image put in place or
 // removed) is recorded in the table FileJournal inside the same transaction
@@ -53,6 +54,10 @@ bool CarryOutFileStep(const QString &target, const QString &temporary, const QSt
 // Whether a committed change of target has not been carried out yet (its
 // file is then still the one before that change).
 bool FileStepPending(const QString &target);
+// Where target's committed content is while its change is not carried out:
+// the step's temporary (absolute), or empty for a pending removal; nullopt
+// when no change of target is pending.
+std::optional<QString> PendingFileContent(const QString &target);
 
 // Finishes every recorded step and removes the temporary files no step names,
 // holding the file steps alone (skipped when saves elsewhere hold them for

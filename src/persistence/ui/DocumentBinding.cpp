@@ -126,24 +126,22 @@ bool SaveWindowDocument(FM &window, int number, const QString &state, SaveFailur
     return saved;
 }
 
-bool ReopenWindowDocument(FM &window, int id)
-{
-    return ReopenWindowDocument(window, id, ReadPngImage(DocumentImagePath(window.Tag, id)));
-}
-
 namespace {
 enum class Restored { Found, Missing, OtherPatient };
 
-// What a reopen read, for checking it against the document's last save.
+// What a reopen read, and what its check against the document's last save
+// found.
 struct ReadRow
 {
     RowValues values;
     int version = 0;
+    Authenticity authenticity = Authenticity::Unknown;
 };
 
 // ReopenWindowDocument but for telling the user of a page image that could
-// not be read.
-Restored RestoreDocument(FM &window, int id, const QImage &pageImage, ReadRow *read = nullptr)
+// not be read. With read, the row is checked against its kept version before
+// it shows, which may replace page by the one saved with the row.
+Restored RestoreDocument(FM &window, int id, PageFile &page, ReadRow *read = nullptr)
 {
     DocumentData doc = CollectFields(window);
     const bool found = LoadSavedDocument(doc.kind, id, doc, read ? &read->values : nullptr);
@@ -157,6 +155,9 @@ Restored RestoreDocument(FM &window, int id, const QImage &pageImage, ReadRow *r
         window.更新チェック更新();
         return Restored::OtherPatient;
     }
+    if (found && read)
+        read->authenticity = CheckReopenedDocument(doc.kind, id, read->values, read->version, page);
+    const QImage &pageImage = page.image;
     if (found) {
         // A stored page covering the whole page needs no white one beneath.
         if (pageImage.size() == window.pagePixels() && pageImage.format() == QImage::Format_RGB32) {
@@ -192,7 +193,7 @@ void TellAfterRestore(Restored restored, const QImage &pageImage)
 // changed outside the program: the doctor is told, and 操作履歴 records it.
 void TellOfChange(bool found, const QString &kind, int id, const ReadRow &read)
 {
-    if (!found || CheckSavedDocument(kind, id, read.values, read.version) != Authenticity::Changed)
+    if (!found || read.authenticity != Authenticity::Changed)
         return;
     RecordChangeFound(kind, id);
     prompter().message(QStringLiteral("この書類は保存後に変更された可能性があります。"));
@@ -201,14 +202,16 @@ void TellOfChange(bool found, const QString &kind, int id, const ReadRow &read)
 
 bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage)
 {
-    return RestoreDocument(window, id, pageImage) == Restored::Found;
+    PageFile page{pageImage, std::nullopt};
+    return RestoreDocument(window, id, page) == Restored::Found;
 }
 
-bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage)
+bool ReopenWindowDocument(FM &window, int id)
 {
     ReadRow read;
-    const Restored restored = RestoreDocument(window, id, pageImage, &read);
-    TellAfterRestore(restored, pageImage);
+    PageFile page = ReadPageFile(DocumentImagePath(window.Tag, id));
+    const Restored restored = RestoreDocument(window, id, page, &read);
+    TellAfterRestore(restored, page.image);
     TellOfChange(restored == Restored::Found, window.Tag, id, read);
     return restored == Restored::Found;
 }
@@ -240,21 +243,23 @@ bool ReopenSavedDocument(const QString &kind, int id)
 {
     // The page image decodes on another core while the window is built; the
     // stored values go in before the window shows.
-    QFuture<QImage> pageImage = QtConcurrent::run(ReadPngImage, DocumentImagePath(kind, id));
+    QFuture<PageFile> pageRead = QtConcurrent::run(ReadPageFile, DocumentImagePath(kind, id));
     Restored restored = Restored::Missing;
     ReadRow read;
+    PageFile page;
     const bool built = BuildDocument(kind, [&](FM &window) {
         if (window.Tag != kind)
             return;
-        restored = RestoreDocument(window, id, pageImage.result(), &read);
+        page = pageRead.result();
+        restored = RestoreDocument(window, id, page, &read);
         if (restored == Restored::Found)
             for (const auto &column : read.values)
                 window.StoredColumns << column.first;
     });
-    pageImage.waitForFinished();
+    pageRead.waitForFinished();
     // Told once the document shows.
     if (built)
-        TellAfterRestore(restored, pageImage.result());
+        TellAfterRestore(restored, page.image);
     TellOfChange(built && restored == Restored::Found, kind, id, read);
     return built && restored == Restored::Found && fm() && fm()->Tag == kind;
 }

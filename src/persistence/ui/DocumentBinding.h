@@ -33,8 +33,6 @@ bool SaveWindowDocument(FM &window, int number, const QString &state, SaveFailur
 // number was deleted and taken again) is not shown: the window is closed, the
 // user told and the history reloaded; false then.
 bool ReopenWindowDocument(FM &window, int id);
-// The same with the page image already decoded (see ReadPngImage).
-bool ReopenWindowDocument(FM &window, int id, const QImage &pageImage);
 
 // ReopenWindowDocument without telling of a page image that could not be
 // read (pageImage null): the fields come back all the same.
