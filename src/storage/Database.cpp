@@ -382,6 +382,14 @@ QString StoredTableName(const QString &name)
     return StoredTableNameIn(TableNames(), name);
 }
 
+bool TableExists(const QString &name)
+{
+    if (!g_open)
+        return false;
+    const QString stored = dialect::StoredName(name);
+    return tableStoredAs(stored) || TableNames().contains(stored, Qt::CaseInsensitive);
+}
+
 QString StoredTableNameIn(const QStringList &names, const QString &name)
 {
     const QString stored = dialect::StoredName(name);

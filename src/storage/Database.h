@@ -69,6 +69,10 @@ QStringList TableColumns(const QString &table);
 QString StoredTableName(const QString &name);
 // The same among names, the tables listed once beforehand (TableNames).
 QString StoredTableNameIn(const QStringList &names, const QString &name);
+// Whether a table of that name is stored, letter case aside. Like
+// StoredTableName it asks for the exact name first and lists every table
+// only when that fails.
+bool TableExists(const QString &name);
 // How many columns one table may have.
 int MaxTableColumns();
 // The column as the table names it (case-insensitive match), quoted, or NULL

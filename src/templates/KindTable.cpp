@@ -191,7 +191,7 @@ bool IsFixedKindColumn(const QString &name)
 
 bool KindTableExists(const QString &kind)
 {
-    return TableNames().contains(dialect::StoredName(kind), Qt::CaseInsensitive);
+    return TableExists(kind);
 }
 
 bool CreateKindTable(const QString &kind, const QList<KindColumnSource> &fields,
