@@ -1,6 +1,7 @@
 // Opening the records on the server at a workstation's start, with the
 // access check of every document kind, a patient's history over every kind
-// and the 保存リスト of every kind: with 200 kinds against the same with the
+// and the 保存リスト of every kind, and the check of a kind's table that
+// every document built makes: with 200 kinds against the same with the
 // sample kinds alone. Each opening connects anew, as a start does.
 // Run: eval "$(tools/pg-test-env.sh start)"; build/bench_open_server [rounds]
 #include "BenchData.h"
@@ -10,6 +11,7 @@
 #include "persistence/History.h"
 #include "persistence/SavedDocuments.h"
 #include "storage/Database.h"
+#include "templates/KindTable.h"
 #include "templates/TemplateReader.h"
 
 #include <QCoreApplication>
@@ -46,6 +48,17 @@ int main(int argc, char *argv[])
         manyKinds << kind;
     }
     CloseDB();
+    // One sample kind's table in both, made from its template as its first
+    // document makes it.
+    const QString kind = sampleKinds.value(0);
+    const Template kindTemplate = ReadTemplate(kind);
+    const QList<KindColumnSource> fields = KindColumnSources(kindTemplate);
+    const QStringList checkTags = KindCheckTags(kindTemplate);
+    for (const TestHome *home : {&few, &many}) {
+        openAndCheck(*home, sampleKinds);
+        CreateKindTable(kind, fields, checkTags);
+        CloseDB();
+    }
 
     Rounds rounds;
     rounds.add(QStringLiteral("sample"), [&] { openAndCheck(few, sampleKinds); }, CloseDB);
@@ -86,6 +99,20 @@ int main(int argc, char *argv[])
             CloseDB();
             openAndCheck(many, manyKinds);
         });
+    // What building a document asks of its kind's table (it is there, and has
+    // a column for every field).
+    auto checkTable = [&] {
+        if (!KindTableExists(kind) || !ExtendKindTable(kind, fields, checkTags))
+            std::fprintf(stderr, "the kind's table could not be checked\n");
+    };
+    rounds.add(QStringLiteral("table sample"), checkTable, [&] {
+        CloseDB();
+        openAndCheck(few, sampleKinds);
+    });
+    rounds.add(QStringLiteral("table many"), checkTable, [&] {
+        CloseDB();
+        openAndCheck(many, manyKinds);
+    });
     rounds.run(runs, 2); // the first opens give the new tables their indexes
     CloseDB();
     std::printf("opening the records on the server, access check included (median of %d interleaved rounds):\n", runs);
@@ -99,5 +126,8 @@ int main(int argc, char *argv[])
     std::printf("the 保存リスト of every kind (a doctor's pending documents):\n");
     rounds.print(what.constData(), QStringLiteral("list many"), floor.constData(), QStringLiteral("list sample"),
                  "(a statement for up to 100 kinds, not three a kind)");
+    std::printf("a kind's table checked as each document of it is built:\n");
+    rounds.print(what.constData(), QStringLiteral("table many"), floor.constData(), QStringLiteral("table sample"),
+                 "(asked by its name, not by listing every table)");
     return 0;
 }
