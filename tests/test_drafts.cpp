@@ -15,6 +15,7 @@
 #include "storage/Database.h"
 #include "storage/FileJournal.h"
 #include "persistence/ui/DraftKeeper.h"
+#include "ui/IdleMessage.h"
 #include "persistence/ui/DraftRecovery.h"
 #include "persistence/ui/PersistenceHooks.h"
 #include "templates/ui/BuildDocument.h"
@@ -135,6 +136,8 @@ class TestDrafts : public QObject
     Q_OBJECT
 
 private slots:
+    // Failures are told at once unless a test has the doctor typing.
+    void initTestCase() { SetIdlePause(0); }
     void draftFollowsTypingDrawingAndFloatingText();
     void draftEndsWithSaveOrNoAndStaysOnFailedSave();
     void recoveryAsksNewestFirstAndRebuildsTheDocument();
@@ -142,6 +145,7 @@ private slots:
     void deletedDocumentsLeaveNoDraftAndARestoredOneSavesOverItsDocument();
     void draftFileIsCheckedOnReadingAndSyncedBeforeReplacing();
     void unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone();
+    void aDraftFailureIsToldOnceTheDoctorStopsTyping();
 };
 
 void TestDrafts::draftFollowsTypingDrawingAndFloatingText()
@@ -532,6 +536,31 @@ void TestDrafts::unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone()
     QVERIFY(h.prompts.questions.isEmpty());
     QVERIFY(h.prompts.messages.isEmpty());
     QVERIFY(QFile::exists(DraftPath(QStringLiteral("theirs"))));
+}
+
+void TestDrafts::aDraftFailureIsToldOnceTheDoctorStopsTyping()
+{
+    DraftHome h;
+    SetIdlePause(400);
+    QDir().mkpath(QFileInfo(DraftFolder()).path());
+    QFile blocker(DraftFolder());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    FM *doc = h.open();
+    QVERIFY(doc);
+    doc->OpenEditor(0);
+    // The write fails while the doctor types: a box now would take the
+    // next keystrokes.
+    QTest::keyClicks(doc->TxtInput, QStringLiteral("abc"));
+    h.settle();
+    for (int i = 0; i < 4; ++i) {
+        QTest::qWait(150);
+        QTest::keyClick(doc->TxtInput, Qt::Key_X);
+    }
+    QVERIFY(h.prompts.messages.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(h.prompts.messages, QStringList{QStringLiteral("下書きを保存できません: ") + DraftFolder()}, 3000);
+    QCOMPARE(doc->TxtInput->text(), QStringLiteral("abcxxxx"));
+    SetIdlePause(0);
 }
 
 QTEST_MAIN(TestDrafts)

@@ -9,7 +9,7 @@
 #include "storage/AppPaths.h"
 #include "storage/Database.h"
 #include "storage/FileJournal.h"
-#include "ui/Prompter.h"
+#include "ui/IdleMessage.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,6 +102,8 @@ DraftKeeper &DraftKeeper::shared()
 
 DraftKeeper::DraftKeeper()
 {
+    // A write that fails is told when the doctor stops typing.
+    WatchUserInput();
     connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
     connect(&watcher(), &QFutureWatcher<WriteResult>::finished, this, [this] { written(); });
 }
@@ -312,7 +314,7 @@ void DraftKeeper::reportFolderFailure()
     if (m_failureSaid)
         return;
     m_failureSaid = true;
-    prompter().message(QStringLiteral("下書きを保存できません: ") + QDir::toNativeSeparators(DraftFolder()));
+    MessageWhenIdle(QStringLiteral("下書きを保存できません: ") + QDir::toNativeSeparators(DraftFolder()));
 }
 
 void DraftKeeper::waitForWrite()
