@@ -198,6 +198,7 @@ void TestKeptVersions::aSaveElsewhereAfterOpeningIsNoChange()
     QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
     DocumentData doc = document(0, QStringLiteral("初診"), qRgb(255, 0, 0));
     QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    PageFile page = ReadPageFile(DocumentImagePath(kKind, doc.number));
     DocumentData opened = document(0, QString(), qRgb(0, 0, 0));
     RowValues row;
     QVERIFY(LoadSavedDocument(kKind, doc.number, opened, &row));
@@ -207,6 +208,15 @@ void TestKeptVersions::aSaveElsewhereAfterOpeningIsNoChange()
     doc.surface.fill(qRgb(0, 0, 255));
     QVERIFY(SaveDocument(doc, QStringLiteral("0")));
     QCOMPARE(CheckSavedDocument(kKind, doc.number, row, opened.version), Authenticity::Unknown);
+
+    // A reopen that read the page before one save and the row after it, a
+    // further save following: the row is shown with its own page.
+    RowValues second;
+    QVERIFY(LoadSavedDocument(kKind, doc.number, opened, &second));
+    doc.surface.fill(qRgb(0, 255, 0));
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    QCOMPARE(CheckReopenedDocument(kKind, doc.number, second, opened.version, page), Authenticity::Unknown);
+    QCOMPARE(page.image.pixel(1, 1), qRgb(0, 0, 255));
 
     QVERIFY(LoadSavedDocument(kKind, doc.number, opened, &row));
     run(QStringLiteral("DELETE FROM \"書類保存版\" WHERE \"版\"=%1").arg(opened.version));

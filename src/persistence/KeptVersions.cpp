@@ -397,8 +397,20 @@ Authenticity CheckReopenedDocument(const QString &kind, int id, const RowValues 
         return Authenticity::Unknown;
     const QString table = StoredTableName(kind);
     const std::optional<KeptVersion> newest = newestEntry(table, id);
-    if (!newest || newest->version > version)
+    if (!newest)
         return Authenticity::Unknown;
+    if (newest->version > version) {
+        // Saved again since the row was read: the row stays as read (its
+        // save will be refused as overtaken), with its own page, kept with
+        // its version, when the one read is an older one.
+        const std::optional<KeptVersion> own = ReadKeptVersion(kind, id, version);
+        if (own && !(page.sha256 && *page.sha256 == own->imageHash)) {
+            PageFile kept = ReadPageFile(KeptImagePath(kind, id, version));
+            if (kept.sha256 && *kept.sha256 == own->imageHash)
+                page = std::move(kept);
+        }
+        return Authenticity::Unknown;
+    }
     if (newest->version < version)
         return Authenticity::Changed;
     return compareWithEntry(table, id, *newest, row, version, &page);
