@@ -593,6 +593,22 @@ void TestPersistence::historyOfManyKindsListsEveryDocument()
         QCOMPARE(rows[i].date, QStringLiteral("%1.01.01").arg(2071 + i));
         QCOMPARE(rows[i].id, QString::number(130 - i));
     }
+
+    // The 保存リスト of them all, with a kind keeping its date in text fields
+    // among them: every document, in the kinds' order.
+    exec(QStringLiteral("CREATE TABLE 文字日付 (ID INTEGER, DrID VARCHAR(50), 患者番号 VARCHAR(50), 日付Y VARCHAR(10), "
+                        "日付M VARCHAR(10), 日付D VARCHAR(10), 編集日 INTEGER, 終了判定 INTEGER)"));
+    exec(QStringLiteral("INSERT INTO 文字日付 VALUES (7, '1', 'P-1', '2006', '04', '05', 20060405, 1)"));
+    kinds.insert(30, QStringLiteral("文字日付"));
+    for (const QString &kind : kinds)
+        if (kind != u"番号表") // without a doctor column: not listed
+            exec(QStringLiteral("UPDATE %1 SET DrID='1'").arg(QuoteIdent(kind)));
+    const QList<SavedDocumentRow> listed = LoadSavedDocuments(OneKindPerTable(kinds), QStringLiteral("1"), 1);
+    QCOMPARE(listed.size(), 131);
+    QCOMPARE(listed[30].kind, QStringLiteral("文字日付"));
+    QCOMPARE(listed[30].date.text(), QStringLiteral("2006/04/05"));
+    QCOMPARE(listed[31].kind, QStringLiteral("書類30"));
+    QCOMPARE(listed[130].kind, QStringLiteral("書類129"));
 }
 
 void TestPersistence::historyWidgetsDropStaleEntries()

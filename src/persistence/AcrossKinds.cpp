@@ -29,6 +29,16 @@ bool runBranches(const QStringList &selects, qsizetype kinds, const QVariantList
     return true;
 }
 
+// Where name is among a table's columns (as SelectableColumn finds it); -1
+// when it is not.
+qsizetype columnIn(const QStringList &columns, const QString &name)
+{
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        if (columns[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
 } // namespace
 
 void SelectAcrossKinds(const QList<StoredKind> &kinds, const AcrossKinds &select,
@@ -39,9 +49,14 @@ void SelectAcrossKinds(const QList<StoredKind> &kinds, const AcrossKinds &select
     QStringList tables;
     for (const StoredKind &k : kinds)
         tables << k.table;
-    const QHash<QString, QStringList> columns = ColumnsOfTables(tables, select.values + select.needed);
-    const bool asText = select.asText && CurrentEngine() == Engine::Postgres;
-    QStringList branches;
+    const bool server = CurrentEngine() == Engine::Postgres;
+    const bool asText = select.asText && server;
+    QHash<QString, QStringList> categories;
+    const QHash<QString, QStringList> columns =
+        ColumnsOfTables(tables, select.values + select.needed, server && !asText ? &categories : nullptr);
+    // The server joins a column only with columns of its type category: the
+    // kinds go in groups of one category for each value (SQLite joins any).
+    QList<std::pair<QString, QStringList>> groups;
     for (qsizetype k = 0; k < kinds.size(); ++k) {
         const QStringList has = columns.value(kinds[k].table);
         const bool askable = std::all_of(select.needed.cbegin(), select.needed.cend(), [&](const QString &name) {
@@ -49,19 +64,29 @@ void SelectAcrossKinds(const QList<StoredKind> &kinds, const AcrossKinds &select
         });
         if (!askable)
             continue;
+        const QStringList typeOf = categories.value(kinds[k].table);
         QStringList values{QString::number(k)};
+        QString group;
         for (const QString &name : select.values) {
-            const QString column = SelectableColumn(has, name);
+            const qsizetype at = columnIn(has, name);
+            const QString column = at >= 0 ? QuoteIdent(has[at]) : QStringLiteral("NULL");
             values << (asText ? QStringLiteral("CAST(%1 AS TEXT)").arg(column) : column);
+            group += at >= 0 && at < typeOf.size() ? typeOf[at] : QStringLiteral("-");
         }
-        branches << QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                        .arg(values.join(u','), QuoteIdent(kinds[k].table), select.where);
+        const QString branch = QStringLiteral("SELECT %1 FROM %2 WHERE %3")
+                                   .arg(values.join(u','), QuoteIdent(kinds[k].table), select.where);
+        auto same = std::find_if(groups.begin(), groups.end(), [&](const auto &g) { return g.first == group; });
+        if (same == groups.end())
+            groups.append({group, {branch}});
+        else
+            same->second << branch;
     }
     constexpr qsizetype kPerStatement = 100; // SQLite joins at most 500 SELECTs in one
-    for (qsizetype first = 0; first < branches.size(); first += kPerStatement) {
-        const QStringList part = branches.mid(first, kPerStatement);
-        if (!runBranches(part, kinds.size(), select.binds, take))
-            for (const QString &one : part)
-                runBranches({one}, kinds.size(), select.binds, take);
-    }
+    for (const auto &[group, branches] : groups)
+        for (qsizetype first = 0; first < branches.size(); first += kPerStatement) {
+            const QStringList part = branches.mid(first, kPerStatement);
+            if (!runBranches(part, kinds.size(), select.binds, take))
+                for (const QString &one : part)
+                    runBranches({one}, kinds.size(), select.binds, take);
+        }
 }

@@ -22,7 +22,9 @@ struct AcrossKinds
 
 // Calls take for every row with the index of its kind in kinds; the row's
 // values are value(1) onwards. A kind's rows come in the order its table
-// gives them. A table the joined statement cannot read (the server refusing
-// to join differently typed columns, say) is asked on its own.
+// gives them. On the server, kinds that type a value differently (a date in
+// number fields here, in text fields there) are asked in statements of
+// their own, as the server joins only columns of one type category. A table
+// the joined statement cannot read all the same is asked on its own.
 void SelectAcrossKinds(const QList<StoredKind> &kinds, const AcrossKinds &select,
                        const std::function<void(qsizetype kind, const QSqlQuery &row)> &take);

@@ -16,7 +16,8 @@ QString jsonList(const QStringList &texts)
 
 } // namespace
 
-QHash<QString, QStringList> ColumnsOfTables(const QStringList &tables, const QStringList &names)
+QHash<QString, QStringList> ColumnsOfTables(const QStringList &tables, const QStringList &names,
+                                            QHash<QString, QStringList> *categories)
 {
     QHash<QString, QStringList> found;
     if (!DatabaseIsOpen() || tables.isEmpty() || names.isEmpty())
@@ -29,7 +30,8 @@ QHash<QString, QStringList> ColumnsOfTables(const QStringList &tables, const QSt
     const bool prepared =
         CurrentEngine() == Engine::Postgres
             ? q.prepare(QStringLiteral(
-                  "SELECT c.relname, a.attname FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+                  "SELECT c.relname, a.attname, t.typcategory FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+                  "JOIN pg_type t ON t.oid = a.atttypid "
                   "WHERE c.relkind IN ('r', 'p') AND c.relnamespace = current_schema()::regnamespace "
                   "AND a.attnum > 0 AND NOT a.attisdropped "
                   "AND c.relname IN (SELECT t COLLATE \"C\" FROM json_array_elements_text(CAST(? AS json)) AS t) "
@@ -40,8 +42,12 @@ QHash<QString, QStringList> ColumnsOfTables(const QStringList &tables, const QSt
         return found;
     q.addBindValue(jsonList(tables));
     q.addBindValue(jsonList(folded));
+    const bool typed = CurrentEngine() == Engine::Postgres;
     if (q.exec())
-        while (q.next())
+        while (q.next()) {
             found[q.value(0).toString()] << q.value(1).toString();
+            if (categories && typed)
+                (*categories)[q.value(0).toString()] << q.value(2).toString();
+        }
     return found;
 }
