@@ -7,6 +7,7 @@
 #include "document/ui/FM.h"
 #include "patients/Patient.h"
 #include "persistence/DocumentImage.h"
+#include "persistence/History.h"
 #include "persistence/OpenSavedDocument.h"
 #include "persistence/SaveDocument.h"
 #include "persistence/SavedDocuments.h"
@@ -689,6 +690,9 @@ void TestSaveGlue::serverRestartBetweenSavesStrandsNothing()
     doc.M保存[0]->trigger();
     QCOMPARE(h.prompts.messages, (QStringList{kSaved, kSaved}));
     QCOMPARE(value(kKind, 1, QStringLiteral("所見")).toString(), QStringLiteral("再起動の後"));
+    // The history's statements, kept prepared on the connection before the
+    // restart, are prepared again on the new one.
+    QCOMPARE(LoadPatientHistory().size(), 1);
 
     // While the server is down the save is told why and stores nothing; once
     // it is back the next save goes through.

@@ -3,30 +3,40 @@
 #include "storage/ColumnCatalog.h"
 #include "storage/Database.h"
 #include "storage/Dialect.h"
+#include "storage/KeptStatements.h"
 
 #include <algorithm>
 
 namespace {
 
-// The SELECTs as one statement; false when it could not run.
+// The SELECTs as one statement, kept prepared for the next call when there
+// are several; false when it could not run.
 bool runBranches(const QStringList &selects, qsizetype kinds, const QVariantList &binds,
                  const std::function<void(qsizetype, const QSqlQuery &)> &take)
 {
-    QSqlQuery q(gDB());
-    q.setForwardOnly(true);
-    if (!q.prepare(selects.join(QStringLiteral(" UNION ALL "))))
-        return false;
+    QSqlQuery single(gDB());
+    QSqlQuery *q = &single;
+    if (selects.size() > 1) {
+        q = KeptStatement(selects.join(QStringLiteral(" UNION ALL ")));
+        if (!q)
+            return false;
+    } else {
+        single.setForwardOnly(true);
+        if (!single.prepare(selects.first()))
+            return false;
+    }
+    int at = 0;
     for (qsizetype i = 0; i < selects.size(); ++i)
         for (const QVariant &v : binds)
-            q.addBindValue(v);
-    if (!q.exec())
-        return false;
-    while (q.next()) {
-        const qsizetype kind = q.value(0).toLongLong();
+            q->bindValue(at++, v);
+    const bool ran = q->exec();
+    while (ran && q->next()) {
+        const qsizetype kind = q->value(0).toLongLong();
         if (kind >= 0 && kind < kinds)
-            take(kind, q);
+            take(kind, *q);
     }
-    return true;
+    q->finish();
+    return ran;
 }
 
 // Where name is among a table's columns (as SelectableColumn finds it); -1

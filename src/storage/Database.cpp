@@ -1,4 +1,5 @@
 #include "storage/Database.h"
+#include "storage/KeptStatements.h"
 #include "storage/AppPaths.h"
 #include "storage/AuditTrail.h"
 #include "storage/DatabaseFailure.h"
@@ -169,6 +170,8 @@ void reconnectIfLost()
         NoteDatabaseFailure(g_reconnectReason);
         return;
     }
+    // Statements prepared on the lost connection went with it.
+    ForgetKeptStatements();
     db.close();
     QElapsedTimer clock;
     clock.start();
@@ -301,6 +304,7 @@ void CloseDB()
 {
     gRS.close();
     LinkAuditRows();
+    ForgetKeptStatements();
     if (QSqlDatabase::contains(kConnection)) {
         {
             QSqlDatabase db = QSqlDatabase::database(kConnection, false);
