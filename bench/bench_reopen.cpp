@@ -189,8 +189,10 @@ int main(int argc, char *argv[])
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 15;
     AppHome app(true);
     const TestHome &home = app.home;
-    CurrentDrID = QStringLiteral("1");
-    PatientID = QStringLiteral("12");
+    // A doctor and a patient chosen, as whenever the program builds a document.
+    AppHome::setDoctor(QStringLiteral("1"), QStringLiteral("山田　太郎"));
+    app.admit(kPatientSato);
+    AppHome::setPatient(kPatientSato);
     InstallPersistenceHooks();
     FHead &head = app.loadMainWindow();
     head.resize(1200, 1000);
