@@ -4,6 +4,7 @@
 #include "persistence/DocumentVersion.h"
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
+#include "templates/PageLimits.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -159,6 +160,10 @@ PageFile ReadPageFile(const QString &path)
             page.sha256 = QString();
         return page;
     }
+    // A page's PNG is never larger than the page's pixels: a bigger file is
+    // no page, and is not read into memory whole.
+    if (file.size() > LargestPageImageBytes() + (1 << 20))
+        return page;
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return page;
