@@ -72,6 +72,13 @@ struct DraftHome : AppHome
         ShowMainWindow();
         return build(kKind);
     }
+    // A file where the drafts folder belongs: nothing can be written there nor read.
+    static bool blockDraftFolder()
+    {
+        QDir().mkpath(QFileInfo(DraftFolder()).path());
+        QFile blocker(DraftFolder());
+        return blocker.open(QIODevice::WriteOnly);
+    }
     // One look of the keeper, and its write finished.
     void settle()
     {
@@ -506,11 +513,7 @@ void TestDrafts::draftFileIsCheckedOnReadingAndSyncedBeforeReplacing()
 void TestDrafts::unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone()
 {
     DraftHome h;
-    // A file where the drafts folder belongs: nothing can be written there nor read.
-    QDir().mkpath(QFileInfo(DraftFolder()).path());
-    QFile blocker(DraftFolder());
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(h.blockDraftFolder());
     FM *doc = h.open();
     QVERIFY(doc);
     doc->LbItem[0]->setText(QStringLiteral("東京病院"));
@@ -542,10 +545,7 @@ void TestDrafts::aDraftFailureIsToldOnceTheDoctorStopsTyping()
 {
     DraftHome h;
     SetIdlePause(400);
-    QDir().mkpath(QFileInfo(DraftFolder()).path());
-    QFile blocker(DraftFolder());
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(h.blockDraftFolder());
     FM *doc = h.open();
     QVERIFY(doc);
     doc->OpenEditor(0);

@@ -374,24 +374,11 @@ Authenticity CheckSavedDocument(const QString &kind, int id)
     return newest ? compareWithEntry(table, id, *newest, CurrentRow(table, id), -1) : Authenticity::Unknown;
 }
 
-Authenticity CheckSavedDocument(const QString &kind, int id, const RowValues &row, int version)
-{
-    if (!DatabaseIsOpen() || !IsUsableKindName(kind))
-        return Authenticity::Unknown;
-    const QString table = StoredTableName(kind);
-    const std::optional<KeptVersion> newest = newestEntry(table, id);
-    if (!newest)
-        return Authenticity::Unknown;
-    // Saved again by another workstation since the row was read.
-    if (newest->version > version)
-        return Authenticity::Unknown;
-    // The entry of the row's own version is gone.
-    if (newest->version < version)
-        return Authenticity::Changed;
-    return compareWithEntry(table, id, *newest, row, version);
-}
+namespace {
 
-Authenticity CheckReopenedDocument(const QString &kind, int id, const RowValues &row, int version, PageFile &page)
+// A row as one statement read it with its version, and with page the page
+// image read beside it (see CheckReopenedDocument).
+Authenticity checkRowRead(const QString &kind, int id, const RowValues &row, int version, PageFile *page)
 {
     if (!DatabaseIsOpen() || !IsUsableKindName(kind))
         return Authenticity::Unknown;
@@ -400,20 +387,33 @@ Authenticity CheckReopenedDocument(const QString &kind, int id, const RowValues 
     if (!newest)
         return Authenticity::Unknown;
     if (newest->version > version) {
-        // Saved again since the row was read: the row stays as read (its
-        // save will be refused as overtaken), with its own page, kept with
-        // its version, when the one read is an older one.
-        const std::optional<KeptVersion> own = ReadKeptVersion(kind, id, version);
-        if (own && !(page.sha256 && *page.sha256 == own->imageHash)) {
+        // Saved again by another workstation since the row was read: the
+        // row stays as read (its save will be refused as overtaken), with
+        // its own page, kept with its version, when the one read is older.
+        const std::optional<KeptVersion> own = page ? ReadKeptVersion(kind, id, version) : std::nullopt;
+        if (own && !(page->sha256 && *page->sha256 == own->imageHash)) {
             PageFile kept = ReadPageFile(KeptImagePath(kind, id, version));
             if (kept.sha256 && *kept.sha256 == own->imageHash)
-                page = std::move(kept);
+                *page = std::move(kept);
         }
         return Authenticity::Unknown;
     }
+    // The entry of the row's own version is gone.
     if (newest->version < version)
         return Authenticity::Changed;
-    return compareWithEntry(table, id, *newest, row, version, &page);
+    return compareWithEntry(table, id, *newest, row, version, page);
+}
+
+} // namespace
+
+Authenticity CheckSavedDocument(const QString &kind, int id, const RowValues &row, int version)
+{
+    return checkRowRead(kind, id, row, version, nullptr);
+}
+
+Authenticity CheckReopenedDocument(const QString &kind, int id, const RowValues &row, int version, PageFile &page)
+{
+    return checkRowRead(kind, id, row, version, &page);
 }
 
 bool RecordChangeFound(const QString &kind, int id)
