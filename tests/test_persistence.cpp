@@ -635,6 +635,7 @@ void TestPersistence::historyWidgetsDropStaleEntries()
     QCOMPARE(list.topLevelItemCount(), 3);
     QCOMPARE(list.topLevelItem(0)->text(0), QStringLiteral("2006.01.01"));
     QCOMPARE(list.topLevelItem(0)->text(3), QStringLiteral("1"));
+    QCOMPARE(list.topLevelItem(0)->toolTip(2), QStringLiteral("A&B")); // the kind whole, where it is cut short
     QCOMPARE(mainMenu.actions().size(), 3);
     QCOMPARE(mainMenu.actions()[1]->text(), QStringLiteral("△2006.02.01  A&&B"));
     QCOMPARE(docMenu.actions()[2]->text(), QStringLiteral("○　2006.03.01  A&&B"));

@@ -23,8 +23,12 @@ void FillHistoryList(QTreeWidget *list, const QList<HistoryRow> &rows)
     list->clear();
     QList<QTreeWidgetItem *> items;
     items.reserve(rows.size());
-    for (const HistoryRow &row : rows)
+    for (const HistoryRow &row : rows) {
         items << new QTreeWidgetItem(QStringList{row.date, row.id, row.kind, row.state});
+        // The narrow panel cuts a long kind name short; it is shown whole
+        // where the pointer rests.
+        items.last()->setToolTip(2, row.kind);
+    }
     list->addTopLevelItems(items);
     list->sortItems(0, Qt::AscendingOrder);
 }
