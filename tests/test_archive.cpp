@@ -35,11 +35,9 @@ struct ArchiveHome : AppHome
     int save(const QString &kind, const TestPatient &patient, const QString &text, int number = 0)
     {
         LookupPatient(patient.id);
-        FM *doc = build(kind);
+        FM *doc = number && ReopenSavedDocument(kind, number) ? fm() : build(kind);
         if (!doc)
             qFatal("document not built");
-        if (number)
-            ReopenWindowDocument(*doc, number);
         for (DocLabel *item : doc->LbItem)
             if (item->LinkItem != QStringLiteral("0") && !item->Tag.isEmpty()) {
                 item->setText(text);

@@ -138,9 +138,9 @@ struct ReadRow
     Authenticity authenticity = Authenticity::Unknown;
 };
 
-// ReopenWindowDocument but for telling the user of a page image that could
-// not be read. With read, the row is checked against its kept version before
-// it shows, which may replace page by the one saved with the row.
+// A reopen but for telling the user of a page image that could not be read.
+// With read, the row is checked against its kept version before it shows,
+// which may replace page by the one saved with the row.
 Restored RestoreDocument(FM &window, int id, PageFile &page, ReadRow *read = nullptr)
 {
     DocumentData doc = CollectFields(window);
@@ -204,16 +204,6 @@ bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage)
 {
     PageFile page{pageImage, std::nullopt};
     return RestoreDocument(window, id, page) == Restored::Found;
-}
-
-bool ReopenWindowDocument(FM &window, int id)
-{
-    ReadRow read;
-    PageFile page = ReadPageFile(DocumentImagePath(window.Tag, id));
-    const Restored restored = RestoreDocument(window, id, page, &read);
-    TellAfterRestore(restored, page.image);
-    TellOfChange(restored == Restored::Found, window.Tag, id, read);
-    return restored == Restored::Found;
 }
 
 void ShowKeptVersion(FM &window, int id, const KeptVersion &kept, const QImage &page)

@@ -24,17 +24,8 @@ void ApplyDocument(FM &window, const DocumentData &doc);
 // holding the same content.
 bool SaveWindowDocument(FM &window, int number, const QString &state, SaveFailure *why = nullptr);
 
-// Fills the freshly built window with saved document id and takes the change
-// snapshot, so that the reopened document counts as unchanged. When there is
-// no such row the window stays the unsaved
-// document the builder made (number 0, no page image), so that saving it
-// stores a new row. Returns whether the row was found.
-// A row of another patient than the window's (a stale history or list whose
-// number was deleted and taken again) is not shown: the window is closed, the
-// user told and the history reloaded; false then.
-bool ReopenWindowDocument(FM &window, int id);
-
-// ReopenWindowDocument without telling of a page image that could not be
+// Fills the freshly built window with saved document id (as a reopen does,
+// see ReopenSavedDocument) without telling of a page image that could not be
 // read (pageImage null): the fields come back all the same.
 bool RestoreWindowDocument(FM &window, int id, const QImage &pageImage);
 
@@ -48,6 +39,13 @@ void ShowKeptVersion(FM &window, int id, const KeptVersion &kept, const QImage &
 // version had could be read. False when the window was not built.
 bool BuildKeptVersion(const QString &kind, int id, const KeptVersion &kept, bool *imageRead);
 
-// Builds a document of kind and reopens saved document id in it. False when nothing was
-// built (the old document stayed open) or the row was not found.
+// Builds a document of kind and reopens saved document id in it: the fields
+// and page are filled in before the window shows, and the change snapshot is
+// taken, so that the reopened document counts as unchanged. When there is no
+// such row the window stays the unsaved document the builder made (number 0,
+// no page image), so that saving it stores a new row. A row of another
+// patient than the window's (a stale history or list whose number was
+// deleted and taken again) is not shown: the window is closed, the user told
+// and the history reloaded. False when nothing was built (the old document
+// stayed open) or the row was not found.
 bool ReopenSavedDocument(const QString &kind, int id);
