@@ -15,10 +15,10 @@
 #include "storage/Database.h"
 #include "storage/FileJournal.h"
 #include "persistence/ui/DraftKeeper.h"
-#include "ui/IdleMessage.h"
 #include "persistence/ui/DraftRecovery.h"
 #include "persistence/ui/PersistenceHooks.h"
 #include "templates/ui/BuildDocument.h"
+#include "ui/IdleMessage.h"
 #include "ui/Navigation.h"
 
 #include <QDir>
@@ -544,7 +544,7 @@ void TestDrafts::unusableDraftFolderIsSaidOnceAndOtherUsersDraftsAreLeftAlone()
 void TestDrafts::aDraftFailureIsToldOnceTheDoctorStopsTyping()
 {
     DraftHome h;
-    SetIdlePause(400);
+    SetIdlePause(1000); // far longer than the gaps between keystrokes, even on a busy machine
     QVERIFY(h.blockDraftFolder());
     FM *doc = h.open();
     QVERIFY(doc);
@@ -554,7 +554,7 @@ void TestDrafts::aDraftFailureIsToldOnceTheDoctorStopsTyping()
     QTest::keyClicks(doc->TxtInput, QStringLiteral("abc"));
     h.settle();
     for (int i = 0; i < 4; ++i) {
-        QTest::qWait(150);
+        QTest::qWait(100);
         QTest::keyClick(doc->TxtInput, Qt::Key_X);
     }
     QVERIFY(h.prompts.messages.isEmpty());
