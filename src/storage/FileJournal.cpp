@@ -214,11 +214,7 @@ bool CarryOutFileStep(const QString &target, const QString &temporary, const QSt
 
 bool FileStepPending(const QString &target)
 {
-    QSqlQuery q(gDB());
-    if (!q.prepare(journalSql(QStringLiteral("SELECT 1 FROM %1 WHERE %2=?"))))
-        return false;
-    q.addBindValue(stored(target));
-    return q.exec() && q.next();
+    return PendingFileContent(target).has_value();
 }
 
 std::optional<QString> PendingFileContent(const QString &target)
