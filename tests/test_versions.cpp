@@ -100,7 +100,9 @@ void TestVersions::oldVersionIsListedShownReadOnlyAndPrintedAsSuch()
     QVERIFY(!old->TxtInput.ifMade() || old->TxtInput->isHidden());
     QCOMPARE(old->ImgCheck[0]->DataField, QStringLiteral("0"));
 
-    // Its PDF says which version it is.
+    // Its PDF says which version it is, and is named as that version.
+    QVERIFY2(FMPrintable::of(*old).pdfFileName().endsWith(QStringLiteral("_第1版.pdf")),
+             qPrintable(FMPrintable::of(*old).pdfFileName()));
     const QString pdf = h.home.folder() + QStringLiteral("/old.pdf");
     QVERIFY(ExportPdf(FMPrintable::of(*old), pdf));
     QVERIFY(PdfText(pdf).contains(QStringLiteral("第1版（旧版） 印刷日 ") + QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"))));
@@ -117,6 +119,7 @@ void TestVersions::oldVersionIsListedShownReadOnlyAndPrintedAsSuch()
     QVERIFY(OpenKeptVersion(kKind, 1, 3));
     QVERIFY(fm() && !fm()->OldVersion && fm()->LbItem[0]->text() == QStringLiteral("軽快"));
     QVERIFY(FMPrintable::of(*fm()).footerLine().isEmpty());
+    QVERIFY(!FMPrintable::of(*fm()).pdfFileName().contains(QStringLiteral("版")));
 }
 
 void TestVersions::savingAFinishedDocumentAgainAsksFirst()

@@ -117,8 +117,13 @@ QString FMPrintable::pdfFileName() const
                               text(QStringLiteral("日付D")));
     if (!date.isValid())
         date = QDate::currentDate();
-    // The document's own patient, whoever the patient bar shows.
-    return PdfFileName(m_fm.Tag, m_fm.患者番号, m_fm.患者名, date);
+    // The document's own patient, whoever the patient bar shows. An older
+    // version is named as one, so that it is not taken for (nor saved over)
+    // the PDF of the document as it stands.
+    const QString name = PdfFileName(m_fm.Tag, m_fm.患者番号, m_fm.患者名, date);
+    if (!m_fm.OldVersion)
+        return name;
+    return name.chopped(4) + QStringLiteral("_第%1版.pdf").arg(m_fm.OldVersion);
 }
 
 QString FMPrintable::patientId() const
