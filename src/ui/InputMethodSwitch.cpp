@@ -124,6 +124,8 @@ QString EngineName(const QDBusMessage &reply)
     QVariantMap attachments;
     desc.beginStructure();
     desc >> type >> attachments >> name;
+    // Ending the structure lets go of what reading into it took.
+    desc.endStructure();
     return name;
 }
 
