@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -152,6 +153,7 @@ private slots:
     void aReopenWhileAnotherSaveStandsShowsOneSaveWhole();
     void aPatientRegisteredWhileAnotherIsGetsANumberOfItsOwn();
     void aReSaveGoesOnWhileANewSaveHoldsItsNumber();
+    void keptStatementsOutliveAnotherWorkstationsNewColumn();
 };
 
 void TestConcurrency::newDocumentsFromTwoWorkstationsGetTheirOwnNumbers()
@@ -392,6 +394,43 @@ void TestConcurrency::aReSaveGoesOnWhileANewSaveHoldsItsNumber()
     QVERIFY(beforeTheOther);
     QCOMPARE(textOf(1), QStringLiteral("改訂"));
     QCOMPARE(textOf(2), QStringLiteral("1-0"));
+}
+
+// Statements stay prepared on the connection from save to save; another
+// workstation whose template gained a field adds its column meanwhile.
+void TestConcurrency::keptStatementsOutliveAnotherWorkstationsNewColumn()
+{
+    TestHome home;
+    QVERIFY(CreateKindTable(kKind, {{QStringLiteral("所見"), QStringLiteral("1")}}, {}));
+    DocumentData doc = blankDocument(QStringLiteral("一回目"), qRgb(1, 2, 3));
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    doc.fields[0].text = QStringLiteral("二回目");
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+
+    QSqlDatabase other;
+    if (TestOnServer()) {
+        other = home.otherConnection(QStringLiteral("other"));
+    } else {
+        other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(home.data(QStringLiteral("Rydol.db")));
+        QVERIFY(other.open());
+    }
+    QSqlQuery alter(other);
+    QVERIFY2(alter.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN 追記 VARCHAR(255)").arg(QuoteIdent(kKind))),
+             qPrintable(alter.lastError().text()));
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+
+    doc.fields[0].text = QStringLiteral("三回目");
+    QVERIFY(SaveDocument(doc, QStringLiteral("0")));
+    DocumentData fresh = blankDocument(QStringLiteral("新しい"), qRgb(4, 5, 6));
+    QVERIFY(SaveDocument(fresh, QStringLiteral("0")));
+    QCOMPARE(textOf(doc.number), QStringLiteral("三回目"));
+    QCOMPARE(textOf(fresh.number), QStringLiteral("新しい"));
+    QCOMPARE(CheckSavedDocument(kKind, doc.number), Authenticity::Intact);
+    QCOMPARE(CheckSavedDocument(kKind, fresh.number), Authenticity::Intact);
+    QCOMPARE(KeptVersions(kKind, doc.number).size(), 3);
 }
 
 int main(int argc, char *argv[])

@@ -16,8 +16,10 @@ bool runBranches(const QStringList &selects, qsizetype kinds, const QVariantList
 {
     QSqlQuery single(gDB());
     QSqlQuery *q = &single;
+    std::shared_ptr<QSqlQuery> kept;
     if (selects.size() > 1) {
-        q = KeptStatement(selects.join(QStringLiteral(" UNION ALL ")));
+        kept = KeptStatement(selects.join(QStringLiteral(" UNION ALL ")));
+        q = kept.get();
         if (!q)
             return false;
     } else {

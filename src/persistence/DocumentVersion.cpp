@@ -3,6 +3,7 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
+#include "storage/KeptStatements.h"
 #include "storage/PausePoint.h"
 
 #include <QSqlError>
@@ -22,33 +23,31 @@ QString where()
 // The stored version, 0 for none; nullopt when it cannot be read.
 std::optional<int> readVersion(const QString &kind, int id, bool lock)
 {
-    QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("SELECT \"版\" FROM \"書類版\"") + where() + (lock ? dialect::ForUpdate() : QString()));
-    q.addBindValue(kind);
-    q.addBindValue(id);
-    if (!ExecNoted(q))
+    KeptQuery q(QStringLiteral("SELECT \"版\" FROM \"書類版\"") + where() + (lock ? dialect::ForUpdate() : QString()));
+    q->addBindValue(kind);
+    q->addBindValue(id);
+    if (!ExecNoted(*q))
         return std::nullopt;
-    return q.next() ? q.value(0).toInt() : 0;
+    return q->next() ? q->value(0).toInt() : 0;
 }
 
 bool setVersion(const QString &kind, int id, int version, bool exists, QSqlError *error)
 {
-    QSqlQuery q(gDB());
+    const KeptQuery q(exists ? QStringLiteral("UPDATE \"書類版\" SET \"版\"=?") + where()
+                             : QStringLiteral("INSERT INTO \"書類版\" (\"書類\", %1, \"版\") VALUES (?, ?, ?)")
+                                   .arg(QuoteIdent(QStringLiteral("ID"))));
     if (exists) {
-        q.prepare(QStringLiteral("UPDATE \"書類版\" SET \"版\"=?") + where());
-        q.addBindValue(version);
-        q.addBindValue(kind);
-        q.addBindValue(id);
+        q->addBindValue(version);
+        q->addBindValue(kind);
+        q->addBindValue(id);
     } else {
-        q.prepare(QStringLiteral("INSERT INTO \"書類版\" (\"書類\", %1, \"版\") VALUES (?, ?, ?)")
-                      .arg(QuoteIdent(QStringLiteral("ID"))));
-        q.addBindValue(kind);
-        q.addBindValue(id);
-        q.addBindValue(version);
+        q->addBindValue(kind);
+        q->addBindValue(id);
+        q->addBindValue(version);
     }
-    const bool ok = ExecNoted(q) && q.numRowsAffected() == 1;
+    const bool ok = ExecNoted(*q) && q->numRowsAffected() == 1;
     if (error)
-        *error = q.lastError();
+        *error = q->lastError();
     return ok;
 }
 

@@ -9,6 +9,7 @@
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
 #include "storage/FileJournal.h"
+#include "storage/KeptStatements.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -58,17 +59,16 @@ QList<KeptVersion> readEntries(const QString &table, int id, const QString &tail
     QList<KeptVersion> entries;
     if (!DatabaseIsOpen())
         return entries;
-    QSqlQuery q(gDB());
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT ") + columns() + QStringLiteral(" FROM \"書類保存版\"") + whereDocument() + tail))
+    const KeptQuery q(QStringLiteral("SELECT ") + columns() + QStringLiteral(" FROM \"書類保存版\"") + whereDocument() + tail);
+    if (!q.prepared())
         return entries;
-    q.addBindValue(table);
-    q.addBindValue(id);
+    q->addBindValue(table);
+    q->addBindValue(id);
     for (const QVariant &v : more)
-        q.addBindValue(v);
-    if (ExecNoted(q))
-        while (q.next())
-            entries.append(KeptVersionAt(q, 0, withValues));
+        q->addBindValue(v);
+    if (ExecNoted(*q))
+        while (q->next())
+            entries.append(KeptVersionAt(*q, 0, withValues));
     return entries;
 }
 
@@ -177,23 +177,21 @@ QString KeptVersionHash(const QString &table, int id, const KeptVersion &entry)
 
 int HighestKeptNumber(const QString &table)
 {
-    QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("SELECT MAX(%1) FROM \"書類保存版\" WHERE \"書類\"=?").arg(QuoteIdent(QStringLiteral("ID"))));
-    q.addBindValue(table);
-    return ExecNoted(q) && q.next() ? q.value(0).toInt() : 0;
+    const KeptQuery q(QStringLiteral("SELECT MAX(%1) FROM \"書類保存版\" WHERE \"書類\"=?").arg(QuoteIdent(QStringLiteral("ID"))));
+    q->addBindValue(table);
+    return ExecNoted(*q) && q->next() ? q->value(0).toInt() : 0;
 }
 
 namespace {
 
 std::optional<bool> hasKeptVersions(const QString &table, int id)
 {
-    QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("SELECT 1 FROM \"書類保存版\"") + whereDocument() + QStringLiteral(" LIMIT 1"));
-    q.addBindValue(table);
-    q.addBindValue(id);
-    if (!ExecNoted(q))
+    const KeptQuery q(QStringLiteral("SELECT 1 FROM \"書類保存版\"") + whereDocument() + QStringLiteral(" LIMIT 1"));
+    q->addBindValue(table);
+    q->addBindValue(id);
+    if (!ExecNoted(*q))
         return std::nullopt;
-    return q.next();
+    return q->next();
 }
 
 bool keepVersion(const QString &table, int id, KeptVersion entry, const std::optional<QByteArray> &png)
@@ -206,14 +204,13 @@ bool keepVersion(const QString &table, int id, KeptVersion entry, const std::opt
     entry.hash = KeptVersionHash(table, id, entry);
     if (png && !writeImage(KeptImageIn(DocumentImageFolder(table), id, entry.version), *png))
         return false;
-    QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("INSERT INTO \"書類保存版\" (\"書類\", %1, %2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                  .arg(QuoteIdent(QStringLiteral("ID")), columns()));
+    const KeptQuery q(QStringLiteral("INSERT INTO \"書類保存版\" (\"書類\", %1, %2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                          .arg(QuoteIdent(QStringLiteral("ID")), columns()));
     for (const QVariant &v : QVariantList{table, id, entry.version, entry.time, entry.workstation, entry.doctorId,
                                           entry.deleted ? 1 : 0, entry.json, entry.rowHash, entry.imageHash,
                                           entry.previousHash, entry.hash})
-        q.addBindValue(v);
-    return ExecNoted(q);
+        q->addBindValue(v);
+    return ExecNoted(*q);
 }
 
 // The page image as it is on the disk: nullopt inside when there is none,

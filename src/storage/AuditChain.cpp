@@ -5,6 +5,7 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
+#include "storage/KeptStatements.h"
 
 #include <QSqlQuery>
 
@@ -56,13 +57,14 @@ bool linkWaiting()
     QList<std::pair<qint64, QString>> waiting;
     while (q.next())
         waiting.append({q.value(0).toLongLong(), q.value(1).toString()});
-    q.prepare(QStringLiteral("UPDATE \"操作履歴連結\" SET \"順\"=?, \"連結\"=? WHERE \"履歴\"=?"));
+    q.finish();
+    const KeptQuery update(QStringLiteral("UPDATE \"操作履歴連結\" SET \"順\"=?, \"連結\"=? WHERE \"履歴\"=?"));
     for (const auto &[id, own] : waiting) {
         link = linkHash(link, id, own);
-        q.addBindValue(++place);
-        q.addBindValue(link);
-        q.addBindValue(id);
-        if (!q.exec())
+        update->addBindValue(++place);
+        update->addBindValue(link);
+        update->addBindValue(id);
+        if (!update->exec())
             return false;
     }
     return true;
@@ -127,11 +129,12 @@ QString AuditOwnHash(const QVariantList &values)
 
 bool AwaitAuditLink(qint64 id)
 {
-    QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("INSERT INTO \"操作履歴連結\" (\"履歴\") VALUES (?)"));
-    q.addBindValue(id);
-    if (!ExecNoted(q))
-        return false;
+    {
+        const KeptQuery q(QStringLiteral("INSERT INTO \"操作履歴連結\" (\"履歴\") VALUES (?)"));
+        q->addBindValue(id);
+        if (!ExecNoted(*q))
+            return false;
+    }
     if (CurrentEngine() != Engine::Postgres)
         return linkWaiting();
     g_waiting = true;

@@ -4,6 +4,7 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
+#include "storage/KeptStatements.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -14,22 +15,24 @@ namespace {
 bool appendRow(const QVariantList &values)
 {
     const bool chained = AuditChained();
-    QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("INSERT INTO \"操作履歴\" (\"日時\", \"端末\", %1, \"操作\", \"書類\", \"書類番号\", \"患者番号\"%2) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?%3)%4")
-                  .arg(QuoteIdent(QStringLiteral("DrID")),
-                       chained ? QStringLiteral(", \"検証\"") : QString(),
-                       chained ? QStringLiteral(", ?") : QString(),
-                       chained ? dialect::ReturningKey({QStringLiteral("ID")}) : QString()));
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (chained)
-        q.addBindValue(AuditOwnHash(values));
-    if (!ExecNoted(q))
-        return false;
-    if (!chained)
-        return true;
-    const QVariant id = q.next() ? q.value(0) : q.lastInsertId();
+    QVariant id;
+    {
+        const KeptQuery q(QStringLiteral("INSERT INTO \"操作履歴\" (\"日時\", \"端末\", %1, \"操作\", \"書類\", \"書類番号\", \"患者番号\"%2) "
+                                         "VALUES (?, ?, ?, ?, ?, ?, ?%3)%4")
+                              .arg(QuoteIdent(QStringLiteral("DrID")),
+                                   chained ? QStringLiteral(", \"検証\"") : QString(),
+                                   chained ? QStringLiteral(", ?") : QString(),
+                                   chained ? dialect::ReturningKey({QStringLiteral("ID")}) : QString()));
+        for (const QVariant &v : values)
+            q->addBindValue(v);
+        if (chained)
+            q->addBindValue(AuditOwnHash(values));
+        if (!ExecNoted(*q))
+            return false;
+        if (!chained)
+            return true;
+        id = q->next() ? q->value(0) : q->lastInsertId();
+    }
     return id.isValid() && AwaitAuditLink(id.toLongLong());
 }
 

@@ -368,13 +368,12 @@ namespace {
 // the list of every kind's table.
 bool tableStoredAs(const QString &stored)
 {
-    QSqlQuery q(gDB());
-    q.setForwardOnly(true);
     const QString column = CurrentEngine() == Engine::Postgres ? QStringLiteral("c.relname") : QStringLiteral("name");
-    if (!q.prepare(dialect::ListTables() + QStringLiteral(" AND ") + column + QStringLiteral("=?")))
+    const KeptQuery q(dialect::ListTables() + QStringLiteral(" AND ") + column + QStringLiteral("=?"));
+    if (!q.prepared())
         return false;
-    q.addBindValue(stored);
-    return q.exec() && q.next();
+    q->addBindValue(stored);
+    return q->exec() && q->next();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
+#include "storage/KeptStatements.h"
 
 #include <QCryptographicHash>
 #include <QSqlError>
@@ -223,21 +224,15 @@ QString PortableName(const QString &name)
 QStringList ColumnNames(const QString &table)
 {
     QStringList names;
-    QSqlQuery q(gDB());
-    q.setForwardOnly(true);
-    if (pg()) {
-        if (!q.prepare(QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = to_regclass(?) "
-                                      "AND attnum > 0 AND NOT attisdropped ORDER BY attnum")))
-            return names;
-        q.addBindValue(QuoteIdent(table));
-    } else {
-        if (!q.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid")))
-            return names;
-        q.addBindValue(table);
-    }
-    if (q.exec())
-        while (q.next())
-            names << q.value(0).toString();
+    const KeptQuery q(pg() ? QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = to_regclass(?) "
+                                            "AND attnum > 0 AND NOT attisdropped ORDER BY attnum")
+                           : QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"));
+    if (!q.prepared())
+        return names;
+    q->addBindValue(pg() ? QuoteIdent(table) : table);
+    if (q->exec())
+        while (q->next())
+            names << q->value(0).toString();
     return names;
 }
 
@@ -358,12 +353,17 @@ std::optional<qint64> numberFromCounter(const QString &table, qint64 atLeast)
     const QString counter = QStringLiteral("rydol_number_")
                           + QString::fromLatin1(QCryptographicHash::hash(IdentifierKey(table).toUtf8(),
                                                                          QCryptographicHash::Md5).toHex());
+    std::optional<qint64> next;
+    {
+        const KeptQuery kept(QStringLiteral("SELECT nextval(c) FROM to_regclass(?) AS c WHERE c IS NOT NULL"));
+        kept->addBindValue(counter);
+        if (!ExecNoted(*kept))
+            return std::nullopt;
+        if (kept->next())
+            next = kept->value(0).toLongLong();
+    }
     QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("SELECT nextval(c) FROM to_regclass(?) AS c WHERE c IS NOT NULL"));
-    q.addBindValue(counter);
-    if (!ExecNoted(q))
-        return std::nullopt;
-    if (!q.next()) {
+    if (!next) {
         // The kind's first save since the counter exists: whoever makes it
         // first does, the others wait for that and use it.
         q.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext(?))"));
@@ -374,7 +374,7 @@ std::optional<qint64> numberFromCounter(const QString &table, qint64 atLeast)
             return std::nullopt;
         }
     }
-    qint64 number = q.value(0).toLongLong();
+    qint64 number = next ? *next : q.value(0).toLongLong();
     if (number < atLeast && atLeast - number <= 1000) {
         // Rows numbered past the counter (stored before it existed): a short
         // way up is taken number by number, never by setting the counter, so
@@ -461,14 +461,13 @@ QStringList KeyColumns(const QString &quotedTable)
     QStringList keys;
     if (!pg())
         return keys;
-    QSqlQuery q(gDB());
-    q.prepare(QStringLiteral("SELECT a.attname FROM pg_index i JOIN pg_attribute a "
-                             "ON a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey) "
-                             "WHERE i.indrelid = to_regclass(?) AND i.indisprimary"));
-    q.addBindValue(quotedTable);
-    if (q.exec())
-        while (q.next())
-            keys << q.value(0).toString();
+    const KeptQuery q(QStringLiteral("SELECT a.attname FROM pg_index i JOIN pg_attribute a "
+                                     "ON a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey) "
+                                     "WHERE i.indrelid = to_regclass(?) AND i.indisprimary"));
+    q->addBindValue(quotedTable);
+    if (q->exec())
+        while (q->next())
+            keys << q->value(0).toString();
     return keys;
 }
 

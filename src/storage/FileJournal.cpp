@@ -4,6 +4,7 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
+#include "storage/KeptStatements.h"
 #include "storage/PausePoint.h"
 
 #include <QDir>
@@ -84,11 +85,11 @@ QString journalSql(const QString &pattern)
 
 bool forget(const QString &target)
 {
-    QSqlQuery q(gDB());
-    if (!q.prepare(journalSql(QStringLiteral("DELETE FROM %1 WHERE %2=?"))))
+    KeptQuery q(journalSql(QStringLiteral("DELETE FROM %1 WHERE %2=?")));
+    if (!q.prepared())
         return false;
-    q.addBindValue(stored(target));
-    return ExecNoted(q);
+    q->addBindValue(stored(target));
+    return ExecNoted(*q);
 }
 
 // Inside a transaction that holds the file steps alone or shared.
@@ -117,13 +118,13 @@ bool carryOut(const QString &target, const QString &temporary, const QString &as
 // step out removes it.
 std::optional<bool> stillRecorded(const QString &target, const QString &temporary)
 {
-    QSqlQuery q(gDB());
-    if (!q.prepare(journalSql(QStringLiteral("SELECT %3 FROM %1 WHERE %2=?")) + dialect::ForUpdate()))
+    KeptQuery q(journalSql(QStringLiteral("SELECT %3 FROM %1 WHERE %2=?")) + dialect::ForUpdate());
+    if (!q.prepared())
         return std::nullopt;
-    q.addBindValue(stored(target));
-    if (!q.exec())
+    q->addBindValue(stored(target));
+    if (!q->exec())
         return std::nullopt;
-    return q.next() && q.value(0).toString() == stored(temporary);
+    return q->next() && q->value(0).toString() == stored(temporary);
 }
 
 } // namespace
@@ -177,13 +178,13 @@ bool RecordFileStep(const QString &target, const QString &temporary, const QStri
 {
     if (!forget(target))
         return false;
-    QSqlQuery q(gDB());
-    if (!q.prepare(journalSql(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (?, ?, ?)"))))
+    KeptQuery q(journalSql(QStringLiteral("INSERT INTO %1 (%2, %3, %4) VALUES (?, ?, ?)")));
+    if (!q.prepared())
         return false;
-    q.addBindValue(stored(target));
-    q.addBindValue(stored(temporary));
-    q.addBindValue(stored(aside));
-    return ExecNoted(q);
+    q->addBindValue(stored(target));
+    q->addBindValue(stored(temporary));
+    q->addBindValue(stored(aside));
+    return ExecNoted(*q);
 }
 
 bool HoldFileSteps()
@@ -219,14 +220,13 @@ bool FileStepPending(const QString &target)
 
 std::optional<QString> PendingFileContent(const QString &target)
 {
-    QSqlQuery q(gDB());
-    q.setForwardOnly(true);
-    if (!q.prepare(journalSql(QStringLiteral("SELECT %3 FROM %1 WHERE %2=?"))))
+    KeptQuery q(journalSql(QStringLiteral("SELECT %3 FROM %1 WHERE %2=?")));
+    if (!q.prepared())
         return std::nullopt;
-    q.addBindValue(stored(target));
-    if (!q.exec() || !q.next())
+    q->addBindValue(stored(target));
+    if (!q->exec() || !q->next())
         return std::nullopt;
-    return absolute(q.value(0).toString());
+    return absolute(q->value(0).toString());
 }
 
 void SettleFileSteps()

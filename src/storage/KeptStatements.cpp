@@ -3,14 +3,14 @@
 #include "storage/Database.h"
 
 #include <QHash>
+#include <QList>
 #include <QSqlQuery>
-
-#include <memory>
 
 namespace {
 
-// A handful of statements at most: the kinds' history and 保存リスト.
-constexpr int kMostKept = 32;
+// A save touches a dozen statements per kind: room for some tens of kinds
+// before all are prepared afresh.
+constexpr int kMostKept = 256;
 
 QHash<QString, std::shared_ptr<QSqlQuery>> &kept()
 {
@@ -18,27 +18,85 @@ QHash<QString, std::shared_ptr<QSqlQuery>> &kept()
     return statements;
 }
 
+// Counts the forgettings: a statement in use when its connection was opened
+// again belongs to the lost one.
+int &generation()
+{
+    static int n = 0;
+    return n;
+}
+
+// Statements of a lost connection still in use when it was forgotten. They
+// are let go at the next forgetting, when the connection they would release
+// themselves on is lost or closing, never inside a transaction of its own.
+QList<std::shared_ptr<QSqlQuery>> &stale()
+{
+    static QList<std::shared_ptr<QSqlQuery>> statements;
+    return statements;
+}
+
 } // namespace
 
-QSqlQuery *KeptStatement(const QString &sql)
+namespace {
+
+// The kept statement, prepared on first use; nullptr when it cannot be, with
+// the statement that failed in failed (its error is the one to tell).
+std::shared_ptr<QSqlQuery> prepareKept(const QString &sql, bool scrollable, std::shared_ptr<QSqlQuery> *failed)
 {
     if (!DatabaseIsOpen())
         return nullptr;
     // Asked first: a lost connection opened again forgets what was kept.
     QSqlDatabase db = gDB();
-    if (const auto found = kept().constFind(sql); found != kept().constEnd())
-        return found->get();
+    const QString key = (scrollable ? u'S' : u'F') + sql;
+    if (const auto found = kept().constFind(key); found != kept().constEnd())
+        return *found;
     auto q = std::make_shared<QSqlQuery>(db);
-    q->setForwardOnly(true);
-    if (!q->prepare(sql))
+    q->setForwardOnly(!scrollable);
+    if (!q->prepare(sql)) {
+        if (failed)
+            *failed = std::move(q);
         return nullptr;
+    }
     if (kept().size() >= kMostKept)
         kept().clear();
-    kept().insert(sql, q);
-    return q.get();
+    kept().insert(key, q);
+    return q;
+}
+
+} // namespace
+
+std::shared_ptr<QSqlQuery> KeptStatement(const QString &sql, bool scrollable)
+{
+    return prepareKept(sql, scrollable, nullptr);
 }
 
 void ForgetKeptStatements()
 {
     kept().clear();
+    stale().clear();
+    ++generation();
+}
+
+KeptQuery::KeptQuery(const QString &sql, bool scrollable)
+{
+    std::shared_ptr<QSqlQuery> failed;
+    m_query = prepareKept(sql, scrollable, &failed);
+    // Taken after: preparing may have opened a lost connection again.
+    m_generation = generation();
+    m_kept = m_prepared = m_query != nullptr;
+    if (m_kept)
+        return;
+    // Not kept: the statement that failed, or (the records closed) one that
+    // fails as any would.
+    m_query = failed ? std::move(failed) : std::make_shared<QSqlQuery>(gDB());
+}
+
+KeptQuery::~KeptQuery()
+{
+    if (!m_kept)
+        return;
+    if (m_generation == generation())
+        m_query->finish();
+    else if (m_query.use_count() == 1)
+        stale().append(m_query);
 }

@@ -1,6 +1,7 @@
 #include "storage/Database.h"
 #include "storage/DatabaseFailure.h"
 #include "storage/Dialect.h"
+#include "storage/KeptStatements.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -272,7 +273,6 @@ bool Recordset::update()
         names << QuoteIdent(m_columns[i]);
         values << m_buffer[i];
     }
-    QSqlQuery q(gDB());
     QString statement;
     if (mode == EditMode::Add) {
         if (names.isEmpty()) {
@@ -295,34 +295,38 @@ bool Recordset::update()
         if (m_identity == Identity::TupleAndValues)
             statement += dialect::ReturningTuple();
     }
-    if (!q.prepare(statement)) {
-        m_lastError = q.lastError().text();
-        NoteDatabaseFailure(q.lastError());
+    // A document saved again and again changes the same columns: its
+    // statement stays prepared. Scrollable, as before: the count of rows
+    // changed is needed before what RETURNING sends is read.
+    const KeptQuery q(statement, true);
+    if (!q.prepared()) {
+        m_lastError = q->lastError().text();
+        NoteDatabaseFailure(q->lastError());
         return false;
     }
     for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        m_lastError = q.lastError().text();
-        noteTooLong(q.lastError());
-        NoteDatabaseFailure(q.lastError());
+        q->addBindValue(v);
+    if (!q->exec()) {
+        m_lastError = q->lastError().text();
+        noteTooLong(q->lastError());
+        NoteDatabaseFailure(q->lastError());
         return false;
     }
     if (mode == EditMode::Add) {
         // PostgreSQL reports the key through RETURNING; asking it for the last
         // value of a sequence would spoil the transaction.
-        if (q.isSelect())
-            m_lastInsertId = q.next() ? q.value(0) : QVariant();
+        if (q->isSelect())
+            m_lastInsertId = q->next() ? q->value(0) : QVariant();
         else
-            m_lastInsertId = CurrentEngine() == Engine::Sqlite ? q.lastInsertId() : QVariant();
+            m_lastInsertId = CurrentEngine() == Engine::Sqlite ? q->lastInsertId() : QVariant();
     } else {
-        if (q.numRowsAffected() == 0) {
+        if (q->numRowsAffected() == 0) {
             m_lastError = QStringLiteral("row no longer there");
             return false;
         }
         m_rows[m_pos] = m_buffer;
-        if (m_identity == Identity::TupleAndValues && q.isSelect() && q.next())
-            m_keys[m_pos] = QVariantList{q.value(0)};
+        if (m_identity == Identity::TupleAndValues && q->isSelect() && q->next())
+            m_keys[m_pos] = QVariantList{q->value(0)};
         if (m_identity == Identity::Key) {
             QVariantList key;
             for (const int c : m_keyColumns)
