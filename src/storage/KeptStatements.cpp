@@ -2,6 +2,7 @@
 
 #include "storage/Database.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QList>
 #include <QSqlQuery>
@@ -59,6 +60,13 @@ std::shared_ptr<QSqlQuery> prepareKept(const QString &sql, bool scrollable, std:
     }
     if (kept().size() >= kMostKept)
         kept().clear();
+    // Let go of while the application ends, before its connections go: a
+    // statement outliving its connection would keep the file from closing.
+    static const bool letGoAtTheEnd = [] {
+        qAddPostRoutine(ForgetKeptStatements);
+        return true;
+    }();
+    Q_UNUSED(letGoAtTheEnd);
     kept().insert(key, q);
     return q;
 }
