@@ -36,10 +36,6 @@ QList<std::shared_ptr<QSqlQuery>> &stale()
     return statements;
 }
 
-} // namespace
-
-namespace {
-
 // The kept statement, prepared on first use; nullptr when it cannot be, with
 // the statement that failed in failed (its error is the one to tell).
 std::shared_ptr<QSqlQuery> prepareKept(const QString &sql, bool scrollable, std::shared_ptr<QSqlQuery> *failed)
