@@ -415,9 +415,11 @@ void TestConcurrency::keptStatementsOutliveAnotherWorkstationsNewColumn()
         other.setDatabaseName(home.data(QStringLiteral("Rydol.db")));
         QVERIFY(other.open());
     }
-    QSqlQuery alter(other);
-    QVERIFY2(alter.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN 追記 VARCHAR(255)").arg(QuoteIdent(kKind))),
-             qPrintable(alter.lastError().text()));
+    {
+        QSqlQuery alter(other);
+        QVERIFY2(alter.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN 追記 VARCHAR(255)").arg(QuoteIdent(kKind))),
+                 qPrintable(alter.lastError().text()));
+    }
     other.close();
     other = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
